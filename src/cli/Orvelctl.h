@@ -1,0 +1,25 @@
+#pragma once
+#include <QStringList>
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+class SerialPort;
+class Dialogs;
+
+namespace orvelctl {
+
+enum Exit { Done = 0, CommFailure = 1, Usage = 2, Refused = 3 };
+
+struct Environment {
+    Dialogs &dialogs;
+    std::function<std::unique_ptr<SerialPort>()> makePort;   // the real port, unconfigured
+    std::FILE *out = stdout;
+    std::FILE *err = stderr;
+};
+
+// Runs one orvelctl command line (without the program name); returns the exit status.
+int run(const QStringList &args, Environment &env);
+QString usage();
+
+}

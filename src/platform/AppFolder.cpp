@@ -1,0 +1,135 @@
+#include "AppFolder.h"
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+QString &folder()
+{
+    static QString f;
+    return f;
+}
+}
+
+void AppFolder::set(const QString &dir)
+{
+    folder() = QDir(dir).absolutePath();
+}
+
+QString AppFolder::path()
+{
+    if (folder().isEmpty()) {
+        const QString exe = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
+        folder() = QDir(exe).absolutePath();
+    }
+    return folder();
+}
+
+QString AppFolder::resolveAbsolute(const QString &p)
+{
+    QString norm = p;
+    norm.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (QFileInfo::exists(norm))
+        return norm;
+    const bool absolute = norm.startsWith(QLatin1Char('/'));
+    const QStringList parts = norm.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString cur = absolute ? QStringLiteral("/") : QString();
+    bool matching = true;
+    for (const QString &part : parts) {
+        QString next;
+        if (matching) {
+            QDir d(cur.isEmpty() ? QStringLiteral(".") : cur);
+            if (QFileInfo::exists(d.filePath(part))) {
+                next = part;
+            } else {
+                matching = false;
+                const QStringList entries = d.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+                for (const QString &e : entries) {
+                    if (e.compare(part, Qt::CaseInsensitive) == 0) {
+                        next = e;
+                        matching = true;
+                        break;
+                    }
+                }
+                if (next.isEmpty())
+                    next = part;
+            }
+        } else {
+            next = part;
+        }
+        if (cur.isEmpty())
+            cur = next;
+        else if (cur.endsWith(QLatin1Char('/')))
+            cur += next;
+        else
+            cur += QLatin1Char('/') + next;
+    }
+    return cur;
+}
+
+QString AppFolder::resolve(const QString &windowsRelative)
+{
+    QString rel = windowsRelative;
+    rel.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    while (rel.startsWith(QLatin1Char('/')))
+        rel.remove(0, 1);
+    return resolveAbsolute(path() + QLatin1Char('/') + rel);
+}
+
+QString AppFolder::portDevice(int n)
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(n);
+#else
+    const QString link = resolve(QStringLiteral("Support/ports/COM%1").arg(n));
+    if (QFileInfo::exists(link) || QFileInfo(link).isSymLink())
+        return link;
+    return QStringLiteral("/dev/ttyS%1").arg(n - 1);
+#endif
+}
+
+namespace Ansi {
+namespace {
+// 0x80..0x9F of Windows-1252; 0 marks the five unassigned codes.
+const char16_t kHigh[32] = {
+    0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
+    0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178,
+};
+}
+
+QString decode(const QByteArray &bytes)
+{
+    QString out;
+    out.reserve(bytes.size());
+    for (char ch : bytes) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b >= 0x80 && b < 0xA0 && kHigh[b - 0x80] != 0)
+            out += QChar(kHigh[b - 0x80]);
+        else
+            out += QChar(char16_t(b));   // unassigned codes map to the C1 control of the same number
+    }
+    return out;
+}
+
+QByteArray encode(const QString &text)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
+            out += char(u);
+            continue;
+        }
+        char code = '?';
+        for (int i = 0; i < 32; ++i) {
+            if (kHigh[i] == u || (kHigh[i] == 0 && u == 0x80 + i)) {
+                code = char(0x80 + i);
+                break;
+            }
+        }
+        out += code;
+    }
+    return out;
+}
+}

@@ -1,0 +1,27 @@
+#include "Dialogs.h"
+
+QString Dialogs::buttonName(Button b)
+{
+    switch (b) {
+    case Button::OK: return QStringLiteral("OK");
+    case Button::Cancel: return QStringLiteral("Cancel");
+    case Button::Abort: return QStringLiteral("Abort");
+    case Button::Retry: return QStringLiteral("Retry");
+    case Button::Ignore: return QStringLiteral("Ignore");
+    case Button::Yes: return QStringLiteral("Yes");
+    case Button::No: return QStringLiteral("No");
+    }
+    return {};
+}
+
+QString Dialogs::iconName(Icon i)
+{
+    switch (i) {
+    case Icon::None: return QStringLiteral("none");
+    case Icon::Critical: return QStringLiteral("critical");
+    case Icon::Question: return QStringLiteral("question");
+    case Icon::Exclamation: return QStringLiteral("exclamation");
+    case Icon::Information: return QStringLiteral("information");
+    }
+    return {};
+}

@@ -1,0 +1,232 @@
+#include "PosixSerialPort.h"
+#include "AppFolder.h"
+#include "Clock.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+PosixSerialPort::~PosixSerialPort() { close(); }
+
+void PosixSerialPort::setPortNumber(int n) { port_ = n; }
+
+QString PosixSerialPort::deviceName() const
+{
+    return devicePath_.isEmpty() ? AppFolder::portDevice(port_) : devicePath_;
+}
+
+void PosixSerialPort::fail(int err, const QString &what)
+{
+    errNo_ = err;
+    errText_ = err ? QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(err))) : what;
+}
+
+bool PosixSerialPort::setSettings(const QString &s)
+{
+    const QStringList parts = s.split(QLatin1Char(','));
+    bool ok = false;
+    const int baud = parts.value(0).trimmed().toInt(&ok);
+    if (!ok || (baud != 9600 && baud != 19200 && baud != 4800 && baud != 38400) || parts.size() != 4
+        || parts[1].trimmed().compare(QLatin1String("n"), Qt::CaseInsensitive) != 0
+        || parts[2].trimmed() != QLatin1String("8") || parts[3].trimmed() != QLatin1String("1")) {
+        fail(380, QStringLiteral("Invalid property value \"%1\"").arg(s));
+        errNo_ = 380;
+        return false;
+    }
+    baud_ = baud;
+    settings_ = s;
+    if (fd_ >= 0) {
+        termios t{};
+        if (tcgetattr(fd_, &t) == 0) {
+            const speed_t sp = baud_ == 19200 ? B19200 : baud_ == 38400 ? B38400 : baud_ == 4800 ? B4800 : B9600;
+            cfsetispeed(&t, sp);
+            cfsetospeed(&t, sp);
+            tcsetattr(fd_, TCSANOW, &t);
+        }
+    }
+    return true;
+}
+
+bool PosixSerialPort::open()
+{
+    if (fd_ >= 0)
+        return true;
+    errNo_ = 0;
+    errText_.clear();
+    const QString dev = deviceName();
+    const QByteArray path = dev.toLocal8Bit();
+    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        fail(errno, QStringLiteral("Cannot open %1").arg(dev));
+        return false;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int e = errno;
+        ::close(fd);
+        fail(e == EWOULDBLOCK ? EBUSY : e, QStringLiteral("Port %1 is in use").arg(dev));
+        return false;
+    }
+    termios t{};
+    if (tcgetattr(fd, &t) != 0) {
+        const int e = errno;
+        ::close(fd);
+        fail(e, QStringLiteral("%1 is not a serial port").arg(dev));
+        return false;
+    }
+    cfmakeraw(&t);
+    t.c_cflag |= CLOCAL | CREAD;
+    t.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS | HUPCL);   // no HUPCL: DTR stays up on close
+    t.c_cflag = (t.c_cflag & ~CSIZE) | CS8;
+    t.c_iflag &= ~(IXON | IXOFF | IXANY);
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    const speed_t sp = baud_ == 19200 ? B19200 : baud_ == 38400 ? B38400 : baud_ == 4800 ? B4800 : B9600;
+    cfsetispeed(&t, sp);
+    cfsetospeed(&t, sp);
+    if (tcsetattr(fd, TCSANOW, &t) != 0) {
+        const int e = errno;
+        ::close(fd);
+        fail(e, QStringLiteral("Cannot set %1 to %2").arg(dev, settings_));
+        return false;
+    }
+    ::ioctl(fd, TIOCEXCL);
+    fd_ = fd;
+    buf_.clear();
+    return true;
+}
+
+void PosixSerialPort::close()
+{
+    if (fd_ < 0)
+        return;
+    ::flock(fd_, LOCK_UN);
+    ::close(fd_);
+    fd_ = -1;
+    buf_.clear();
+}
+
+void PosixSerialPort::lostDevice()
+{
+    // The device went away (cable adapter unplugged, the peer of a pty closed):
+    // treat it as closed so nothing spins on it.
+    fail(EIO, QStringLiteral("The serial device %1 went away").arg(deviceName()));
+    close();
+}
+
+void PosixSerialPort::fillBuffer()
+{
+    if (fd_ < 0)
+        return;
+    char tmp[256];
+    for (;;) {
+        const ssize_t n = ::read(fd_, tmp, sizeof tmp);
+        if (n > 0) {
+            buf_.append(tmp, n);
+            if (n < ssize_t(sizeof tmp))
+                return;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
+        // n == 0 on a tty without data is normal with VMIN=0; EIO means the peer is gone.
+        if (n < 0)
+            lostDevice();
+        return;
+    }
+}
+
+int PosixSerialPort::bytesWaiting()
+{
+    fillBuffer();
+    return int(buf_.size());
+}
+
+void PosixSerialPort::flushInput()
+{
+    if (fd_ >= 0)
+        tcflush(fd_, TCIFLUSH);
+    fillBuffer();   // a pty may still hold bytes that tcflush did not reach
+    buf_.clear();
+}
+
+bool PosixSerialPort::write(const QByteArray &bytes)
+{
+    if (fd_ < 0) {
+        fail(EBADF, QStringLiteral("Port is not open"));
+        return false;
+    }
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd_, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0) {
+            done += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd p{fd_, POLLOUT, 0};
+            ::poll(&p, 1, 1000);
+            if (p.revents & (POLLERR | POLLHUP)) {
+                lostDevice();
+                return false;
+            }
+            continue;
+        }
+        const int e = errno;
+        lostDevice();
+        fail(e, QStringLiteral("Write to %1 failed").arg(deviceName()));
+        return false;
+    }
+    return true;
+}
+
+int PosixSerialPort::readByte()
+{
+    if (buf_.isEmpty())
+        fillBuffer();
+    if (buf_.isEmpty())
+        return -1;
+    const int b = static_cast<unsigned char>(buf_.at(0));
+    buf_.remove(0, 1);
+    return b;
+}
+
+bool PosixSerialPort::waitForInput(std::int64_t deadlineNs)
+{
+    const Clock &clock = SystemClock::instance();
+    for (;;) {
+        if (!buf_.isEmpty())
+            return true;
+        fillBuffer();
+        if (!buf_.isEmpty())
+            return true;
+        const std::int64_t left = deadlineNs - clock.monotonicNs();
+        if (left <= 0)
+            return false;
+        if (fd_ < 0) {
+            // Nothing can arrive on a closed port: sleep out the wait without spinning.
+            timespec ts{time_t(left / 1000000000), long(left % 1000000000)};
+            while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {}
+            return false;
+        }
+        pollfd p{fd_, POLLIN, 0};
+        timespec ts{time_t(left / 1000000000), long(left % 1000000000)};
+        const int r = ::ppoll(&p, 1, &ts, nullptr);
+        if (r < 0 && errno != EINTR) {
+            lostDevice();
+            continue;
+        }
+        if (r > 0 && (p.revents & (POLLHUP | POLLERR)) && !(p.revents & POLLIN)) {
+            lostDevice();
+            continue;
+        }
+    }
+}

@@ -1,0 +1,50 @@
+#pragma once
+#include "SerialPort.h"
+#include <QByteArray>
+
+// A real serial port on termios: raw 8N1, no flow control, DTR and RTS left
+// as they are on open and close. Waiting is poll(2), so a silent board costs
+// no CPU. The port is taken exclusively (TIOCEXCL and an flock), so a second
+// program cannot open it at the same time.
+class PosixSerialPort final : public SerialPort {
+public:
+    PosixSerialPort() = default;
+    ~PosixSerialPort() override;
+
+    void setPortNumber(int n) override;
+    int portNumber() const override { return port_; }
+    bool setSettings(const QString &settings) override;
+    QString settings() const override { return settings_; }
+
+    bool open() override;
+    void close() override;
+    bool isOpen() const override { return fd_ >= 0; }
+
+    int bytesWaiting() override;
+    void flushInput() override;
+    bool write(const QByteArray &bytes) override;
+    int readByte() override;
+    bool waitForInput(std::int64_t deadlineNs) override;
+
+    QString deviceName() const override;
+    int errorNumber() const override { return errNo_; }
+    QString errorString() const override { return errText_; }
+    QString errorSource() const override { return QStringLiteral("PosixSerialPort"); }
+
+    // Open a device path directly instead of a port number (orvelctl, tests).
+    void setDevicePath(const QString &path) { devicePath_ = path; }
+
+private:
+    void fail(int err, const QString &what);
+    void fillBuffer();   // moves what the driver holds into buf_ without blocking
+    void lostDevice();
+
+    int port_ = 1;
+    int baud_ = 9600;
+    QString settings_ = QStringLiteral("9600,n,8,1");
+    QString devicePath_;
+    int fd_ = -1;
+    QByteArray buf_;
+    int errNo_ = 0;
+    QString errText_;
+};

@@ -1,0 +1,74 @@
+#include "ScriptedSerialPort.h"
+#include <gtest/gtest.h>
+
+ScriptedSerialPort &ScriptedSerialPort::expect(int out, std::optional<int> in)
+{
+    script_.push_back({out, in});
+    return *this;
+}
+
+ScriptedSerialPort &ScriptedSerialPort::mode(int command)
+{
+    return exchange(0xFF, 0x55).exchange(command, 0x55);
+}
+
+ScriptedSerialPort &ScriptedSerialPort::readByteAt(int address, int data)
+{
+    return exchange(address / 256, address / 256).exchange(address % 256, data);
+}
+
+ScriptedSerialPort &ScriptedSerialPort::writeByteAt(int address, int data)
+{
+    return exchange(address / 256, address / 256).exchange(address % 256, address % 256).exchange(data, data);
+}
+
+bool ScriptedSerialPort::open()
+{
+    if (openError_)
+        return false;
+    open_ = true;
+    ++opens_;
+    return true;
+}
+
+bool ScriptedSerialPort::write(const QByteArray &bytes)
+{
+    if (!open_)
+        return false;
+    for (char c : bytes) {
+        const int b = static_cast<unsigned char>(c);
+        sent_.push_back(b);
+        if (peer_) {
+            if (auto a = peer_(b))
+                input_.push_back(*a);
+            continue;
+        }
+        if (script_.empty()) {
+            ADD_FAILURE() << "link sent 0x" << std::hex << b << " after the script ended";
+            continue;
+        }
+        const Step s = script_.front();
+        script_.pop_front();
+        EXPECT_EQ(s.out, b) << "byte #" << sent_.size() << " sent by the link";
+        if (s.in)
+            input_.push_back(*s.in);
+    }
+    return true;
+}
+
+int ScriptedSerialPort::readByte()
+{
+    if (input_.empty())
+        return -1;
+    const int b = input_.front();
+    input_.pop_front();
+    return b;
+}
+
+bool ScriptedSerialPort::waitForInput(std::int64_t deadlineNs)
+{
+    if (!input_.empty())
+        return true;
+    clock_.advanceToNs(deadlineNs);
+    return false;
+}

@@ -1,0 +1,150 @@
+#include "LinkFixture.h"
+
+using Button = Dialogs::Button;
+
+class MemoryAccess : public LinkFixture {
+protected:
+    void SetUp() override { goOnline(); }
+    void expectAlert(const char *reason)
+    {
+        dialogs.expectBox(QStringLiteral("ENTRY ALERT"), Button::OK, QStringLiteral("Error:\r") + QString::fromLatin1(reason));
+    }
+};
+
+TEST_F(MemoryAccess, ReadsOfEachType)
+{
+    port.mode(0x01).readByteAt(188, 0x34).readByteAt(189, 0x12);
+    EXPECT_EQ(link.RSRead(QStringLiteral("W188")).toStdString(), "4660");
+
+    port.readByteAt(1100, 0x0F).readByteAt(1101, 0x27).readByteAt(1102, 0x01).readByteAt(1103, 0x00);
+    EXPECT_EQ(link.RSRead(QStringLiteral("D1100")).toStdString(), "19999");   // 1 x 10000 + 9999
+
+    port.readByteAt(1200, 0xFF).readByteAt(1201, 0xFF).readByteAt(1202, 0xFF).readByteAt(1203, 0xFF);
+    EXPECT_EQ(link.RSRead(QStringLiteral("D1200")).toStdString(), "655415535");   // raw words, no clamping
+
+    port.readByteAt(4001, 0x08);
+    EXPECT_EQ(link.RSRead(QStringLiteral("B4001.3")).toStdString(), "1");
+    port.readByteAt(4001, 0x08);
+    EXPECT_EQ(link.RSRead(QStringLiteral("B4001.2")).toStdString(), "0");
+    port.readByteAt(42, 0x80);
+    EXPECT_EQ(link.RSRead(QStringLiteral("F87")).toStdString(), "1");
+    port.readByteAt(0x1F40, 200);
+    EXPECT_EQ(link.RSRead(QStringLiteral("1F40H")).toStdString(), "200");
+    port.readByteAt(0xFF00, 1);   // an address whose high byte is 0xFF
+    EXPECT_EQ(link.RSRead(QStringLiteral("FF00H")).toStdString(), "1");
+}
+
+TEST_F(MemoryAccess, WrongEchoOnReadGivesZeroAndReentersMode)
+{
+    port.mode(0x01).exchange(1014 / 256, 0x00);
+    EXPECT_EQ(link.RSRead(QStringLiteral("W1014")).toStdString(), "0");
+    EXPECT_EQ(link.currentMode(), 0);
+    EXPECT_FALSE(link.CommError);
+    port.mode(0x01).readByteAt(1014, 215).readByteAt(1015, 0);
+    EXPECT_EQ(link.RSRead(QStringLiteral("W1014")).toStdString(), "215");
+}
+
+TEST_F(MemoryAccess, WritesOfEachType)
+{
+    port.mode(0x02).writeByteAt(1100, 0x85).writeByteAt(1101, 0x1A).writeByteAt(1102, 0x39).writeByteAt(1103, 0x30);
+    link.RSWrite(QStringLiteral("D1100"), QString::number(12345LL * 10000 + 6789));
+
+    port.writeByteAt(1014, 220).writeByteAt(1015, 0);   // still in write mode: no handshake
+    link.RSWrite(QStringLiteral("W1014"), QStringLiteral("220"));
+
+    port.writeByteAt(999, 125);
+    link.RSWrite(QStringLiteral("B999"), QStringLiteral("12.5"));   // "." is dropped
+    port.writeByteAt(1016, 1000 % 256).writeByteAt(1017, 1000 / 256);
+    link.RSWrite(QStringLiteral("W1016"), QStringLiteral("1,000"));
+    port.writeByteAt(1018, 0).writeByteAt(1019, 0);
+    link.RSWrite(QStringLiteral("W1018"), QString());               // empty writes 0
+    port.writeByteAt(998, 45);
+    link.RSWrite(QStringLiteral("B998"), QStringLiteral("45 %\u00B0"));
+    EXPECT_FALSE(link.CommError);
+    EXPECT_EQ(link.currentMode(), 2);
+}
+
+TEST_F(MemoryAccess, BitWriteKeepsTheOtherBits)
+{
+    port.mode(0x01).readByteAt(4001, 0xA5);
+    EXPECT_EQ(link.RSRead(QStringLiteral("B4001")).toStdString(), "165");
+    // Setting bit 3 reads the byte again (the bit parse came in between), then writes it whole.
+    port.readByteAt(4001, 0xA5).mode(0x02).writeByteAt(4001, 0xAD);
+    link.RSWrite(QStringLiteral("B4001.3"), QStringLiteral("1"));
+    // Clearing flag 87 (bit 7 of byte 42).
+    port.mode(0x01).readByteAt(42, 0xFF).mode(0x02).writeByteAt(42, 0x7F);
+    link.RSWrite(QStringLiteral("F87"), QStringLiteral("0"));
+}
+
+TEST_F(MemoryAccess, ReadAfterWriteReentersReadMode)
+{
+    port.mode(0x02).writeByteAt(999, 1).mode(0x01).readByteAt(1000, 5);
+    link.RSWrite(QStringLiteral("B999"), QStringLiteral("1"));
+    EXPECT_EQ(link.RSRead(QStringLiteral("B1000")).toStdString(), "5");
+}
+
+TEST_F(MemoryAccess, WrongEchoRepeatsTheWholeWriteOnceOnly)
+{
+    // First attempt: the data echo of the low byte is wrong; the rest of that byte is still sent.
+    port.mode(0x02).exchange(1014 / 256, 1014 / 256).exchange(1014 % 256, 1014 % 256).exchange(220, 0x00);
+    // Second attempt re-enters write mode and sends everything again; its mismatch is not repeated.
+    port.mode(0x02).exchange(1014 / 256, 1014 / 256).exchange(1014 % 256, 0x11).exchange(220, 220);
+    link.RSWrite(QStringLiteral("W1014"), QStringLiteral("220"));
+    EXPECT_EQ(link.currentMode(), 0);
+    EXPECT_FALSE(link.CommError);
+    EXPECT_EQ(dialogs.boxes().size(), 0u);
+}
+
+TEST_F(MemoryAccess, EntryAlertsSendNothing)
+{
+    const size_t before = port.sent().size();
+    expectAlert("Only Numerical Data Allowed.");
+    link.RSWrite(QStringLiteral("W1014"), QStringLiteral("-5"));
+    EXPECT_TRUE(link.lastAccessRefused());
+    expectAlert("Only Numerical Data Allowed.");
+    link.RSWrite(QStringLiteral("W1014"), QStringLiteral("12abc"));
+    expectAlert("Enter 0 or 1 Only.");
+    link.RSWrite(QStringLiteral("B4001.3"), QStringLiteral("2"));
+    expectAlert("Entry out of Range (0-255).");
+    link.RSWrite(QStringLiteral("B999"), QStringLiteral("256"));
+    expectAlert("Entry out of Range (0-65,535).");
+    link.RSWrite(QStringLiteral("W1014"), QStringLiteral("65536"));
+    expectAlert("Entry out of Range (0-655,359,999).");
+    link.RSWrite(QStringLiteral("D1100"), QStringLiteral("655360000"));
+    expectAlert("Entry out of Range (0-655,359,999).");
+    link.RSWrite(QStringLiteral("D1100"), QStringLiteral("99999999999999999999999999"));
+    expectAlert("Address out of Range (0-65,535).");
+    link.RSWrite(QStringLiteral("W99999999"), QStringLiteral("1"));
+    expectAlert("Bit Number out of Range (0-7).");
+    link.RSWrite(QStringLiteral("B4001.9"), QStringLiteral("1"));
+    expectAlert("No Address Given.");
+    link.RSWrite(QString(), QStringLiteral("1"));
+    expectAlert("Address out of Range (0-65,535).");
+    EXPECT_EQ(link.RSRead(QStringLiteral("12345H")).toStdString(), "0");
+    EXPECT_TRUE(link.lastAccessRefused());
+    EXPECT_EQ(port.sent().size(), before);
+    for (const auto &b : dialogs.boxes())
+        EXPECT_EQ(b.icon, Dialogs::Icon::Critical);
+
+    // Limits themselves are accepted.
+    port.mode(0x02).writeByteAt(1100, 0x0F).writeByteAt(1101, 0x27).writeByteAt(1102, 0xFF).writeByteAt(1103, 0xFF);
+    link.RSWrite(QStringLiteral("D1100"), QStringLiteral("655359999"));
+    EXPECT_FALSE(link.lastAccessRefused());
+}
+
+TEST_F(MemoryAccess, BitWriteIsAbandonedWhenTheByteCannotBeRead)
+{
+    // A wrong echo while reading the byte: writing now would clear the other bits.
+    port.mode(0x01).exchange(4001 / 256, 0x00);
+    link.RSWrite(QStringLiteral("B4001.3"), QStringLiteral("1"));
+    EXPECT_EQ(link.currentMode(), 0);
+}
+
+TEST_F(MemoryAccess, TimeOutInTheMiddleOfAReadEndsIt)
+{
+    port.mode(0x01).readByteAt(188, 1).exchange(189 / 256, 189 / 256).silent(189 % 256).silent(0xFF).silent(0xFF);
+    dialogs.expectBox(kCommBoxTitle, Button::Cancel);
+    EXPECT_EQ(link.RSRead(QStringLiteral("W188")).toStdString(), "0");
+    EXPECT_TRUE(link.CommError);
+    EXPECT_EQ(link.currentMode(), 0);
+}
