@@ -224,9 +224,11 @@ bool PosixSerialPort::waitForInput(std::int64_t deadlineNs)
             lostDevice();
             continue;
         }
-        if (r > 0 && (p.revents & (POLLHUP | POLLERR)) && !(p.revents & POLLIN)) {
-            lostDevice();
-            continue;
+        if (r > 0) {
+            fillBuffer();
+            // Readable but nothing to read, or a hang-up: the other side is gone.
+            if (buf_.isEmpty() && fd_ >= 0 && (p.revents & (POLLHUP | POLLERR | POLLIN)))
+                lostDevice();
         }
     }
 }

@@ -1,0 +1,128 @@
+#include "AppFolder.h"
+#include "Clock.h"
+#include "PosixSerialPort.h"
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+// The real port against the master side of a pseudo-terminal.
+class PosixPort : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char name[256];
+        int slave = -1;
+        ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+        termios t{};
+        tcgetattr(master, &t);
+        cfmakeraw(&t);
+        tcsetattr(master, TCSANOW, &t);
+        ::close(slave);
+        slavePath = QString::fromLocal8Bit(name);
+        port.setDevicePath(slavePath);
+    }
+    void TearDown() override
+    {
+        if (master >= 0)
+            ::close(master);
+    }
+    std::int64_t in(double s) const { return SystemClock::instance().monotonicNs() + std::int64_t(s * 1e9); }
+
+    int master = -1;
+    QString slavePath;
+    PosixSerialPort port;
+};
+
+TEST_F(PosixPort, AllByteValuesPassBothWays)
+{
+    ASSERT_TRUE(port.setSettings(QStringLiteral("19200,n,8,1")));
+    ASSERT_TRUE(port.open()) << port.errorString().toStdString();
+    QByteArray all;
+    for (int i = 0; i < 256; ++i)
+        all += char(i);
+    ASSERT_TRUE(port.write(all));
+    QByteArray got;
+    char buf[512];
+    while (got.size() < 256) {
+        const ssize_t n = ::read(master, buf, sizeof buf);
+        ASSERT_GT(n, 0);
+        got.append(buf, n);
+    }
+    EXPECT_EQ(got, all);
+
+    ASSERT_EQ(::write(master, all.constData(), size_t(all.size())), 256);
+    for (int i = 0; i < 256; ++i) {
+        ASSERT_TRUE(port.waitForInput(in(2)));
+        EXPECT_EQ(port.readByte(), i);
+    }
+    EXPECT_EQ(port.readByte(), -1);
+}
+
+TEST_F(PosixPort, FlushDropsWaitingInputAndSilenceTimesOut)
+{
+    ASSERT_TRUE(port.open());
+    ASSERT_EQ(::write(master, "abc", 3), 3);
+    ASSERT_TRUE(port.waitForInput(in(2)));
+    port.flushInput();
+    EXPECT_EQ(port.bytesWaiting(), 0);
+    EXPECT_FALSE(port.waitForInput(in(0.05)));
+    EXPECT_GE(SystemClock::instance().monotonicNs(), in(0) - 1);   // it did wait
+}
+
+TEST_F(PosixPort, SecondOpenOfTheSamePortFails)
+{
+    ASSERT_TRUE(port.open());
+    PosixSerialPort other;
+    other.setDevicePath(slavePath);
+    EXPECT_FALSE(other.open());
+    EXPECT_NE(other.errorNumber(), 0);
+}
+
+TEST_F(PosixPort, PeerGoingAwayClosesThePort)
+{
+    ASSERT_TRUE(port.open());
+    ::close(master);
+    master = -1;
+    EXPECT_FALSE(port.waitForInput(in(0.2)));
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_FALSE(port.write(QByteArray(1, char(0xFF))));
+}
+
+TEST_F(PosixPort, BadSettingsAndMissingDevice)
+{
+    EXPECT_FALSE(port.setSettings(QStringLiteral("9600,e,7,1")));
+    EXPECT_FALSE(port.setSettings(QStringLiteral("1234,n,8,1")));
+    PosixSerialPort none;
+    none.setDevicePath(QStringLiteral("/nonexistent/ttyQ9"));
+    EXPECT_FALSE(none.open());
+    EXPECT_FALSE(none.errorString().isEmpty());
+}
+
+TEST(PortNumbers, ResolveToLinksInTheAppFolderOrTtyS)
+{
+    QTemporaryDir dir;
+    AppFolder::set(dir.path());
+    EXPECT_EQ(AppFolder::portDevice(1).toStdString(), "/dev/ttyS0");
+    EXPECT_EQ(AppFolder::portDevice(12).toStdString(), "/dev/ttyS11");
+    QDir().mkpath(dir.path() + QStringLiteral("/Support/ports"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), dir.path() + QStringLiteral("/Support/ports/COM3")));
+    EXPECT_EQ(AppFolder::portDevice(3), dir.path() + QStringLiteral("/Support/ports/COM3"));
+    // A dangling link still names the port the technician meant.
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/ttyUSB77"), dir.path() + QStringLiteral("/Support/ports/COM4")));
+    EXPECT_EQ(AppFolder::portDevice(4), dir.path() + QStringLiteral("/Support/ports/COM4"));
+}
+
+TEST(AnsiText, WindowsCodePageRoundTrip)
+{
+    QByteArray all;
+    for (int i = 0; i < 256; ++i)
+        all += char(i);
+    EXPECT_EQ(Ansi::encode(Ansi::decode(all)), all);
+    EXPECT_EQ(Ansi::decode(QByteArray("\x80\xB0")), QString::fromUtf8("€°"));
+    EXPECT_EQ(Ansi::encode(QString::fromUtf8("Ω")), QByteArray("?"));
+}
