@@ -1,0 +1,198 @@
+#include "OrvelApp.h"
+#include "AppFolder.h"
+#include "Clock.h"
+#include "QtDialogs.h"
+#include "frmData.h"
+#include "frmK2950DF1.h"
+#include "frmLTIO.h"
+#include "frmMDIMain.h"
+#include "frmMain.h"
+#include "frmSetup.h"
+#include "frmSetupComm.h"
+#include <QApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#ifdef ORVEL_HAVE_BOARDSIM
+#include <boardsim/Board.h>
+#endif
+
+void RegisterOrvelWindows()
+{
+    frmMDIMain::setChildFactory(0, [] { return new frmMain; });
+    frmMDIMain::setChildFactory(1, [] { return new frmSetup; });
+    frmMDIMain::setChildFactory(2, [] { return new frmK2950DF1; });
+    frmMDIMain::setChildFactory(3, [] { return new frmData; });
+    frmMDIMain::setChildFactory(4, [] { return new frmLTIO; });
+    frmMDIMain::setCommPortWindow([](QWidget *parent) {
+        frmSetupComm dlg(parent);
+        dlg.exec();
+    });
+}
+
+OrvelOptions ParseOrvelArguments(const QStringList &args)
+{
+    OrvelOptions o;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        if (a == QLatin1String("--demo")) {
+            o.demo = true;
+        } else if (a == QLatin1String("--app-dir")) {
+            if (i + 1 >= args.size()) {
+                o.error = QStringLiteral("--app-dir needs a folder");
+                return o;
+            }
+            o.appDir = args.at(++i);
+        } else if (a.startsWith(QLatin1String("--app-dir="))) {
+            o.appDir = a.mid(10);
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            o.help = true;
+        } else if (a.startsWith(QLatin1Char('-'))) {
+            o.error = QStringLiteral("unknown option %1").arg(a);
+            return o;
+        }
+        // Other words (Qt's own options have been taken out already) are ignored.
+    }
+    if (o.appDir.isEmpty() && args.contains(QStringLiteral("--app-dir=")))
+        o.error = QStringLiteral("--app-dir needs a folder");
+    return o;
+}
+
+void PrepareAppFolder(const QString &dir, const QString &from)
+{
+    QDir().mkpath(dir + QStringLiteral("/Support/ports"));
+    for (const char *sub : {"Help", "Support"}) {
+        const QString src = from + QLatin1Char('/') + QString::fromLatin1(sub);
+        if (!QFileInfo(src).isDir() || QFileInfo(src).canonicalFilePath() == QFileInfo(dir + QLatin1Char('/') + QString::fromLatin1(sub)).canonicalFilePath())
+            continue;
+        QDirIterator it(src, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString file = it.next();
+            const QString rel = QDir(from).relativeFilePath(file);
+            if (rel.startsWith(QStringLiteral("Support/ports/")))
+                continue;   // port links belong to each folder
+            const QString target = dir + QLatin1Char('/') + rel;
+            if (QFileInfo::exists(target))
+                continue;
+            QDir().mkpath(QFileInfo(target).absolutePath());
+            QFile::copy(file, target);
+        }
+    }
+}
+
+struct DemoBoard::Impl {
+#ifdef ORVEL_HAVE_BOARDSIM
+    std::unique_ptr<boardsim::PtyBoard> board;
+#endif
+};
+
+DemoBoard::DemoBoard() : d(std::make_unique<Impl>()) {}
+DemoBoard::~DemoBoard() { stop(); }
+
+bool DemoBoard::start(const QString &appDir, QString *error)
+{
+#ifdef ORVEL_HAVE_BOARDSIM
+    QDir().mkpath(appDir + QStringLiteral("/Support/ports"));
+    boardsim::Options opt;
+    d->board = std::make_unique<boardsim::PtyBoard>(opt);
+    std::string why;
+    if (!d->board->start(&why)) {
+        if (error)
+            *error = QStringLiteral("the simulated board did not start: %1").arg(QString::fromStdString(why));
+        d->board.reset();
+        return false;
+    }
+    const QString link = appDir + QStringLiteral("/Support/ports/COM1");
+    if (!d->board->linkTo(QFile::encodeName(link).toStdString(), &why)) {
+        if (error)
+            *error = QStringLiteral("cannot link %1: %2").arg(link, QString::fromStdString(why));
+        d->board.reset();
+        return false;
+    }
+    return true;
+#else
+    (void)appDir;
+    if (error)
+        *error = QStringLiteral("this build has no board simulator");
+    return false;
+#endif
+}
+
+void DemoBoard::stop()
+{
+#ifdef ORVEL_HAVE_BOARDSIM
+    if (d->board) {
+        d->board->stop();
+        d->board.reset();
+    }
+#endif
+}
+
+QString DemoBoard::slavePath() const
+{
+#ifdef ORVEL_HAVE_BOARDSIM
+    if (d->board)
+        return QString::fromStdString(d->board->slavePath());
+#endif
+    return QString();
+}
+
+int RunOrvel(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ORVEL"));
+    const OrvelOptions opt = ParseOrvelArguments(QApplication::arguments());
+    if (!opt.error.isEmpty() || opt.help) {
+        std::fprintf(opt.help ? stdout : stderr, "%s%s",
+                     opt.error.isEmpty() ? "" : qPrintable(QStringLiteral("orvel: %1\n").arg(opt.error)),
+                     "usage: orvel [--app-dir DIR] [--demo]\n"
+                     "  --app-dir DIR  use DIR as the application folder (Support/, Help/, tool folders)\n"
+                     "  --demo         start a simulated board on COM1 of a fresh application folder\n");
+        return opt.help ? 0 : 2;
+    }
+
+    std::unique_ptr<QTemporaryDir> demoDir;
+    QString appDir = opt.appDir;
+    if (opt.demo && appDir.isEmpty()) {
+        demoDir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/orvel-demo-XXXXXX"));
+        if (!demoDir->isValid()) {
+            std::fprintf(stderr, "orvel: cannot create a demo folder\n");
+            return 1;
+        }
+        appDir = demoDir->path();
+    }
+    if (!appDir.isEmpty()) {
+        if (!QDir().mkpath(appDir)) {
+            std::fprintf(stderr, "orvel: cannot use %s as the application folder\n", qPrintable(appDir));
+            return 1;
+        }
+        AppFolder::set(appDir);
+    }
+
+    DemoBoard demo;
+    if (opt.demo) {
+        PrepareAppFolder(AppFolder::path(), QCoreApplication::applicationDirPath());
+        QString why;
+        if (!demo.start(AppFolder::path(), &why)) {
+            std::fprintf(stderr, "orvel: %s\n", qPrintable(why));
+            return 1;
+        }
+        std::fprintf(stderr, "orvel: demo board on %s, linked as %s/Support/ports/COM1\n",
+                     qPrintable(demo.slavePath()), qPrintable(AppFolder::path()));
+    }
+
+    RegisterOrvelWindows();
+    QtDialogs dialogs;
+    int rc = 0;
+    {
+        frmMDIMain main(dialogs, SystemClock::instance());
+        main.show();
+        rc = app.exec();
+    }
+    demo.stop();
+    return rc;
+}

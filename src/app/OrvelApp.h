@@ -1,0 +1,41 @@
+#pragma once
+// The desktop program put together: its windows, its command line and the
+// demonstration board.
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+// Hands the shell the child windows and the comm port window.
+void RegisterOrvelWindows();
+
+struct OrvelOptions {
+    QString appDir;      // --app-dir DIR
+    bool demo = false;   // --demo
+    bool help = false;
+    QString error;       // a command line that could not be understood
+};
+
+OrvelOptions ParseOrvelArguments(const QStringList &args);
+
+// A simulated board on a pseudo-terminal, linked as COM1 of the application
+// folder. Starts nothing when the simulator is not part of this build.
+class DemoBoard {
+public:
+    DemoBoard();
+    ~DemoBoard();
+    // Prepares the folder (Support/, Help/, ports/) and starts the board.
+    bool start(const QString &appDir, QString *error);
+    void stop();
+    QString slavePath() const;
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> d;
+};
+
+// Copies Help/ and Support/ from the program's own folder into dir, keeping
+// files that are already there.
+void PrepareAppFolder(const QString &dir, const QString &from);
+
+// main() of the program.
+int RunOrvel(int argc, char **argv);

@@ -1,0 +1,6 @@
+#include "OrvelApp.h"
+
+int main(int argc, char **argv)
+{
+    return RunOrvel(argc, argv);
+}

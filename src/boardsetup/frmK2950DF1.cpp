@@ -1,0 +1,10 @@
+#include "frmK2950DF1.h"
+#include "ChildCaption.h"
+
+frmK2950DF1::frmK2950DF1(QWidget *parent)
+    : ChildWindow(parent)
+{
+    setObjectName(QStringLiteral("frmK2950DF1"));
+    setWindowTitle(QStringLiteral("K2950DF1"));
+    AddCaptionBar(this);
+}

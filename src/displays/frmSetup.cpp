@@ -1,0 +1,10 @@
+#include "frmSetup.h"
+#include "ChildCaption.h"
+
+frmSetup::frmSetup(QWidget *parent)
+    : ChildWindow(parent)
+{
+    setObjectName(QStringLiteral("frmSetup"));
+    setWindowTitle(QStringLiteral("Set-Up"));
+    AddCaptionBar(this);
+}

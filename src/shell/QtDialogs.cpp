@@ -1,0 +1,130 @@
+#include "QtDialogs.h"
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace {
+
+QWidget *parentWindow()
+{
+    if (QWidget *w = QApplication::activeModalWidget())
+        return w;
+    return QApplication::activeWindow();
+}
+
+QMessageBox::StandardButtons standardButtons(Dialogs::Buttons b)
+{
+    switch (b) {
+    case Dialogs::Buttons::OK: return QMessageBox::Ok;
+    case Dialogs::Buttons::OKCancel: return QMessageBox::Ok | QMessageBox::Cancel;
+    case Dialogs::Buttons::AbortRetryIgnore: return QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore;
+    case Dialogs::Buttons::YesNoCancel: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case Dialogs::Buttons::YesNo: return QMessageBox::Yes | QMessageBox::No;
+    case Dialogs::Buttons::RetryCancel: return QMessageBox::Retry | QMessageBox::Cancel;
+    }
+    return QMessageBox::Ok;
+}
+
+// The button that Escape (or the close box) stands for.
+Dialogs::Button escapeAnswer(Dialogs::Buttons b)
+{
+    switch (b) {
+    case Dialogs::Buttons::OK: return Dialogs::Button::OK;
+    case Dialogs::Buttons::AbortRetryIgnore: return Dialogs::Button::Abort;
+    case Dialogs::Buttons::YesNo: return Dialogs::Button::No;
+    default: return Dialogs::Button::Cancel;
+    }
+}
+
+// A folder and file name for the dialog; a "*.sdt" name means "this folder".
+void placeDialog(QFileDialog &dlg, const QString &initialPath)
+{
+    if (initialPath.isEmpty())
+        return;
+    const QFileInfo fi(initialPath);
+    if (fi.isDir()) {
+        dlg.setDirectory(initialPath);
+        return;
+    }
+    dlg.setDirectory(fi.absolutePath());
+    if (!fi.fileName().contains(QLatin1Char('*')))
+        dlg.selectFile(fi.fileName());
+}
+
+} // namespace
+
+Dialogs::Button QtDialogs::messageBox(Icon icon, Buttons buttons, const QString &title, const QString &text)
+{
+    QMessageBox box(parentWindow());
+    box.setWindowTitle(title);
+    // Boxes carry CR-only line breaks in places; show them as line breaks.
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    box.setText(shown);
+    box.setTextFormat(Qt::PlainText);
+    switch (icon) {
+    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case Icon::Question: box.setIcon(QMessageBox::Question); break;
+    case Icon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case Icon::Information: box.setIcon(QMessageBox::Information); break;
+    }
+    box.setStandardButtons(standardButtons(buttons));
+    box.exec();
+    const auto *clicked = box.clickedButton();
+    if (!clicked)
+        return escapeAnswer(buttons);
+    switch (box.standardButton(const_cast<QAbstractButton *>(clicked))) {
+    case QMessageBox::Ok: return Button::OK;
+    case QMessageBox::Cancel: return Button::Cancel;
+    case QMessageBox::Abort: return Button::Abort;
+    case QMessageBox::Retry: return Button::Retry;
+    case QMessageBox::Ignore: return Button::Ignore;
+    case QMessageBox::Yes: return Button::Yes;
+    case QMessageBox::No: return Button::No;
+    default: return escapeAnswer(buttons);
+    }
+}
+
+std::optional<QString> QtDialogs::openFile(const FileRequest &req)
+{
+    QFileDialog dlg(parentWindow(), req.title);
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    dlg.setFileMode(req.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dlg.setOption(QFileDialog::ReadOnly, false);
+    if (!req.filter.isEmpty())
+        dlg.setNameFilter(req.filter);
+    placeDialog(dlg, req.initialPath);
+    if (!req.defaultSuffix.isEmpty())
+        dlg.setDefaultSuffix(req.defaultSuffix);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dlg.selectedFiles().constFirst();
+}
+
+std::optional<QString> QtDialogs::saveFile(const FileRequest &req)
+{
+    QFileDialog dlg(parentWindow(), req.title);
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setFileMode(QFileDialog::AnyFile);
+    dlg.setOption(QFileDialog::DontConfirmOverwrite, !req.askOverwrite);
+    if (!req.filter.isEmpty())
+        dlg.setNameFilter(req.filter);
+    placeDialog(dlg, req.initialPath);
+    if (!req.defaultSuffix.isEmpty())
+        dlg.setDefaultSuffix(req.defaultSuffix);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dlg.selectedFiles().constFirst();
+}
+
+std::optional<QString> QtDialogs::inputBox(const QString &prompt, const QString &title, const QString &initial)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(parentWindow(), title, prompt, QLineEdit::Normal, initial, &ok);
+    if (!ok)
+        return std::nullopt;
+    return text;
+}

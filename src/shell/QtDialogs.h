@@ -1,0 +1,11 @@
+#pragma once
+// The program's boxes and file dialogs as real Qt dialogs.
+#include "Dialogs.h"
+
+class QtDialogs final : public Dialogs {
+public:
+    Button messageBox(Icon icon, Buttons buttons, const QString &title, const QString &text) override;
+    std::optional<QString> openFile(const FileRequest &req) override;
+    std::optional<QString> saveFile(const FileRequest &req) override;
+    std::optional<QString> inputBox(const QString &prompt, const QString &title, const QString &initial) override;
+};

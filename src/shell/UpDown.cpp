@@ -1,0 +1,45 @@
+#include "UpDown.h"
+#include <QLineEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+UpDown::UpDown(QLineEdit *buddy, int min, int max, QWidget *parent)
+    : QWidget(parent), buddy_(buddy), min_(min), max_(max)
+{
+    auto *lay = new QVBoxLayout(this);
+    lay->setContentsMargins(0, 0, 0, 0);
+    lay->setSpacing(0);
+    up_ = new QToolButton(this);
+    down_ = new QToolButton(this);
+    up_->setArrowType(Qt::UpArrow);
+    down_->setArrowType(Qt::DownArrow);
+    for (QToolButton *b : {up_, down_}) {
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setAutoRepeat(true);
+        b->setFixedWidth(18);
+        b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+        lay->addWidget(b);
+    }
+    connect(up_, &QToolButton::clicked, this, [this] { step(+1); });
+    connect(down_, &QToolButton::clicked, this, [this] { step(-1); });
+    if (buddy_)
+        setFixedHeight(buddy_->sizeHint().height());
+}
+
+void UpDown::step(int dir)
+{
+    if (!buddy_ || !isEnabled())
+        return;
+    bool ok = false;
+    long long v = buddy_->text().trimmed().toLongLong(&ok);
+    if (!ok)
+        v = min_;
+    else
+        v += dir;
+    if (v < min_)
+        v = min_;
+    if (v > max_)
+        v = max_;
+    buddy_->setText(QString::number(v));
+    emit changed();
+}

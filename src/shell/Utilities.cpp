@@ -1,0 +1,75 @@
+#include "Utilities.h"
+#include "AppFolder.h"
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QScreen>
+#include <QWidget>
+
+void SelectAllText(QLineEdit *box)
+{
+    if (box)
+        box->setSelection(0, int(box->text().size()));
+}
+
+float Percent(qint32 part, qint32 whole)
+{
+    return float(double(part) / double(whole) * 100.0);
+}
+
+void CenterForm(QWidget *w)
+{
+    if (!w)
+        return;
+    QScreen *screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->geometry();
+    const QSize size = w->frameGeometry().size();
+    w->move(area.left() + (area.width() - size.width()) / 2, area.top() + (area.height() - size.height()) / 2);
+}
+
+QString ChangeExtension(const QString &path, const QString &ext)
+{
+    const qsizetype slash = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
+    const QChar sep = path.contains(QLatin1Char('\\')) ? QLatin1Char('\\') : QLatin1Char('/');
+    QString folder = slash >= 0 ? path.left(slash) : QString();
+    const QString name = slash >= 0 ? path.mid(slash + 1) : path;
+
+    const bool windowsAbsolute = folder.size() >= 2 && folder.at(1) == QLatin1Char(':');
+    if (sep == QLatin1Char('/') && !folder.startsWith(QLatin1Char('/')))
+        folder = QDir::current().absoluteFilePath(folder.isEmpty() ? QStringLiteral(".") : folder);
+    else if (sep == QLatin1Char('\\') && !windowsAbsolute && !folder.startsWith(QLatin1Char('\\')))
+        folder = QDir::toNativeSeparators(QDir::current().absoluteFilePath(folder)).replace(QLatin1Char('/'), sep);
+    folder = sep == QLatin1Char('/') ? QDir::cleanPath(folder) : folder;
+    if (folder.endsWith(sep))
+        folder.chop(1);
+
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString base = dot > 0 ? name.left(dot) : name;
+    return folder + sep + base + QLatin1Char('.') + ext;
+}
+
+int ProgramTypeCode(const QString &path)
+{
+    const QString tnx = AppFolder::resolveAbsolute(ChangeExtension(path, QStringLiteral("TNX")));
+    QFile f(tnx);
+    if (!f.exists() || f.size() == 0 || !f.open(QIODevice::ReadOnly))
+        return 68;
+    // The first comma- or line-delimited item; leading blanks are skipped and
+    // a quoted item loses its quotes, as a text-file reader takes it.
+    const QString text = Ansi::decode(f.read(4096));
+    qsizetype i = 0;
+    while (i < text.size() && text.at(i) == QLatin1Char(' '))
+        ++i;
+    if (i < text.size() && text.at(i) == QLatin1Char('"'))
+        ++i;
+    if (i >= text.size())
+        return 68;
+    const QChar c = text.at(i);
+    if (c == QLatin1Char(',') || c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QLatin1Char('"'))
+        return 68;   // the first item is empty: no type character, take the default
+    return int(Ansi::encode(QString(c)).at(0)) & 0xFF;
+}

@@ -1,0 +1,700 @@
+#include "frmMDIMain.h"
+#include "AppFolder.h"
+#include "Clock.h"
+#include "Globals.h"
+#include "HelpWindow.h"
+#include "PosixSerialPort.h"
+#include "RSComm.h"
+#include "frmAbout.h"
+#include <QAction>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLocale>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+frmMDIMain *g_instance = nullptr;
+
+std::array<ChildWindowFactory, frmMDIMain::ChildCount> &factories()
+{
+    static std::array<ChildWindowFactory, frmMDIMain::ChildCount> f;
+    return f;
+}
+
+std::function<void(QWidget *)> &commPortWindow()
+{
+    static std::function<void(QWidget *)> f;
+    return f;
+}
+
+const char *const kChildCaptions[frmMDIMain::ChildCount] = {
+    "Main Display", "Set-Up", "K2950DF1", "Shift Data", "I/O Status",
+};
+
+const QString kSetupFilter = QStringLiteral("Setup Files(*.sdt)");
+
+qint64 numericValue(const QString &text)
+{
+    bool ok = false;
+    const qint64 v = text.trimmed().toLongLong(&ok);
+    return ok ? v : 0;
+}
+
+} // namespace
+
+void ApplyOnlineState()
+{
+    if (g_instance)
+        g_instance->ApplyOnlineState();
+}
+
+void frmMDIMain::setChildFactory(int index, ChildWindowFactory factory)
+{
+    if (index >= 0 && index < ChildCount)
+        factories()[index] = std::move(factory);
+}
+
+void frmMDIMain::setCommPortWindow(std::function<void(QWidget *)> show)
+{
+    commPortWindow() = std::move(show);
+}
+
+frmMDIMain *frmMDIMain::instance()
+{
+    return g_instance;
+}
+
+frmMDIMain::frmMDIMain(Dialogs &dialogs, const Clock &clock, std::unique_ptr<SerialPort> port, QWidget *parent)
+    : QMainWindow(parent), dialogs_(dialogs), clock_(clock), port_(std::move(port))
+{
+    g_instance = this;
+    AppDialogs = &dialogs_;
+    AppClock = &clock_;
+    setObjectName(QStringLiteral("frmMDIMain"));
+    setWindowTitle(QStringLiteral("ORVEL - "));
+    resize(860, 620);
+
+    host_ = new QWidget(this);
+    host_->setObjectName(QStringLiteral("childHost"));
+    hostLayout_ = new QVBoxLayout(host_);
+    hostLayout_->setContentsMargins(0, 0, 0, 0);
+    setCentralWidget(host_);
+
+    buildMenus();
+    buildStatusBar();
+
+    // Start-up, in its order.
+    // 1. The help file lives beside the program (Help/ORVEL.html).
+    // 2. The serial port handed to the link.
+    if (!port_)
+        port_ = std::make_unique<PosixSerialPort>();
+    CommPortControl = port_.get();
+    // 3. The link, offline, port not opened.
+    link_ = std::make_unique<RSComm>(dialogs_, clock_);
+    Link = link_.get();
+    Link->OnlineMode = false;
+    Link->CommError = false;
+    // 4. The five child windows are created when the window list loads them.
+    for (auto &c : ChildForms)
+        c = nullptr;
+    // 5.
+    BuildAlarmMessages();
+    // 6.
+    gFileNameCaption = QStringLiteral("[unnamed]");
+    BaseCaption = windowTitle();
+    // 7. The main display, even though CurrentWindow is already 0.
+    CurrentWindow = 0;
+    FormInitialized = false;
+    mnuWindowForm_Click(0);
+    // 8.
+    InitSetupTables();
+    OfflineEditing = false;
+    StatusMessage.clear();
+    // 9.
+    gFileNamePath = AppFolder::path() + QStringLiteral("/*.sdt");
+    // 10.
+    mnuFileNew_Click();
+    // 11.
+    FormInitialized = true;
+
+    tmrBackgroungUpdate->start();
+}
+
+frmMDIMain::~frmMDIMain()
+{
+    tmrBackgroungUpdate->stop();
+    if (!shutDown_)
+        shutDown();
+    for (int i = 0; i < ChildCount; ++i)
+        delete ChildForms[i];
+    delete about_;
+    delete help_;
+    CommPortControl = nullptr;
+    Link = nullptr;
+    link_.reset();
+    port_.reset();
+    if (g_instance == this)
+        g_instance = nullptr;
+    if (AppDialogs == &dialogs_)
+        AppDialogs = nullptr;
+    if (AppClock == &clock_)
+        AppClock = nullptr;
+}
+
+void frmMDIMain::buildMenus()
+{
+    auto add = [this](QMenu *menu, const char *name, const QString &text, const QKeySequence &key = {}) {
+        QAction *a = menu->addAction(text);
+        a->setObjectName(QString::fromLatin1(name));
+        if (!key.isEmpty())
+            a->setShortcut(key);
+        return a;
+    };
+
+    mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    mnuFileNew = add(mnuFile, "mnuFileNew", QStringLiteral("&New..."), QKeySequence(Qt::CTRL | Qt::Key_N));
+    mnuFileOpen = add(mnuFile, "mnuFileOpen", QStringLiteral("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O));
+    mnuFileSave = add(mnuFile, "mnuFileSave", QStringLiteral("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S));
+    mnuFileSaveAs = add(mnuFile, "mnuFileSaveAs", QStringLiteral("Save &As..."));
+    mnuFile->addSeparator();
+    mnuFileExport = add(mnuFile, "mnuFileExport", QStringLiteral("Export Shift Data..."), QKeySequence(Qt::CTRL | Qt::Key_X));
+    mnuFile->addSeparator();
+    mnuFileUpload = add(mnuFile, "mnuFileUpload", QStringLiteral("&Upload (save) Data"));
+    mnuFileDownloadProgram = add(mnuFile, "mnuFileDownloadProgram", QStringLiteral("Download P&rogram"));
+    mnuFileDownload = add(mnuFile, "mnuFileDownload", QStringLiteral("Download (restore) &Data"));
+    mnuFile->addSeparator();
+    mnuFilePrint = add(mnuFile, "mnuFilePrint", QStringLiteral("&Print Report..."), QKeySequence(Qt::CTRL | Qt::Key_P));
+    mnuFilePrintSetup = add(mnuFile, "mnuFilePrintSetup", QStringLiteral("Print Set&up..."));
+    mnuFilePrintSetup->setEnabled(false);
+    mnuFile->addSeparator();
+    mnuFileExit = add(mnuFile, "mnuFileExit", QStringLiteral("E&xit"));
+
+    mnuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    mnuEditOfflineEditing = add(mnuEdit, "mnuEditOfflineEditing", QStringLiteral("Enable &Offline Editing"), QKeySequence(Qt::Key_F2));
+    mnuEditOfflineEditing->setCheckable(true);
+    mnuEdit->addSeparator();
+    mnuEditCommPort = add(mnuEdit, "mnuEditCommPort", QStringLiteral("Co&mm Port"), QKeySequence(Qt::CTRL | Qt::Key_M));
+    mnuEdit->addSeparator();
+    mnuEditPasscode = add(mnuEdit, "mnuEditPasscode", QStringLiteral("Set-up Passcode"));
+    mnuEditPasscode->setEnabled(false);
+
+    mnuView = menuBar()->addMenu(QStringLiteral("&View"));
+    mnuViewTargetBoardStatus = add(mnuView, "mnuViewTargetBoardStatus", QStringLiteral("&Target Board Interface"));
+    mnuView->addSeparator();
+    mnuViewOnline = add(mnuView, "mnuViewOnline", QStringLiteral("O&nline Data"), QKeySequence(Qt::Key_F3));
+    mnuViewOffline = add(mnuView, "mnuViewOffline", QStringLiteral("O&ffline Data"), QKeySequence(Qt::Key_F4));
+    mnuViewOnline->setCheckable(true);
+    mnuViewOffline->setCheckable(true);
+    mnuViewOffline->setChecked(true);
+
+    mnuWindow = menuBar()->addMenu(QStringLiteral("&Window"));
+    auto *windows = new QActionGroup(this);
+    windows->setExclusive(true);
+    const QString items[ChildCount] = {
+        QStringLiteral("&1 Main Display"), QStringLiteral("&2 Set-up Parameters"), QStringLiteral("&3 Serial Communications"),
+        QStringLiteral("&4 Shift Data"), QStringLiteral("&5 I/O States"),
+    };
+    for (int i = 0; i < ChildCount; ++i) {
+        QAction *a = add(mnuWindow, "mnuWindowForm", items[i]);
+        a->setCheckable(true);
+        a->setData(i);
+        windows->addAction(a);
+        mnuWindowForm[i] = a;
+        connect(a, &QAction::triggered, this, [this, i] { mnuWindowForm_Click(i); });
+    }
+
+    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    mnuHelpHelpTopics = add(mnuHelp, "mnuHelpHelpTopics", QStringLiteral("&Help Topics"), QKeySequence(Qt::CTRL | Qt::Key_H));
+    mnuHelp->addSeparator();
+    mnuHelpAbout = add(mnuHelp, "mnuHelpAbout", QStringLiteral("&About ORVEL"));
+
+    connect(mnuFileNew, &QAction::triggered, this, &frmMDIMain::mnuFileNew_Click);
+    connect(mnuFileOpen, &QAction::triggered, this, &frmMDIMain::mnuFileOpen_Click);
+    connect(mnuFileSave, &QAction::triggered, this, [this] { mnuFileSave_Click(); });
+    connect(mnuFileSaveAs, &QAction::triggered, this, [this] { mnuFileSaveAs_Click(); });
+    for (QAction *a : {mnuFileExport, mnuFileUpload, mnuFileDownloadProgram, mnuFileDownload, mnuFilePrint, mnuViewTargetBoardStatus})
+        connect(a, &QAction::triggered, this, [this, a] { notAvailable(a->text()); });
+    connect(mnuFileExit, &QAction::triggered, this, &frmMDIMain::mnuFileExit_Click);
+    connect(mnuEditOfflineEditing, &QAction::triggered, this, &frmMDIMain::mnuEditOfflineEditing_Click);
+    connect(mnuEditCommPort, &QAction::triggered, this, &frmMDIMain::mnuEditCommPort_Click);
+    connect(mnuEditPasscode, &QAction::triggered, this, &frmMDIMain::mnuEditPasscode_Click);
+    connect(mnuViewOnline, &QAction::triggered, this, &frmMDIMain::mnuViewOnline_Click);
+    connect(mnuViewOffline, &QAction::triggered, this, &frmMDIMain::mnuViewOffline_Click);
+    connect(mnuHelpHelpTopics, &QAction::triggered, this, &frmMDIMain::mnuHelpHelpTopics_Click);
+    connect(mnuHelpAbout, &QAction::triggered, this, &frmMDIMain::mnuHelpAbout_Click);
+}
+
+void frmMDIMain::buildStatusBar()
+{
+    QStatusBar *sbrMain = statusBar();
+    sbrMain->setObjectName(QStringLiteral("sbrMain"));
+    sbrMain->setSizeGripEnabled(true);
+    struct Panel { const char *key; const char *text; const char *name; const char *tip; };
+    const Panel panels[4] = {
+        {"STATUS", "System Message:", "Status Display", "System Status Display Messages"},
+        {"MODE", "OFFLINE", "Online Mode", "Communications Mode"},
+        {"DATE", "", "Current Date", "Current Date"},
+        {"TIME", "", "Current Time", "Current Time"},
+    };
+    for (int i = 0; i < 4; ++i) {
+        auto *l = new QLabel(QString::fromLatin1(panels[i].text), sbrMain);
+        l->setObjectName(QString::fromLatin1(panels[i].key));
+        l->setAccessibleName(QString::fromLatin1(panels[i].name));
+        l->setToolTip(QString::fromLatin1(panels[i].tip));
+        l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        l->setContentsMargins(6, 1, 6, 1);
+        l->installEventFilter(this);
+        if (i == 0) {
+            l->setMinimumWidth(320);
+            sbrMain->addWidget(l, 1);
+        } else {
+            l->setAlignment(Qt::AlignCenter);
+            l->setMinimumWidth(i == 1 ? 90 : 100);
+            sbrMain->addPermanentWidget(l);
+        }
+        sbrPanel[i + 1] = l;
+    }
+
+    tmrBackgroungUpdate = new QTimer(this);
+    tmrBackgroungUpdate->setObjectName(QStringLiteral("tmrBackgroungUpdate"));
+    tmrBackgroungUpdate->setInterval(500);
+    tmrBackgroungUpdate->setTimerType(Qt::PreciseTimer);
+    connect(tmrBackgroungUpdate, &QTimer::timeout, this, &frmMDIMain::tmrBackgroungUpdate_Timer);
+
+    clockTimer_ = new QTimer(this);
+    clockTimer_->setInterval(1000);
+    connect(clockTimer_, &QTimer::timeout, this, &frmMDIMain::updateDateTime);
+    clockTimer_->start();
+    updateDateTime();
+}
+
+void frmMDIMain::updateDateTime()
+{
+    const QDateTime now = clock_.now();
+    const QLocale loc;
+    sbrPanel[3]->setText(loc.toString(now.date(), QLocale::ShortFormat));
+    sbrPanel[4]->setText(loc.toString(now.time(), QLocale::ShortFormat));
+}
+
+bool frmMDIMain::eventFilter(QObject *obj, QEvent *e)
+{
+    if (e->type() == QEvent::MouseButtonDblClick) {
+        for (int i = 1; i <= 4; ++i) {
+            if (obj == sbrPanel[i]) {
+                sbrMain_PanelDblClick(i);
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(obj, e);
+}
+
+void frmMDIMain::updateCaption()
+{
+    setWindowTitle(BaseCaption + gFileNameCaption);
+}
+
+// ---- Set-up files -------------------------------------------------------
+
+std::optional<Dialogs::Button> frmMDIMain::ConfirmSaveChanges()
+{
+    bool changed = false;
+    for (int i = 0; i <= SetupMaxIndex; ++i) {
+        if (CurrentSetup.Value.value(i) != SavedSetup.Value.value(i)) {
+            changed = true;
+            break;
+        }
+    }
+    if (CurrentSetup.Version != ProgramVersion)
+        changed = true;
+    if (!changed)
+        return std::nullopt;
+    return dialogs_.messageBox(Dialogs::Icon::Exclamation, Dialogs::Buttons::YesNoCancel, QStringLiteral("ORVEL"),
+                               QStringLiteral("Save Changes to File?"));
+}
+
+bool frmMDIMain::actOnSaveAnswer(const std::optional<Dialogs::Button> &answer)
+{
+    if (!answer)
+        return true;
+    if (*answer == Dialogs::Button::Cancel)
+        return false;
+    if (*answer == Dialogs::Button::Yes)
+        return mnuFileSave_Click();   // a save that did not happen keeps the changes: stop here
+    return true;
+}
+
+void frmMDIMain::mnuFileNew_Click()
+{
+    if (!actOnSaveAnswer(ConfirmSaveChanges()))
+        return;
+    CurrentSetup = DefaultSetup;
+    SavedSetup = CurrentSetup;
+    SetupUntitled = true;
+    gFileNameCaption = QStringLiteral("[unnamed]");
+    updateCaption();
+}
+
+void frmMDIMain::mnuFileOpen_Click()
+{
+    QString initial = gFileNamePath;
+    while (true) {
+        if (!actOnSaveAnswer(ConfirmSaveChanges()))
+            return;
+        const std::optional<QString> declined = openOnce(initial);
+        if (!declined)
+            return;
+        initial = *declined;   // choosing again starts at the declined file
+    }
+}
+
+// One pass of Open. Returns the file's path when the user declined it at the
+// version question and wants to choose again.
+std::optional<QString> frmMDIMain::openOnce(const QString &initialPath)
+{
+    Dialogs::FileRequest req;
+    req.title = QStringLiteral("Open");
+    req.filter = kSetupFilter;
+    req.initialPath = initialPath;
+    req.mustExist = true;
+    const std::optional<QString> path = dialogs_.openFile(req);
+    if (!path)
+        return std::nullopt;
+
+    SetupFile::ReadResult r = SetupFile::read(*path);
+    if (!r.data) {
+        dialogs_.message(Dialogs::Icon::Exclamation, QStringLiteral("ORVEL"),
+                         QStringLiteral("The file %1 cannot be opened as a set-up file:\r\n\r\n%2.")
+                             .arg(QFileInfo(*path).fileName(), r.error));
+        return std::nullopt;
+    }
+    FileSetup = *r.data;
+
+    const QString oldPath = gFileNamePath, oldTitle = gFileNameTitle, oldNow = gUploadNOW;
+    gFileNamePath = *path;
+    gFileNameTitle = QFileInfo(*path).fileName();
+    gUploadNOW = QLocale().toString(clock_.now(), QLocale::ShortFormat);
+
+    if (FileSetup.Version == ProgramVersion) {
+        AcceptFileSetup();
+        return std::nullopt;
+    }
+    const Dialogs::Button answer = dialogs_.messageBox(
+        Dialogs::Icon::Information, Dialogs::Buttons::YesNoCancel, QStringLiteral("ORVEL"),
+        QStringLiteral("File created by set-up program version: ") + FileSetup.Version + QStringLiteral("\r\n")
+            + QStringLiteral("Data tables may not be properly aligned.") + QStringLiteral("\r\n\r\n")
+            + QStringLiteral("Do you wish to continue?"));
+    if (answer == Dialogs::Button::Yes) {
+        AcceptFileSetup();
+        return std::nullopt;
+    }
+    // Declined: the set-up in memory keeps its own file name, so a later
+    // Save cannot write it over the file that was turned down.
+    gFileNamePath = oldPath;
+    gFileNameTitle = oldTitle;
+    gUploadNOW = oldNow;
+    if (answer == Dialogs::Button::No)
+        return *path;
+    return std::nullopt;
+}
+
+void frmMDIMain::AcceptFileSetup()
+{
+    ResizeSetup(FileSetup, SetupMaxIndex);
+    CurrentSetup = FileSetup;
+    SavedSetup = CurrentSetup;
+    SetupUntitled = false;
+    gFileNameCaption = QStringLiteral("[") + gFileNameTitle + QStringLiteral("]");
+    updateCaption();
+}
+
+bool frmMDIMain::mnuFileSave_Click()
+{
+    if (SetupUntitled)
+        return mnuFileSaveAs_Click();
+    SetupData record = CurrentSetup;
+    record.Version = ProgramVersion;
+    const QString error = SetupFile::write(gFileNamePath, record);
+    if (!error.isEmpty()) {
+        dialogs_.message(Dialogs::Icon::Critical, QStringLiteral("ORVEL"),
+                         QStringLiteral("The set-up could not be saved to %1:\r\n\r\n%2\r\n\r\nThe changes are still in memory.")
+                             .arg(gFileNamePath, error));
+        return false;
+    }
+    CurrentSetup.Version = ProgramVersion;
+    gFileNameCaption = QStringLiteral("[") + gFileNameTitle + QStringLiteral("]");
+    updateCaption();
+    SavedSetup = CurrentSetup;
+    return true;
+}
+
+bool frmMDIMain::mnuFileSaveAs_Click()
+{
+    Dialogs::FileRequest req;
+    req.title = QStringLiteral("Save As");
+    req.filter = kSetupFilter;
+    req.initialPath = QString();
+    req.askOverwrite = true;
+    const std::optional<QString> path = dialogs_.saveFile(req);
+    if (!path)
+        return false;
+    const bool oldUntitled = SetupUntitled;
+    const QString oldPath = gFileNamePath, oldTitle = gFileNameTitle;
+    SetupUntitled = false;
+    gFileNamePath = *path;
+    gFileNameTitle = QFileInfo(*path).fileName();
+    if (mnuFileSave_Click())
+        return true;
+    SetupUntitled = oldUntitled;
+    gFileNamePath = oldPath;
+    gFileNameTitle = oldTitle;
+    return false;
+}
+
+// ---- Online state and the background poll --------------------------------
+
+void frmMDIMain::ApplyOnlineState()
+{
+    if (!Link || Link->isBusy())
+        return;
+    if (Link->CommError)
+        Link->OnlineMode = false;
+    if (Link->OnlineMode && !Link->CommError)
+        Link->OpenRSComm(CommPortControl);
+    else if (!Link->OnlineMode && !Link->CommError)
+        Link->CloseRSComm();
+
+    const bool online = Link->OnlineMode;
+    sbrPanel[2]->setText(online ? QStringLiteral("ONLINE") : QStringLiteral("OFFLINE"));
+    mnuViewOnline->setChecked(online);
+    mnuViewOffline->setChecked(!online);
+    mnuEditPasscode->setEnabled(online);
+    if (online && !Link->CommError)
+        Link->RSRead(QStringLiteral("B554"));
+    if (ChildWindow *c = currentChild())
+        c->onlineStateChanged();
+}
+
+void frmMDIMain::mnuViewOnline_Click()
+{
+    Link->OnlineMode = true;
+    Link->CommError = false;
+    ApplyOnlineState();
+}
+
+void frmMDIMain::mnuViewOffline_Click()
+{
+    Link->OnlineMode = false;
+    ApplyOnlineState();
+}
+
+void frmMDIMain::sbrMain_PanelDblClick(int panel)
+{
+    if (panel != 2)
+        return;
+    Link->OnlineMode = !Link->OnlineMode;
+    ApplyOnlineState();
+}
+
+void frmMDIMain::tmrBackgroungUpdate_Timer()
+{
+    // A tick never starts a board access while another one is in progress
+    // (a box raised inside an exchange lets timers run).
+    if (!Link || Link->isBusy())
+        return;
+
+    if (Link->OnlineMode != LastOnline)
+        ApplyOnlineState();
+    LastOnline = Link->OnlineMode;
+
+    if (Link->OnlineMode) {
+        bool faults = false;
+        if (!Link->CommError && numericValue(Link->RSRead(QStringLiteral("F54"))) != 0)
+            faults = true;
+        if (!Link->CommError && numericValue(Link->RSRead(QStringLiteral("F60"))) != 0)
+            faults = true;
+        qint64 alarm = 0;
+        if (faults && !Link->CommError)
+            alarm = numericValue(Link->RSRead(QStringLiteral("B2072")));
+        if (Link->CommError) {
+            // The link is dead and the user has had its box: go offline now,
+            // whichever window is shown, so the status bar says so.
+            ApplyOnlineState();
+            LastOnline = Link->OnlineMode;
+        } else if (!faults) {
+            StatusMessage = QStringLiteral("-- System Normal --\r\nSet-up Program is Currently ONLINE");
+            sbrPanel[1]->setText(QStringLiteral("System Message:  All Faults Normal"));
+            return;
+        } else {
+            const QString text = (alarm >= 0 && alarm <= 14 && alarm < AlarmMessages.size())
+                ? AlarmMessages.at(int(alarm))
+                : QStringLiteral("Message Number %1 Not Defined").arg(alarm);
+            StatusMessage = QStringLiteral("** System ALARM **\r\n") + text;
+            sbrPanel[1]->setText(QStringLiteral("System Message:  Faults Active in PLC"));
+            return;
+        }
+    }
+    if (!Link->OnlineMode) {
+        StatusMessage = QStringLiteral("Set-up Program is Currently OFFLINE");
+        sbrPanel[1]->setText(Link->CommError ? QStringLiteral("System Message:  Comm Fault with T6850")
+                                             : QStringLiteral("System Message:  Program is Currently OFFLINE"));
+    }
+}
+
+// ---- Window list and the other commands -----------------------------------
+
+void frmMDIMain::mnuWindowForm_Click(int index)
+{
+    if (index < 0 || index >= ChildCount)
+        return;
+    if (index == CurrentWindow && FormInitialized) {
+        mnuWindowForm[index]->setChecked(true);
+        return;
+    }
+    mnuWindowForm[CurrentWindow]->setChecked(false);
+    mnuWindowForm[index]->setChecked(true);
+    unloadChild(CurrentWindow);
+    loadChild(index);
+    CurrentWindow = index;
+}
+
+void frmMDIMain::unloadChild(int index)
+{
+    ChildWindow *c = ChildForms[index];
+    if (!c)
+        return;
+    ChildForms[index] = nullptr;
+    c->Form_Unload();
+    c->hide();
+    hostLayout_->removeWidget(c);
+    c->deleteLater();
+}
+
+void frmMDIMain::loadChild(int index)
+{
+    ChildWindow *c = nullptr;
+    if (factories()[index])
+        c = factories()[index]();
+    if (!c) {
+        c = new ChildWindow;
+        c->setWindowTitle(QString::fromLatin1(kChildCaptions[index]));
+    }
+    c->setParent(host_);
+    hostLayout_->addWidget(c);
+    ChildForms[index] = c;
+    c->show();
+}
+
+void frmMDIMain::mnuEditOfflineEditing_Click()
+{
+    OfflineEditing = !OfflineEditing;
+    mnuEditOfflineEditing->setChecked(OfflineEditing);
+    if (ChildWindow *c = currentChild())
+        c->onlineStateChanged();
+}
+
+void frmMDIMain::mnuEditCommPort_Click()
+{
+    if (commPortWindow())
+        commPortWindow()(this);
+    else
+        notAvailable(mnuEditCommPort->text());
+}
+
+void frmMDIMain::mnuEditPasscode_Click()
+{
+    if (!Link->OnlineMode)
+        return;
+    QString proposal;
+    if (!Link->CommError)
+        proposal = Link->RSRead(QStringLiteral("W1070"));
+    const std::optional<QString> answer = dialogs_.inputBox(QStringLiteral("Please Enter New Passcode (0-65535)"),
+                                                            QStringLiteral("Keypad Set-up Passcode"), proposal);
+    if (answer && !answer->isEmpty() && !Link->CommError)
+        Link->RSWrite(QStringLiteral("W1070"), *answer);
+}
+
+void frmMDIMain::mnuHelpHelpTopics_Click()
+{
+    const QString file = AppFolder::resolve(QStringLiteral("\\Help\\ORVEL.html"));
+    if (!QFileInfo::exists(file)) {
+        dialogs_.message(Dialogs::Icon::Exclamation, QStringLiteral("ORVEL"),
+                         QStringLiteral("The help file %1 cannot be found.").arg(QDir::toNativeSeparators(file)));
+        return;
+    }
+    if (!help_) {
+        help_ = new HelpWindow(file);
+        help_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    help_->showContents();
+    help_->show();
+    help_->raise();
+    help_->activateWindow();
+}
+
+void frmMDIMain::mnuHelpAbout_Click()
+{
+    if (!about_) {
+        about_ = new frmAbout(dialogs_, this);
+        about_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
+}
+
+void frmMDIMain::mnuFileExit_Click()
+{
+    close();
+}
+
+void frmMDIMain::notAvailable(const QString &command)
+{
+    QString name = command;
+    name.remove(QLatin1Char('&'));
+    if (name.endsWith(QStringLiteral("...")))
+        name.chop(3);
+    dialogs_.message(Dialogs::Icon::Information, QStringLiteral("ORVEL"),
+                     QStringLiteral("\"%1\" is not available in this version of ORVEL.").arg(name));
+}
+
+// ---- Shut-down ------------------------------------------------------------
+
+void frmMDIMain::closeEvent(QCloseEvent *e)
+{
+    if (shutDown_) {
+        e->accept();
+        return;
+    }
+    if (Link && Link->isBusy()) {
+        e->ignore();
+        return;
+    }
+    if (!actOnSaveAnswer(ConfirmSaveChanges())) {
+        e->ignore();
+        return;
+    }
+    shutDown();
+    e->accept();
+}
+
+void frmMDIMain::shutDown()
+{
+    shutDown_ = true;
+    tmrBackgroungUpdate->stop();
+    if (Link)
+        Link->CloseRSComm();
+    for (int i = 0; i < ChildCount; ++i)
+        unloadChild(i);
+    if (about_)
+        about_->close();
+    if (help_)
+        help_->close();
+}

@@ -1,0 +1,125 @@
+#pragma once
+// The main window: menu bar, status bar, background poll, and the host of
+// the one child window that is loaded at a time. It owns the link to the
+// board and the set-up tables for the whole run.
+#include "ChildWindow.h"
+#include "Dialogs.h"
+#include "HelpWindow.h"
+#include "SerialPort.h"
+#include "frmAbout.h"
+#include <QMainWindow>
+#include <QPointer>
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QTimer;
+class QVBoxLayout;
+class RSComm;
+class Clock;
+
+class frmMDIMain : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int ChildCount = 5;
+
+    // The program supplies its child windows and the comm port window; the
+    // shell only knows them through these.
+    static void setChildFactory(int index, ChildWindowFactory factory);
+    static void setCommPortWindow(std::function<void(QWidget *parent)> show);
+
+    // port: the serial port handed to the link; a real one when null.
+    frmMDIMain(Dialogs &dialogs, const Clock &clock, std::unique_ptr<SerialPort> port = nullptr, QWidget *parent = nullptr);
+    ~frmMDIMain() override;
+
+    static frmMDIMain *instance();
+
+    // Public strings, read by other windows.
+    QString gFileNameCaption;
+    QString gFileNamePath;
+    QString gFileNameTitle;
+    QString gFileExportPath;
+    QString gProgramFilePath;
+    QString gUploadNOW;
+
+    std::array<QPointer<ChildWindow>, ChildCount> ChildForms;
+    int CurrentWindow = 0;
+    bool FormInitialized = false;
+    QString BaseCaption;
+
+    // Menu commands.
+    QAction *mnuFileNew, *mnuFileOpen, *mnuFileSave, *mnuFileSaveAs, *mnuFileExport,
+        *mnuFileUpload, *mnuFileDownloadProgram, *mnuFileDownload, *mnuFilePrint,
+        *mnuFilePrintSetup, *mnuFileExit;
+    QAction *mnuEditOfflineEditing, *mnuEditCommPort, *mnuEditPasscode;
+    QAction *mnuViewTargetBoardStatus, *mnuViewOnline, *mnuViewOffline;
+    std::array<QAction *, ChildCount> mnuWindowForm;
+    QAction *mnuHelpHelpTopics, *mnuHelpAbout;
+    QMenu *mnuFile, *mnuEdit, *mnuView, *mnuWindow, *mnuHelp;
+
+    // Status bar panels 1..4 (index 0 unused).
+    std::array<QLabel *, 5> sbrPanel{};
+    QTimer *tmrBackgroungUpdate;
+
+    // Commands (public so that other windows and tests can run them).
+    void mnuFileNew_Click();
+    void mnuFileOpen_Click();
+    bool mnuFileSave_Click();     // false when nothing was saved
+    bool mnuFileSaveAs_Click();
+    void mnuWindowForm_Click(int index);
+    void mnuEditOfflineEditing_Click();
+    void mnuEditCommPort_Click();
+    void mnuEditPasscode_Click();
+    void mnuViewOnline_Click();
+    void mnuViewOffline_Click();
+    void mnuHelpHelpTopics_Click();
+    void mnuHelpAbout_Click();
+    void mnuFileExit_Click();
+    void sbrMain_PanelDblClick(int panel);
+    void tmrBackgroungUpdate_Timer();
+
+    // The "Save Changes to File?" question: nullopt when nothing changed.
+    std::optional<Dialogs::Button> ConfirmSaveChanges();
+    void AcceptFileSetup();
+    void ApplyOnlineState();
+
+    void updateCaption();
+    ChildWindow *currentChild() const { return ChildForms[CurrentWindow]; }
+    frmAbout *aboutBox() const { return about_; }
+    HelpWindow *helpWindow() const { return help_; }
+    bool lastOnline() const { return LastOnline; }
+
+    // Boxes for commands that later versions carry out.
+    void notAvailable(const QString &command);
+
+protected:
+    void closeEvent(QCloseEvent *e) override;
+    bool eventFilter(QObject *obj, QEvent *e) override;
+
+private:
+    void buildMenus();
+    void buildStatusBar();
+    void updateDateTime();
+    void unloadChild(int index);
+    void loadChild(int index);
+    void shutDown();
+    // Save runs when the answer is Yes; false when the calling command must stop.
+    bool actOnSaveAnswer(const std::optional<Dialogs::Button> &answer);
+    std::optional<QString> openOnce(const QString &initialPath);
+
+    Dialogs &dialogs_;
+    const Clock &clock_;
+    std::unique_ptr<SerialPort> port_;
+    std::unique_ptr<RSComm> link_;
+    QWidget *host_;
+    QVBoxLayout *hostLayout_;
+    QTimer *clockTimer_;
+    QPointer<frmAbout> about_;
+    QPointer<HelpWindow> help_;
+    bool LastOnline = false;
+    bool shutDown_ = false;
+};
