@@ -1,0 +1,70 @@
+#include "SimFixture.h"
+#include <QProcess>
+
+// orvelctl as a technician runs it, against the simulated board.
+class OrvelctlOnSim : public SimFixture {
+protected:
+    struct Result {
+        int status;
+        QString out;
+        QString err;
+    };
+    Result run(QStringList args, int timeoutMs = 30000)
+    {
+        QProcess p;
+        args.prepend(dir.path());
+        args.prepend(QStringLiteral("--app-dir"));
+        p.start(QStringLiteral(ORVELCTL_PATH), args);
+        p.closeWriteChannel();
+        EXPECT_TRUE(p.waitForFinished(timeoutMs));
+        return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
+                QString::fromLocal8Bit(p.readAllStandardError())};
+    }
+};
+
+TEST_F(OrvelctlOnSim, ReadAndWrite)
+{
+    board->pokeDecimal(1100, 98765);
+    auto r = run({QStringLiteral("read"), QStringLiteral("W1014"), QStringLiteral("D1100"), QStringLiteral("f87")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.toStdString(), "215\n98765\n0\n");
+
+    r = run({QStringLiteral("write"), QStringLiteral("W1016"), QStringLiteral("1,000")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(board->peekWord(1016), 1000);
+
+    r = run({QStringLiteral("--baud"), QStringLiteral("19200"), QStringLiteral("read"), QStringLiteral("W1016")});
+    EXPECT_EQ(r.out.toStdString(), "1000\n");
+}
+
+TEST_F(OrvelctlOnSim, RefusedValuesAndAddresses)
+{
+    auto r = run({QStringLiteral("write"), QStringLiteral("W1014"), QStringLiteral("-5")});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err.toStdString(), "ENTRY ALERT: Error: / Only Numerical Data Allowed.\n");
+    EXPECT_EQ(board->peekWord(1014), 215);
+    r = run({QStringLiteral("read"), QStringLiteral("B4001.9")});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.out.toStdString(), "");
+}
+
+TEST_F(OrvelctlOnSim, PortThatDoesNotExist)
+{
+    const auto r = run({QStringLiteral("--port"), QStringLiteral("98"), QStringLiteral("read"), QStringLiteral("W1014")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("Comm Port Error: Error Number = "))) << r.err.toStdString();
+    // The settings file keeps what it had: --port is for this run only.
+    QFile f(dir.path() + QStringLiteral("/Support/RSPort.cfg"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("1,9600\r\n"));
+}
+
+TEST_F(OrvelctlOnSim, SilentBoard)
+{
+    ASSERT_TRUE(board->addFault("silence"));
+    const auto r = run({QStringLiteral("read"), QStringLiteral("W1014")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.toStdString(),
+              "WARNING - Communication Error!: Cannot Communicate with Target Board. / Verify RS-232 Cable is "
+              "Connected Between / COMM Port and PROG Port.\n");
+}
