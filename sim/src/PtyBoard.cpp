@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <thread>
@@ -82,6 +83,8 @@ struct PtyBoard::Impl {
     };
     std::deque<Out> pending;
     std::uint64_t inFree = 0, outFree = 0;
+    std::uint64_t pullDeadline = 0;
+    std::uint64_t lastWrite = 0;
 
     std::uint64_t simNow() const { return monotonicNs() - t0; }
     std::uint64_t byteNs() const
@@ -136,14 +139,30 @@ struct PtyBoard::Impl {
                 pending.pop_front();
                 // A full buffer means nobody is reading: the byte is lost, as on a line.
                 [[maybe_unused]] ssize_t w = ::write(master, &b, 1);
+                lastWrite = now;
             }
             bool pulled;
             {
                 std::lock_guard<std::mutex> lock(m);
                 pulled = engine.cablePulled();
             }
-            if (pulled && master >= 0 && pending.empty())
-                closePty();
+            if (pulled && master >= 0 && pending.empty()) {
+                // Let the last answers reach the program first: a hang-up
+                // discards what the other side has not read yet.
+                if (!pullDeadline)
+                    pullDeadline = now + 1000000000ull;
+                int unread = 0;
+                if (slaveHold < 0 || ioctl(slaveHold, TIOCINQ, &unread) != 0)
+                    unread = 0;
+                // (the pty moves written bytes to the reader's side a little later)
+                if ((unread == 0 && now >= lastWrite + 50000000ull) || now >= pullDeadline) {
+                    closePty();
+                    continue;
+                }
+                pollfd w{wake[0], POLLIN, 0};
+                ::poll(&w, 1, 2);
+                continue;
+            }
 
             std::int64_t waitMs = 50;
             if (master >= 0 && !pending.empty()) {
