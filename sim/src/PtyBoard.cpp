@@ -201,6 +201,11 @@ bool PtyBoard::start(std::string *error)
 {
     if (d->running)
         return true;
+    for (const auto &f : d->opt.faults) {
+        FaultSpec spec;
+        if (!parseFault(f, &spec, error))
+            return false;
+    }
     d->master = posix_openpt(O_RDWR | O_NOCTTY);
     if (d->master < 0)
         return setError(error, "posix_openpt");
@@ -233,11 +238,13 @@ bool PtyBoard::start(std::string *error)
         d->closePty();
         return false;
     }
-    d->t0 = monotonicNs();
     {
+        // simulated time goes on from where a previous run left it
         std::lock_guard<std::mutex> lock(d->m);
-        d->engine.advanceTo(0);
+        d->t0 = monotonicNs() - d->engine.now();
     }
+    d->pending.clear();
+    d->inFree = d->outFree = d->pullDeadline = d->lastWrite = 0;
     d->stopping = false;
     d->running = true;
     d->thread = std::thread([this] { d->run(); });

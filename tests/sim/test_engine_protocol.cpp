@@ -218,6 +218,19 @@ TEST(Pls, SendWordAcknowledgesEachByteThenReadyPoll)
     EXPECT_EQ(e.plsScale(), 1000);
 }
 
+TEST(Pls, FfIsAValueInsideWordsAndBlocks)
+{
+    Engine e(simtest::stillOptions());
+    ASSERT_TRUE(simtest::enterMode(e, 42));
+    EXPECT_EQ(e.feed(Bytes{0xFF, 0x00}), (Bytes{0x55, 0x55}));
+    EXPECT_EQ(e.plsOffset(), 255);
+    EXPECT_EQ(e.feed(0xFF), Bytes{0x55});   // ready poll: back to a command
+    EXPECT_EQ(e.state(), State::Command);
+    ASSERT_TRUE(simtest::enterMode(e, 59));
+    EXPECT_EQ(e.feed(Bytes{0xFF, 0xFF, 1, 2, 3, 4}), Bytes(6, 0x55));
+    EXPECT_EQ(e.plsConfig()[1], 0xFF);
+}
+
 TEST(Pls, ChannelSetpointPulseTrainAndRecall)
 {
     Engine e(simtest::stillOptions());

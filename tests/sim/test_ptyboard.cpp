@@ -154,6 +154,17 @@ TEST(PtyBoard, PulledCableHangsUpTheTerminal)
     EXPECT_EQ(board.peekWord(1014), 215);
 }
 
+TEST(PtyBoard, MalformedFaultIsReportedByStart)
+{
+    Options o;
+    o.faults = {"silence", "pull-after=ten"};
+    PtyBoard board(o);
+    std::string err;
+    EXPECT_FALSE(board.start(&err));
+    EXPECT_NE(err.find("pull-after=ten"), std::string::npos);
+    EXPECT_TRUE(board.slavePath().empty());
+}
+
 TEST(PtyBoard, LinkRefusesToReplaceARealFile)
 {
     PtyBoard board;
