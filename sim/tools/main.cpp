@@ -4,6 +4,7 @@
 #include "boardsim/Engine.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
