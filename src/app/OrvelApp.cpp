@@ -14,8 +14,11 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
+#include <csignal>
 #include <cstdio>
+#include <unistd.h>
 
 #ifdef ORVEL_HAVE_BOARDSIM
 #include <boardsim/Board.h>
@@ -141,6 +144,35 @@ QString DemoBoard::slavePath() const
     return QString();
 }
 
+namespace {
+int g_signalPipe[2] = {-1, -1};
+
+void onTerminate(int)
+{
+    const char b = 1;
+    [[maybe_unused]] const auto n = ::write(g_signalPipe[1], &b, 1);
+}
+
+// SIGINT and SIGTERM end the event loop, so the link is closed, the demo
+// board stopped and its folder removed as on a normal exit.
+void quitOnTerminate(QObject *owner)
+{
+    if (::pipe(g_signalPipe) != 0)
+        return;
+    auto *n = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, owner);
+    QObject::connect(n, &QSocketNotifier::activated, owner, [] {
+        char b;
+        [[maybe_unused]] const auto r = ::read(g_signalPipe[0], &b, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = onTerminate;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+}
+} // namespace
+
 int RunOrvel(int argc, char **argv)
 {
     QApplication app(argc, argv);
@@ -186,6 +218,7 @@ int RunOrvel(int argc, char **argv)
     }
 
     RegisterOrvelWindows();
+    quitOnTerminate(&app);
     QtDialogs dialogs;
     int rc = 0;
     {

@@ -162,7 +162,7 @@ frmSetupComm::frmSetupComm(QWidget *parent)
     lblDetected->setText((found.isEmpty() ? QStringLiteral("No serial ports detected.") : found.join(QLatin1Char('\n')))
                          + QStringLiteral("\n\nTo use a device as COM n, make the link %1%2COMn point to it.")
                                .arg(portsDir, QDir::separator()));
-    setMinimumWidth(460);
+    setMinimumWidth(540);
     adjustSize();
     CenterForm(this);
 }
@@ -225,12 +225,12 @@ void frmSetupComm::refreshDevice()
     }
     const int n = clampPort(std::nearbyint(v), updCommPort->Min(), updCommPort->Max());
     const QString dev = AppFolder::portDevice(n);
-    QString text = QStringLiteral("COM%1 is %2").arg(n).arg(QDir::toNativeSeparators(dev));
+    QString text = QStringLiteral("COM%1 on this computer:\n%2").arg(n).arg(QDir::toNativeSeparators(dev));
     const QFileInfo fi(dev);
     if (fi.isSymLink())
-        text += QStringLiteral("\n(linked to %1%2)").arg(fi.symLinkTarget(), fi.exists() ? QString() : QStringLiteral(", missing"));
+        text += QStringLiteral("\n\u2192 %1%2").arg(fi.symLinkTarget(), fi.exists() ? QString() : QStringLiteral("  (missing)"));
     else if (!fi.exists())
-        text += QStringLiteral("\n(no such device here)");
+        text += QStringLiteral("  (no such device)");
     lblDevice->setText(text);
 }
 

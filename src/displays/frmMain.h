@@ -1,9 +1,17 @@
 #pragma once
-// Child window: the main display.
+// Child window: the main display. It shows the system message that the
+// background poll keeps.
 #include "ChildWindow.h"
+
+class QGroupBox;
+class QPlainTextEdit;
 
 class frmMain : public ChildWindow {
     Q_OBJECT
 public:
     explicit frmMain(QWidget *parent = nullptr);
+    void statusMessageChanged() override;
+
+    QGroupBox *fraMessages;
+    QPlainTextEdit *txtMessageDisplay;
 };

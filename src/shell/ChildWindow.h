@@ -13,6 +13,8 @@ public:
     virtual void Form_Unload() {}
     // The program's online state changed.
     virtual void onlineStateChanged() {}
+    // The background poll wrote a new StatusMessage.
+    virtual void statusMessageChanged() {}
 };
 
 using ChildWindowFactory = std::function<ChildWindow *()>;

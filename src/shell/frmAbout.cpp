@@ -86,7 +86,7 @@ frmAbout::frmAbout(Dialogs &dialogs, QWidget *parent)
     lay->addSpacing(6);
     lay->addWidget(line);
     lay->addLayout(bottom);
-    setFixedWidth(480);
+    setFixedWidth(520);
     adjustSize();
     CenterForm(this);
 }

@@ -509,7 +509,16 @@ void frmMDIMain::tmrBackgroungUpdate_Timer()
     // (a box raised inside an exchange lets timers run).
     if (!Link || Link->isBusy())
         return;
+    const QString before = StatusMessage;
+    pollStatus();
+    if (StatusMessage != before) {
+        if (ChildWindow *c = currentChild())
+            c->statusMessageChanged();
+    }
+}
 
+void frmMDIMain::pollStatus()
+{
     if (Link->OnlineMode != LastOnline)
         ApplyOnlineState();
     LastOnline = Link->OnlineMode;

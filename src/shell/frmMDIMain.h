@@ -102,6 +102,7 @@ protected:
 
 private:
     void buildMenus();
+    void pollStatus();   // one tick's reads and texts
     void buildStatusBar();
     void updateDateTime();
     void unloadChild(int index);

@@ -2,6 +2,8 @@
 // and its double-click, the background tick's system messages, the passcode
 // and what a dead link does.
 #include "GuiFixture.h"
+#include "frmMain.h"
+#include <QPlainTextEdit>
 #include <QTest>
 
 using B = Dialogs::Button;
@@ -60,6 +62,10 @@ TEST_F(GuiTest, TickTurnsFlagsAndAlarmNumberIntoTheSystemMessage)
     EXPECT_EQ(panel(1), kFaults);
     EXPECT_EQ(StatusMessage, QStringLiteral("** System ALARM **\r\nTester Can Jam or Discharge Photo Eye Fail\r\n"
                                             "Correct Problem and Press RESET ALARMS to Continue"));
+    auto *display = qobject_cast<frmMain *>(m.ChildForms[0].data());
+    ASSERT_NE(display, nullptr);
+    EXPECT_EQ(display->txtMessageDisplay->toPlainText(),
+              QStringLiteral("** System ALARM **\nTester Can Jam or Discharge Photo Eye Fail\nCorrect Problem and Press RESET ALARMS to Continue"));
 
     b.set("F60=0");
     b.set("F54=1");
