@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -29,14 +30,25 @@ std::uint64_t monotonicNs()
     return static_cast<std::uint64_t>(ts.tv_sec) * 1000000000ull + static_cast<std::uint64_t>(ts.tv_nsec);
 }
 
-void sleepUntil(std::uint64_t ns)
+// Sleeps to a little before the deadline, then spins the rest: a sleeping
+// thread wakes tens of microseconds late, which a line would not be.
+void sleepUntilPrecisely(std::uint64_t ns)
 {
+    constexpr std::uint64_t kSpin = 80000;
     timespec ts{};
-    ts.tv_sec = static_cast<time_t>(ns / 1000000000ull);
-    ts.tv_nsec = static_cast<long>(ns % 1000000000ull);
+    const std::uint64_t early = ns > kSpin ? ns - kSpin : 0;
+    ts.tv_sec = static_cast<time_t>(early / 1000000000ull);
+    ts.tv_nsec = static_cast<long>(early % 1000000000ull);
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
     }
+    for (;;) {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        if (static_cast<std::uint64_t>(now.tv_sec) * 1000000000ull + static_cast<std::uint64_t>(now.tv_nsec) >= ns)
+            return;
+    }
 }
+
 
 bool setError(std::string *error, const std::string &what)
 {
@@ -127,6 +139,10 @@ struct PtyBoard::Impl {
 
     void run()
     {
+        // With line timing the board answers on microsecond deadlines; the
+        // kernel's default 50 us timer slack would make every answer late.
+        if (opt.realtimeLine)
+            prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
         std::uint8_t buf[512];
         while (!stopping.load()) {
             std::uint64_t now = simNow();
@@ -171,7 +187,7 @@ struct PtyBoard::Impl {
                 if (next <= now)
                     continue;
                 if (next - now < 2000000ull) {
-                    sleepUntil(t0 + next);   // the last stretch on an absolute deadline
+                    sleepUntilPrecisely(t0 + next);   // the last stretch on an absolute deadline
                     continue;
                 }
                 waitMs = static_cast<std::int64_t>((next - now) / 1000000ull) - 1;

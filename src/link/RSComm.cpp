@@ -404,13 +404,16 @@ QString RSComm::RSRead(const QString &Add)
         return QStringLiteral("0");
     }
     // An address that cannot be sent is refused before the mode handshake.
-    const BoardAddress check = ParseAddress(Add, BitMask);
-    if (!check.sendable()) {
-        entryAlert(check.problem);
-        return QStringLiteral("0");
+    // A repeated read of the address just read was checked then.
+    if (CurrentMode != 1 || Add.compare(LastReadAdd, Qt::CaseInsensitive) != 0) {
+        const BoardAddress check = ParseAddress(Add, BitMask);
+        if (!check.sendable()) {
+            entryAlert(check.problem);
+            return QStringLiteral("0");
+        }
     }
     const QString v = ReadData(Add);
-    return v.isEmpty() ? QStringLiteral("0") : QString::number(LeadingNumber(v));
+    return v.isEmpty() ? QStringLiteral("0") : v;
 }
 
 void RSComm::RSWrite(const QString &Add, const QString &DataValue)

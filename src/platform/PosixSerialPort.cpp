@@ -2,6 +2,7 @@
 #include "AppFolder.h"
 #include "Clock.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -83,8 +84,10 @@ bool PosixSerialPort::open()
     t.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS | HUPCL);   // no HUPCL: DTR stays up on close
     t.c_cflag = (t.c_cflag & ~CSIZE) | CS8;
     t.c_iflag &= ~(IXON | IXOFF | IXANY);
+    // A read returns as soon as one byte is there, or after a tenth of a
+    // second with nothing: waiting and reading are then one system call.
     t.c_cc[VMIN] = 0;
-    t.c_cc[VTIME] = 0;
+    t.c_cc[VTIME] = 1;
     const speed_t sp = baud_ == 19200 ? B19200 : baud_ == 38400 ? B38400 : baud_ == 4800 ? B4800 : B9600;
     cfsetispeed(&t, sp);
     cfsetospeed(&t, sp);
@@ -95,6 +98,7 @@ bool PosixSerialPort::open()
         return false;
     }
     ::ioctl(fd, TIOCEXCL);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     fd_ = fd;
     buf_.clear();
     return true;
@@ -122,21 +126,23 @@ void PosixSerialPort::fillBuffer()
 {
     if (fd_ < 0)
         return;
-    char tmp[256];
-    for (;;) {
-        const ssize_t n = ::read(fd_, tmp, sizeof tmp);
-        if (n > 0) {
-            buf_.append(tmp, n);
-            if (n < ssize_t(sizeof tmp))
-                return;
+    // Only what is already there: the descriptor blocks, so ask first.
+    int n = 0;
+    if (::ioctl(fd_, FIONREAD, &n) != 0) {
+        lostDevice();
+        return;
+    }
+    while (n > 0) {
+        char tmp[256];
+        const ssize_t got = ::read(fd_, tmp, size_t(std::min<int>(n, int(sizeof tmp))));
+        if (got > 0) {
+            buf_.append(tmp, got);
+            n -= int(got);
             continue;
         }
-        if (n < 0 && errno == EINTR)
+        if (got < 0 && errno == EINTR)
             continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            return;
-        // n == 0 on a tty without data is normal with VMIN=0; EIO means the peer is gone.
-        if (n < 0)
+        if (got < 0)
             lostDevice();
         return;
     }
@@ -201,13 +207,9 @@ int PosixSerialPort::readByte()
 
 bool PosixSerialPort::waitForInput(std::int64_t deadlineNs)
 {
+    constexpr std::int64_t kReadSlice = 100'000'000;   // VTIME: one tenth of a second
     const Clock &clock = SystemClock::instance();
-    for (;;) {
-        if (!buf_.isEmpty())
-            return true;
-        fillBuffer();
-        if (!buf_.isEmpty())
-            return true;
+    while (buf_.isEmpty()) {
         const std::int64_t left = deadlineNs - clock.monotonicNs();
         if (left <= 0)
             return false;
@@ -217,6 +219,23 @@ bool PosixSerialPort::waitForInput(std::int64_t deadlineNs)
             while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {}
             return false;
         }
+        if (left >= kReadSlice) {
+            // The common case: the answer comes within milliseconds; read waits for it.
+            char tmp[256];
+            const std::int64_t before = clock.monotonicNs();
+            const ssize_t got = ::read(fd_, tmp, sizeof tmp);
+            if (got > 0) {
+                buf_.append(tmp, got);
+                return true;
+            }
+            if (got < 0 && errno == EINTR)
+                continue;
+            // A read that ends early with nothing is a hang-up, not a time-out.
+            if (got < 0 || clock.monotonicNs() - before < kReadSlice / 2)
+                checkHangup();
+            continue;
+        }
+        // The last stretch before the deadline, to the microsecond.
         pollfd p{fd_, POLLIN, 0};
         timespec ts{time_t(left / 1000000000), long(left % 1000000000)};
         const int r = ::ppoll(&p, 1, &ts, nullptr);
@@ -226,9 +245,21 @@ bool PosixSerialPort::waitForInput(std::int64_t deadlineNs)
         }
         if (r > 0) {
             fillBuffer();
-            // Readable but nothing to read, or a hang-up: the other side is gone.
-            if (buf_.isEmpty() && fd_ >= 0 && (p.revents & (POLLHUP | POLLERR | POLLIN)))
-                lostDevice();
+            if (buf_.isEmpty() && fd_ >= 0)
+                lostDevice();   // readable with nothing to read: the other side is gone
         }
     }
+    return true;
+}
+
+void PosixSerialPort::checkHangup()
+{
+    pollfd p{fd_, POLLIN, 0};
+    if (::poll(&p, 1, 0) < 0 || (p.revents & (POLLHUP | POLLERR))) {
+        lostDevice();
+        return;
+    }
+    int n = 0;
+    if ((p.revents & POLLIN) && ::ioctl(fd_, FIONREAD, &n) == 0 && n == 0)
+        lostDevice();
 }

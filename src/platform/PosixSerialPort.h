@@ -3,7 +3,7 @@
 #include <QByteArray>
 
 // A real serial port on termios: raw 8N1, no flow control, DTR and RTS left
-// as they are on open and close. Waiting is poll(2), so a silent board costs
+// as they are on open and close. Waiting blocks in read(2) or ppoll(2), so a silent board costs
 // no CPU. The port is taken exclusively (TIOCEXCL and an flock), so a second
 // program cannot open it at the same time.
 class PosixSerialPort final : public SerialPort {
@@ -38,6 +38,7 @@ private:
     void fail(int err, const QString &what);
     void fillBuffer();   // moves what the driver holds into buf_ without blocking
     void lostDevice();
+    void checkHangup();
 
     int port_ = 1;
     int baud_ = 9600;

@@ -1,0 +1,222 @@
+// Measures the link's own cost against the simulated board on a pty.
+//   orvel-bench-link [--quick] [--json]
+// Figures:
+//   link.exchanges_per_s         exchanges a second, no line timing (the pty is ~30x faster than a line)
+//   link.cpu_us_per_exchange     program CPU (main thread) per exchange
+//   link.wait_cpu_percent        CPU of a core used while waiting on a silent board
+//   link.added_us_19200/_9600    time per exchange beyond the line's own 20 bit-times
+//   link.added_less_pty_us_*     the same less the bare pty round trip (pty.roundtrip_us),
+//                                which a real serial line does not have
+#include "AppFolder.h"
+#include "Clock.h"
+#include "Dialogs.h"
+#include "PosixSerialPort.h"
+#include "RSComm.h"
+#include "boardsim/Board.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <atomic>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+double threadCpuNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e9 + double(ts.tv_nsec);
+}
+
+double wallNs() { return double(SystemClock::instance().monotonicNs()); }
+
+// Answers every box with Cancel and counts them.
+class BenchDialogs final : public Dialogs {
+public:
+    int boxes = 0;
+    Button messageBox(Icon, Buttons, const QString &, const QString &) override
+    {
+        ++boxes;
+        return Button::Cancel;
+    }
+    std::optional<QString> openFile(const FileRequest &) override { return std::nullopt; }
+    std::optional<QString> saveFile(const FileRequest &) override { return std::nullopt; }
+    std::optional<QString> inputBox(const QString &, const QString &, const QString &) override { return std::nullopt; }
+};
+
+struct Figure {
+    std::string name;
+    double value;
+    std::string unit;
+    std::string goal;   // "< 10.4": the figure must stay below
+    double limit;
+};
+
+// A board, the link online to it, in a scratch application folder.
+struct Rig {
+    QTemporaryDir dir;
+    boardsim::PtyBoard board;
+    PosixSerialPort port;
+    BenchDialogs dialogs;
+    RSComm link{dialogs, SystemClock::instance()};
+
+    explicit Rig(boardsim::Options opt) : board(opt)
+    {
+        std::string err;
+        if (!board.start(&err)) {
+            std::fprintf(stderr, "bench: simulator: %s\n", err.c_str());
+            std::exit(1);
+        }
+        AppFolder::set(dir.path());
+        QDir().mkpath(dir.path() + QStringLiteral("/Support/ports"));
+        board.linkTo((dir.path() + QStringLiteral("/Support/ports/COM1")).toStdString());
+        QFile cfg(dir.path() + QStringLiteral("/Support/RSPort.cfg"));
+        cfg.open(QIODevice::WriteOnly);
+        cfg.write(QByteArray("1,") + QByteArray::number(opt.baud) + "\r\n");
+        cfg.close();
+        link.OpenRSComm(&port);
+        if (!link.OnlineMode) {
+            std::fprintf(stderr, "bench: the simulated board did not answer\n");
+            std::exit(1);
+        }
+    }
+};
+
+// Reads of one byte in read mode: two exchanges each. Returns {wall ns, cpu ns} per exchange.
+std::pair<double, double> timeReads(Rig &rig, int reads)
+{
+    rig.link.RSRead(QStringLiteral("B999"));   // enter read mode outside the measurement
+    const double w0 = wallNs(), c0 = threadCpuNs();
+    for (int i = 0; i < reads; ++i)
+        rig.link.RSRead(QStringLiteral("B999"));
+    const double w1 = wallNs(), c1 = threadCpuNs();
+    if (rig.link.CommError) {
+        std::fprintf(stderr, "bench: link failed during the run\n");
+        std::exit(1);
+    }
+    return {(w1 - w0) / (2.0 * reads), (c1 - c0) / (2.0 * reads)};
+}
+
+// The floor a pty sets: one byte out and one back between two bare threads,
+// with no link and no simulator. Returns microseconds per round trip.
+double ptyRoundTripUs(int rounds)
+{
+    int master = -1, slave = -1;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+        return 0;
+    termios t{};
+    for (int fd : {master, slave}) {
+        tcgetattr(fd, &t);
+        cfmakeraw(&t);
+        tcsetattr(fd, TCSANOW, &t);
+    }
+    std::thread echo([master, rounds] {
+        char b;
+        for (int i = 0; i < rounds; ++i)
+            if (::read(master, &b, 1) != 1 || ::write(master, &b, 1) != 1)
+                return;
+    });
+    const double w0 = wallNs();
+    char b = 0x55;
+    for (int i = 0; i < rounds; ++i) {
+        if (::write(slave, &b, 1) != 1 || ::read(slave, &b, 1) != 1)
+            break;
+    }
+    const double w1 = wallNs();
+    echo.join();
+    ::close(master);
+    ::close(slave);
+    return (w1 - w0) / rounds / 1000.0;
+}
+
+double threadSysNs()
+{
+    rusage u{};
+    getrusage(RUSAGE_THREAD, &u);
+    return double(u.ru_stime.tv_sec) * 1e9 + double(u.ru_stime.tv_usec) * 1e3;
+}
+
+}
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const bool quick = args.contains(QStringLiteral("--quick"));
+    const bool json = args.contains(QStringLiteral("--json"));
+    std::vector<Figure> figures;
+    const double line19200 = 20.0 / 19200 * 1e6, line9600 = 20.0 / 9600 * 1e6;   // µs per exchange
+
+    const double ptyUs = ptyRoundTripUs(quick ? 5000 : 50000);
+    figures.push_back({"pty.roundtrip_us", ptyUs, "us", "(floor set by the kernel, not a goal)", 1e9});
+    {
+        boardsim::Options opt;
+        opt.lineRunning = false;
+        Rig rig(opt);
+        const double s0 = threadSysNs();
+        const auto [wall, cpu] = timeReads(rig, quick ? 20000 : 200000);
+        const double sysShare = (threadSysNs() - s0) / (cpu * 2.0 * (quick ? 20000 : 200000));
+        figures.push_back({"link.exchanges_per_s", 1e9 / wall, "1/s", "> 960 (a 19200 baud line)", -960});
+        figures.push_back({"link.cpu_us_per_exchange", cpu / 1000.0, "us", "< 10.4 (1% of the 19200 baud line time)",
+                           line19200 / 100});
+        figures.push_back({"link.cpu_kernel_share", 100.0 * sysShare, "%", "(of the CPU above, spent in system calls)", 1e9});
+    }
+    {
+        boardsim::Options opt;
+        opt.lineRunning = false;
+        Rig rig(opt);
+        rig.board.addFault("silence");
+        const double w0 = wallNs(), c0 = threadCpuNs();
+        rig.link.RSRead(QStringLiteral("W1014"));   // 1 + 2 + 2 s of waiting, then the box (Cancel)
+        const double w1 = wallNs(), c1 = threadCpuNs();
+        figures.push_back({"link.wait_cpu_percent", 100.0 * (c1 - c0) / (w1 - w0), "% of a core", "< 1", 1.0});
+    }
+    for (int baud : {19200, 9600}) {
+        boardsim::Options opt;
+        opt.lineRunning = false;
+        opt.realtimeLine = true;
+        opt.baud = baud;
+        Rig rig(opt);
+        const double line = baud == 19200 ? line19200 : line9600;
+        const auto [wall, cpu] = timeReads(rig, quick ? 500 : 3000);
+        const double added = wall / 1000.0 - line;
+        figures.push_back({"link.added_us_" + std::to_string(baud), added, "us",
+                           "(pty and simulator included)", 1e9});
+        figures.push_back({"link.added_less_pty_us_" + std::to_string(baud), added - ptyUs, "us",
+                           "< " + QString::number(line * 0.03, 'f', 1).toStdString() + " (3% of the line time)",
+                           line * 0.03});
+        (void)cpu;
+    }
+
+    bool allMet = true;
+    if (json) {
+        std::printf("{");
+        for (size_t i = 0; i < figures.size(); ++i) {
+            const Figure &f = figures[i];
+            std::printf("%s\"%s\": {\"value\": %.3f, \"unit\": \"%s\", \"goal\": \"%s\"}", i ? ", " : "", f.name.c_str(),
+                        f.value, f.unit.c_str(), f.goal.c_str());
+        }
+        std::printf("}\n");
+    } else {
+        std::printf("%-30s %14s  %-12s %s\n", "figure", "value", "unit", "goal");
+        for (const Figure &f : figures) {
+            const bool met = f.limit < 0 ? f.value > -f.limit : f.value < f.limit;
+            allMet = allMet && met;
+            std::printf("%-30s %14.3f  %-12s %s%s\n", f.name.c_str(), f.value, f.unit.c_str(), f.goal.c_str(),
+                        met ? "" : "  NOT MET");
+        }
+    }
+    return 0;
+}
