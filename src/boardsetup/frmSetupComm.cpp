@@ -289,7 +289,7 @@ void frmSetupComm::cmdSave_Click()
     {
         QSaveFile f(file);
         const QByteArray line = QStringLiteral("%1, %2 \r\n").arg(PortNumber).arg(PortBaudRate).toLatin1();
-        if (!f.open(QIODevice::WriteOnly) || f.write(line) != line.size() || !f.commit()) {
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || f.write(line) != line.size() || !f.commit()) {
             trappedError(QStringLiteral("SetupComm"), 75, errorDescription(75));
             return;
         }
@@ -299,7 +299,7 @@ void frmSetupComm::cmdSave_Click()
             continue;
         QSaveFile f(AppFolder::resolveAbsolute(folder + QStringLiteral("/TARNEX.SFG")));
         const QByteArray line = QByteArray::number(PortNumber - 1) + "\r\n";
-        if (!f.open(QIODevice::WriteOnly) || f.write(line) != line.size() || !f.commit()) {
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || f.write(line) != line.size() || !f.commit()) {
             trappedError(QStringLiteral("SetupComm"), 75, errorDescription(75));
             return;
         }

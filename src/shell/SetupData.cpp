@@ -214,12 +214,14 @@ ReadResult read(const QString &path)
 
 QString write(const QString &path, const SetupData &s)
 {
+    // Unbuffered: a short write (disk full, file size limit) shows in write()'s
+    // result. Through the buffer, Qt 6.4 commits a cut-off file as a success.
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return f.errorString();
     const QByteArray bytes = encode(s);
     if (f.write(bytes) != bytes.size()) {
-        const QString why = f.errorString();
+        const QString why = f.error() != QFileDevice::NoError ? f.errorString() : QStringLiteral("the disk is full");
         f.cancelWriting();
         return why;
     }

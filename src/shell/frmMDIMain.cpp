@@ -150,7 +150,7 @@ frmMDIMain::~frmMDIMain()
 
 void frmMDIMain::buildMenus()
 {
-    auto add = [this](QMenu *menu, const char *name, const QString &text, const QKeySequence &key = {}) {
+    auto add = [](QMenu *menu, const char *name, const QString &text, const QKeySequence &key = {}) {
         QAction *a = menu->addAction(text);
         a->setObjectName(QString::fromLatin1(name));
         if (!key.isEmpty())

@@ -2,6 +2,8 @@
 // questions, the file format, and files that cannot be a set-up.
 #include "GuiFixture.h"
 #include <QFileInfo>
+#include <csignal>
+#include <sys/resource.h>
 #include <QtEndian>
 
 using B = Dialogs::Button;
@@ -269,17 +271,30 @@ TEST_F(GuiTest, FailedSaveSaysSoAndLeavesTheOldFileWhole)
     ASSERT_TRUE(m.mnuFileSaveAs_Click());
     const QByteArray before = ReadBytes(path("line.sdt"));
     CurrentSetup.Value[5] = 333;
-    // The folder turns read-only: the new set-up cannot replace the old file.
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-    if (QFile(path("probe")).open(QIODevice::WriteOnly)) {
-        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        GTEST_SKIP() << "running with rights that ignore folder permissions";
-    }
+
+    // The disk takes only 500 more bytes of any file: the new set-up cannot
+    // be written completely.
+    struct rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 500;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     dialogs.expectBox(QStringLiteral("ORVEL"), B::OK);
-    EXPECT_FALSE(m.mnuFileSave_Click());
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_EQ(ReadBytes(path("line.sdt")), before);
+    const bool saved = m.mnuFileSave_Click();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(saved);
+    EXPECT_TRUE(dialogs.boxes().back().text.contains(QStringLiteral("could not be saved")));
+    EXPECT_EQ(ReadBytes(path("line.sdt")), before) << "the good file was replaced by a broken one";
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("line.sdt*")}, QDir::Files | QDir::Hidden).size(), 1)
+        << "a temporary file was left behind";
     EXPECT_NE(SavedSetup.Value[5], 333);
     dialogs.expectBox(QStringLiteral("ORVEL"), B::Cancel, kSave);
     EXPECT_FALSE(m.close());
+
+    // Once the disk has room again, Save works.
+    EXPECT_TRUE(m.mnuFileSave_Click());
+    EXPECT_EQ(ReadBytes(path("line.sdt")).size(), 944);
 }
