@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -632,7 +633,14 @@ void frmMDIMain::mnuEditPasscode_Click()
 
 void frmMDIMain::mnuHelpHelpTopics_Click()
 {
-    const QString file = AppFolder::resolve(QStringLiteral("\\Help\\ORVEL.html"));
+    // The application folder's manual; an --app-dir folder without one
+    // uses the manual installed beside the program.
+    QString file = AppFolder::resolve(QStringLiteral("\\Help\\ORVEL.html"));
+    if (!QFileInfo::exists(file) && QCoreApplication::instance()) {
+        const QString installed = QCoreApplication::applicationDirPath() + QStringLiteral("/Help/ORVEL.html");
+        if (QFileInfo::exists(installed))
+            file = installed;
+    }
     if (!QFileInfo::exists(file)) {
         dialogs_.message(Dialogs::Icon::Exclamation, QStringLiteral("ORVEL"),
                          QStringLiteral("The help file %1 cannot be found.").arg(QDir::toNativeSeparators(file)));
