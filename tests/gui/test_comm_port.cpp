@@ -3,8 +3,8 @@
 #include "GuiFixture.h"
 #include "UpDown.h"
 #include "frmSetupComm.h"
+#include <QFileInfo>
 #include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -14,53 +14,43 @@ using B = Dialogs::Button;
 class CommPortTest : public GuiTest {
 protected:
     QString cfg() const { return path("Support/RSPort.cfg"); }
-    void writeCfg(const QByteArray &line) { WriteBytes(cfg(), line); }
 };
 
-TEST_F(CommPortTest, LoadShowsTheFileClampedAndDefaults)
+TEST_F(CommPortTest, LoadShowsTheFileClampedOrDefaultsAndCancelWritesNothing)
 {
     startMain();
-    {
+    struct Case { const char *file; const char *error; const char *port; bool fast; };
+    const Case cases[] = {
+        {nullptr, nullptr, "1", false},   // no file
+        {"150,9600\r\n", nullptr, "99", false},
+        {"2,4800\r\n", nullptr, "2", false},
+        {"3, 19200 \r\n", nullptr, "3", true},
+        {"COM2,9600\r\n", "Error Number = 13\r\n\r\nType mismatch", "1", false},
+        {"4,40000\r\n", "Error Number = 6\r\n\r\nOverflow", "4", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.file ? c.file : "no file");
+        if (c.file)
+            WriteBytes(cfg(), c.file);
+        if (c.error)
+            dialogs.expectBox(QStringLiteral("SetupComm CurrentSettings"), B::OK, QString::fromLatin1(c.error));
         frmSetupComm w;
-        EXPECT_EQ(w.windowTitle(), QStringLiteral("Comm Port Settings"));
-        EXPECT_EQ(w.txtCommPort->text(), QStringLiteral("1"));
-        EXPECT_TRUE(w.optPortSpeed[0]->isChecked());
-        EXPECT_EQ(w.updCommPort->Min(), 1);
-        EXPECT_EQ(w.updCommPort->Max(), 99);
-        EXPECT_EQ(w.fraCommPort->title(), QStringLiteral("Comm Port"));
-        EXPECT_EQ(w.fraPortSpeed->title(), QStringLiteral("Port Speed"));
-        EXPECT_EQ(w.cmdSave->text(), QStringLiteral("&Save"));
-        EXPECT_EQ(w.cmdCancel->text(), QStringLiteral("&Cancel"));
-    }
-    writeCfg("150,9600\r\n");
-    EXPECT_EQ(frmSetupComm().txtCommPort->text(), QStringLiteral("99"));
-    writeCfg("2,4800\r\n");
-    {
-        frmSetupComm w;
-        EXPECT_EQ(w.txtCommPort->text(), QStringLiteral("2"));
-        EXPECT_TRUE(w.optPortSpeed[0]->isChecked());
-    }
-    writeCfg("3, 19200 \r\n");
-    {
-        frmSetupComm w;
-        EXPECT_EQ(w.txtCommPort->text(), QStringLiteral("3"));
-        EXPECT_TRUE(w.optPortSpeed[1]->isChecked());
-    }
-    writeCfg("COM2,9600\r\n");
-    dialogs.expectBox(QStringLiteral("SetupComm CurrentSettings"), B::OK, QStringLiteral("Error Number = 13\r\n\r\nType mismatch"));
-    EXPECT_EQ(frmSetupComm().txtCommPort->text(), QStringLiteral("1"));
-    writeCfg("4,40000\r\n");
-    dialogs.expectBox(QStringLiteral("SetupComm CurrentSettings"), B::OK, QStringLiteral("Error Number = 6\r\n\r\nOverflow"));
-    {
-        frmSetupComm w;
-        EXPECT_EQ(w.txtCommPort->text(), QStringLiteral("4"));
-        EXPECT_TRUE(w.optPortSpeed[0]->isChecked());
+        const QStringList captions = {w.windowTitle(), w.fraCommPort->title(), w.fraPortSpeed->title(), w.cmdSave->text(), w.cmdCancel->text()};
+        EXPECT_EQ(captions.join(QLatin1Char('|')), QStringLiteral("Comm Port Settings|Comm Port|Port Speed|&Save|&Cancel"));
+        EXPECT_EQ(w.txtCommPort->text(), QString::fromLatin1(c.port));
+        EXPECT_EQ(w.optPortSpeed[1]->isChecked(), c.fast);
+        EXPECT_EQ(w.optPortSpeed[0]->isChecked(), !c.fast);
+        w.txtCommPort->setText(QStringLiteral("7"));
+        w.cmdCancel->click();
+        EXPECT_EQ(w.result(), QDialog::Rejected);
+        EXPECT_EQ(ReadBytes(cfg()), QByteArray(c.file));
     }
 }
 
-TEST_F(CommPortTest, PortNumberOutsideTheBoundsIsRejected)
+TEST_F(CommPortTest, PortNumberOutsideTheBoundsIsRejectedAndTheDeviceIsShown)
 {
     startMain();
+    QFile::link(QStringLiteral("/dev/null"), path("Support/ports/COM3"));
     frmSetupComm w;
     for (const char *typed : {"0", "100", "abc", ""}) {
         w.txtCommPort->setText(QString::fromLatin1(typed));
@@ -68,15 +58,18 @@ TEST_F(CommPortTest, PortNumberOutsideTheBoundsIsRejected)
         EXPECT_FALSE(w.txtCommPort_Validate()) << typed;
         EXPECT_EQ(w.txtCommPort->text(), QString::fromLatin1(typed));
     }
-    w.txtCommPort->setText(QStringLiteral("99"));
-    EXPECT_TRUE(w.txtCommPort_Validate());
-    w.updCommPort->stepUp();
-    EXPECT_EQ(w.txtCommPort->text(), QStringLiteral("99"));
-    w.txtCommPort->setText(QStringLiteral("1"));
-    w.updCommPort->stepDown();
-    EXPECT_EQ(w.txtCommPort->text(), QStringLiteral("1"));
-    w.updCommPort->stepUp();
-    EXPECT_EQ(w.txtCommPort->text(), QStringLiteral("2"));
+    const std::tuple<const char *, int, const char *> steps[] = {{"99", +1, "99"}, {"1", -1, "1"}, {"1", +1, "2"}};
+    for (const auto &[from, step, to] : steps) {
+        w.txtCommPort->setText(QString::fromLatin1(from));
+        EXPECT_TRUE(w.txtCommPort_Validate());
+        step > 0 ? w.updCommPort->stepUp() : w.updCommPort->stepDown();
+        EXPECT_EQ(w.txtCommPort->text(), QString::fromLatin1(to)) << from << " " << step;
+    }
+    w.txtCommPort->setText(QStringLiteral("3"));
+    EXPECT_TRUE(w.lblDevice->text().contains(path("Support/ports/COM3"))) << w.lblDevice->text().toStdString();
+    EXPECT_TRUE(w.lblDevice->text().contains(QStringLiteral("/dev/null")));
+    w.txtCommPort->setText(QStringLiteral("5"));
+    EXPECT_TRUE(w.lblDevice->text().contains(QStringLiteral("/dev/ttyS4")));
 }
 
 TEST_F(CommPortTest, SaveWritesTheSettingsAndTheToolFiles)
@@ -84,44 +77,29 @@ TEST_F(CommPortTest, SaveWritesTheSettingsAndTheToolFiles)
     startMain();
     QDir().mkpath(path("TRX51"));
     QDir().mkpath(path("kdr51"));   // found whatever its letter case
-    frmSetupComm w;
-    w.txtCommPort->setText(QStringLiteral("4"));
-    w.optPortSpeed[1]->setChecked(true);
-    w.cmdSave->click();
-    EXPECT_EQ(w.result(), QDialog::Accepted);
-    EXPECT_EQ(ReadBytes(cfg()), QByteArray("4, 19200 \r\n"));
-    EXPECT_EQ(ReadBytes(path("TRX51/TARNEX.SFG")), QByteArray("3\r\n"));
-    EXPECT_EQ(ReadBytes(path("kdr51/TARNEX.SFG")), QByteArray("3\r\n"));
+    // Out of bounds at save time: clamped silently; halves go to the even neighbour.
+    const std::tuple<const char *, bool, const char *, const char *> cases[] = {
+        {"4", true, "4, 19200 \r\n", "3\r\n"},
+        {"250", false, "99, 9600 \r\n", "98\r\n"},
+        {"2.5", false, "2, 9600 \r\n", "1\r\n"},
+    };
+    for (const auto &[typed, fast, file, tool] : cases) {
+        SCOPED_TRACE(typed);
+        frmSetupComm w;
+        w.txtCommPort->setText(QString::fromLatin1(typed));
+        w.optPortSpeed[fast ? 1 : 0]->setChecked(true);
+        w.cmdSave->click();
+        EXPECT_EQ(w.result(), QDialog::Accepted);
+        EXPECT_EQ(ReadBytes(cfg()), QByteArray(file));
+        EXPECT_EQ(ReadBytes(path("TRX51/TARNEX.SFG")), QByteArray(tool));
+        EXPECT_EQ(ReadBytes(path("kdr51/TARNEX.SFG")), QByteArray(tool));
+        frmSetupComm again;   // the file it writes is one it reads
+        EXPECT_EQ(again.txtCommPort->text(), QString::fromLatin1(file).section(QLatin1Char(','), 0, 0));
+        EXPECT_EQ(again.optPortSpeed[1]->isChecked(), fast);
+    }
     EXPECT_FALSE(QFileInfo::exists(path("TRX96"))) << "a missing tool folder is not created";
     EXPECT_FALSE(Link->OnlineMode);
     EXPECT_FALSE(CommPortControl->isOpen());
-
-    // The file it writes is one the link reads: port 4 at 19200.
-    frmSetupComm again;
-    EXPECT_EQ(again.txtCommPort->text(), QStringLiteral("4"));
-    EXPECT_TRUE(again.optPortSpeed[1]->isChecked());
-
-    // Out of bounds at save time: clamped silently; halves go to the even neighbour.
-    again.txtCommPort->setText(QStringLiteral("250"));
-    again.optPortSpeed[0]->setChecked(true);
-    again.cmdSave_Click();
-    EXPECT_EQ(ReadBytes(cfg()), QByteArray("99, 9600 \r\n"));
-    frmSetupComm third;
-    third.txtCommPort->setText(QStringLiteral("2.5"));
-    third.cmdSave_Click();
-    EXPECT_EQ(ReadBytes(cfg()), QByteArray("2, 9600 \r\n"));
-    EXPECT_EQ(ReadBytes(path("TRX51/TARNEX.SFG")), QByteArray("1\r\n"));
-}
-
-TEST_F(CommPortTest, CancelWritesNothing)
-{
-    startMain();
-    writeCfg("5,9600\r\n");
-    frmSetupComm w;
-    w.txtCommPort->setText(QStringLiteral("7"));
-    w.cmdCancel->click();
-    EXPECT_EQ(w.result(), QDialog::Rejected);
-    EXPECT_EQ(ReadBytes(cfg()), QByteArray("5,9600\r\n"));
 }
 
 TEST_F(CommPortTest, SavingWhileOnlineReopensTheLink)
@@ -144,7 +122,6 @@ TEST_F(CommPortTest, SavingWhileOnlineReopensTheLink)
     QFile::link(path("no-such-device"), path("Support/ports/COM2"));
     frmSetupComm w;
     w.txtCommPort->setText(QStringLiteral("2"));
-    EXPECT_TRUE(w.lblDevice->text().contains(QStringLiteral("COM2")));
     dialogs.expectBox(QStringLiteral("Comm Port Error"), B::OK);
     w.cmdSave_Click();
     EXPECT_NE(w.result(), QDialog::Accepted);
@@ -153,17 +130,4 @@ TEST_F(CommPortTest, SavingWhileOnlineReopensTheLink)
     EXPECT_EQ(panel(2), QStringLiteral("OFFLINE"));
     EXPECT_FALSE(m.mnuEditPasscode->isEnabled());
     EXPECT_EQ(panel(1), QStringLiteral("System Message:  Comm Fault with T6850"));
-}
-
-TEST_F(CommPortTest, ShowsTheDeviceANumberMeansHere)
-{
-    startMain();
-    QFile::link(QStringLiteral("/dev/null"), path("Support/ports/COM3"));
-    frmSetupComm w;
-    w.txtCommPort->setText(QStringLiteral("3"));
-    EXPECT_TRUE(w.lblDevice->text().contains(path("Support/ports/COM3"))) << w.lblDevice->text().toStdString();
-    EXPECT_TRUE(w.lblDevice->text().contains(QStringLiteral("/dev/null")));
-    w.txtCommPort->setText(QStringLiteral("5"));
-    EXPECT_TRUE(w.lblDevice->text().contains(QStringLiteral("/dev/ttyS4")));
-    EXPECT_FALSE(w.lblDetected->text().isEmpty());
 }

@@ -2,19 +2,28 @@
 #include "GuiFixture.h"
 #include <QFileInfo>
 
-TEST(OrvelArguments, AppDirDemoAndMistakes)
+TEST(OrvelArguments, AppDirDemoHelpAndMistakes)
 {
-    auto parse = [](QStringList a) { a.prepend(QStringLiteral("orvel")); return ParseOrvelArguments(a); };
-    EXPECT_TRUE(parse({}).error.isEmpty());
-    EXPECT_FALSE(parse({}).demo);
-    const OrvelOptions both = parse({QStringLiteral("--demo"), QStringLiteral("--app-dir"), QStringLiteral("/x/y")});
-    EXPECT_TRUE(both.demo);
-    EXPECT_EQ(both.appDir, QStringLiteral("/x/y"));
-    EXPECT_EQ(parse({QStringLiteral("--app-dir=/z")}).appDir, QStringLiteral("/z"));
-    EXPECT_FALSE(parse({QStringLiteral("--app-dir")}).error.isEmpty());
-    EXPECT_FALSE(parse({QStringLiteral("--app-dir=")}).error.isEmpty());
-    EXPECT_FALSE(parse({QStringLiteral("--bogus")}).error.isEmpty());
-    EXPECT_TRUE(parse({QStringLiteral("--help")}).help);
+    struct Case { QStringList args; const char *appDir; bool demo, help, error; };
+    const Case cases[] = {
+        {{}, "", false, false, false},
+        {{"--demo", "--app-dir", "/x/y"}, "/x/y", true, false, false},
+        {{"--app-dir=/z"}, "/z", false, false, false},
+        {{"--help"}, "", false, true, false},
+        {{"--app-dir"}, "", false, false, true},
+        {{"--app-dir="}, "", false, false, true},
+        {{"--bogus"}, "", false, false, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        const OrvelOptions o = ParseOrvelArguments(QStringList{QStringLiteral("orvel")} + c.args);
+        if (!c.error) {
+            EXPECT_EQ(o.appDir, QLatin1String(c.appDir));
+        }
+        EXPECT_EQ(o.demo, c.demo);
+        EXPECT_EQ(o.help, c.help);
+        EXPECT_EQ(!o.error.isEmpty(), c.error);
+    }
 }
 
 TEST_F(GuiTest, DemoBoardAnswersOnCom1OfAFreshFolder)
@@ -25,7 +34,7 @@ TEST_F(GuiTest, DemoBoardAnswersOnCom1OfAFreshFolder)
     QDir().mkpath(programDir.path() + QStringLiteral("/Support/ports"));
     WriteBytes(programDir.path() + QStringLiteral("/Help/ORVEL.html"), "<html>manual</html>");
     WriteBytes(programDir.path() + QStringLiteral("/Support/ports/COM7"), "not a port");
-    WriteBytes(path("Help/ORVEL.html").replace(QStringLiteral("Help/ORVEL.html"), QStringLiteral("keep.txt")), "mine");
+    WriteBytes(path("keep.txt"), "mine");
 
     PrepareAppFolder(dir.path(), programDir.path());
     EXPECT_EQ(ReadBytes(path("Help/ORVEL.html")), QByteArray("<html>manual</html>"));

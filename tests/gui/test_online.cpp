@@ -5,6 +5,7 @@
 #include "frmMain.h"
 #include <QPlainTextEdit>
 #include <QTest>
+#include <functional>
 
 using B = Dialogs::Button;
 
@@ -15,109 +16,71 @@ const QString kOffline = QStringLiteral("System Message:  Program is Currently O
 const QString kCommFault = QStringLiteral("System Message:  Comm Fault with T6850");
 }
 
-TEST_F(GuiTest, OnlineAndOfflineThroughTheMenu)
-{
-    boardOnCom1();
-    frmMDIMain &m = startMain();
-    m.mnuViewOnline->trigger();
-    EXPECT_TRUE(Link->OnlineMode);
-    EXPECT_TRUE(CommPortControl->isOpen());
-    EXPECT_EQ(panel(2), QStringLiteral("ONLINE"));
-    EXPECT_TRUE(m.mnuViewOnline->isChecked());
-    EXPECT_FALSE(m.mnuViewOffline->isChecked());
-    EXPECT_TRUE(m.mnuEditPasscode->isEnabled());
-
-    // Choosing it again while online opens the line again.
-    m.mnuViewOnline->trigger();
-    EXPECT_TRUE(Link->OnlineMode);
-    EXPECT_TRUE(m.mnuViewOnline->isChecked());
-
-    m.mnuViewOffline->trigger();
-    EXPECT_FALSE(Link->OnlineMode);
-    EXPECT_FALSE(CommPortControl->isOpen());
-    EXPECT_EQ(panel(2), QStringLiteral("OFFLINE"));
-    EXPECT_FALSE(m.mnuViewOnline->isChecked());
-    EXPECT_TRUE(m.mnuViewOffline->isChecked());
-    EXPECT_FALSE(m.mnuEditPasscode->isEnabled());
-    m.mnuViewOffline->trigger();
-    EXPECT_TRUE(m.mnuViewOffline->isChecked());
-    tick();
-    EXPECT_EQ(panel(1), kOffline);
-}
-
-TEST_F(GuiTest, TickTurnsFlagsAndAlarmNumberIntoTheSystemMessage)
-{
-    boardsim::PtyBoard &b = boardOnCom1();
-    frmMDIMain &m = startMain();
-    m.mnuViewOnline_Click();
-    ASSERT_TRUE(Link->OnlineMode);
-
-    tick();
-    EXPECT_EQ(panel(1), kNormal);
-    EXPECT_EQ(StatusMessage, QStringLiteral("-- System Normal --\r\nSet-up Program is Currently ONLINE"));
-
-    b.set("F60=1");
-    b.set("B2072=3");
-    tick();
-    EXPECT_EQ(panel(1), kFaults);
-    EXPECT_EQ(StatusMessage, QStringLiteral("** System ALARM **\r\nTester Can Jam or Discharge Photo Eye Fail\r\n"
-                                            "Correct Problem and Press RESET ALARMS to Continue"));
-    auto *display = qobject_cast<frmMain *>(m.ChildForms[0].data());
-    ASSERT_NE(display, nullptr);
-    EXPECT_EQ(display->txtMessageDisplay->toPlainText(),
-              QStringLiteral("** System ALARM **\nTester Can Jam or Discharge Photo Eye Fail\nCorrect Problem and Press RESET ALARMS to Continue"));
-
-    b.set("F60=0");
-    b.set("F54=1");
-    b.set("B2072=14");
-    tick();
-    EXPECT_EQ(StatusMessage, QStringLiteral("** System ALARM **\r\nFIFO Error Correction is Disabled\r\nCalibrate FIFO Error Detection"));
-
-    b.set("B2072=15");
-    tick();
-    EXPECT_EQ(StatusMessage, QStringLiteral("** System ALARM **\r\nMessage Number 15 Not Defined"));
-    b.set("B2072=255");
-    tick();
-    EXPECT_EQ(StatusMessage, QStringLiteral("** System ALARM **\r\nMessage Number 255 Not Defined"));
-
-    b.set("B2072=0");
-    tick();
-    EXPECT_EQ(StatusMessage, QStringLiteral("** System ALARM **\r\n "));
-    EXPECT_EQ(panel(1), kFaults);
-
-    b.set("F54=0");
-    tick();
-    EXPECT_EQ(panel(1), kNormal);
-    EXPECT_FALSE(Link->CommError);
-}
-
-TEST_F(GuiTest, DoubleClickOnTheModePanelTogglesOnline)
+TEST_F(GuiTest, OnlineAndOfflineByMenuModePanelAndElsewhere)
 {
     boardOnCom1();
     frmMDIMain &m = startMain();
     m.show();
-    QTest::mouseDClick(m.sbrPanel[1], Qt::LeftButton);   // other panels do nothing
-    QTest::mouseDClick(m.sbrPanel[3], Qt::LeftButton);
-    EXPECT_FALSE(Link->OnlineMode);
-
-    QTest::mouseDClick(m.sbrPanel[2], Qt::LeftButton);
-    EXPECT_TRUE(Link->OnlineMode);
-    EXPECT_EQ(panel(2), QStringLiteral("ONLINE"));
-    QTest::mouseDClick(m.sbrPanel[2], Qt::LeftButton);
-    EXPECT_FALSE(Link->OnlineMode);
-    EXPECT_EQ(panel(2), QStringLiteral("OFFLINE"));
+    auto dclick = [&](int i) { return [&m, i] { QTest::mouseDClick(m.sbrPanel[i], Qt::LeftButton); }; };
+    const std::tuple<const char *, std::function<void()>, bool> steps[] = {
+        {"message panel double-click", dclick(1), false},
+        {"clock panel double-click", dclick(3), false},
+        {"Online", [&] { m.mnuViewOnline->trigger(); }, true},
+        {"Online again", [&] { m.mnuViewOnline->trigger(); }, true},
+        {"Offline", [&] { m.mnuViewOffline->trigger(); }, false},
+        {"Offline again", [&] { m.mnuViewOffline->trigger(); }, false},
+        {"mode panel double-click", dclick(2), true},
+        {"mode panel double-click again", dclick(2), false},
+        {"online set by another window", [] { Link->OnlineMode = true; }, true},
+    };
+    for (const auto &[what, act, online] : steps) {
+        SCOPED_TRACE(what);
+        act();
+        tick();
+        EXPECT_EQ(Link->OnlineMode, online);
+        EXPECT_EQ(CommPortControl->isOpen(), online);
+        EXPECT_EQ(panel(2), online ? QStringLiteral("ONLINE") : QStringLiteral("OFFLINE"));
+        EXPECT_EQ(panel(1), online ? kNormal : kOffline);
+        EXPECT_EQ(m.mnuViewOnline->isChecked(), online);
+        EXPECT_EQ(m.mnuViewOffline->isChecked(), !online);
+        EXPECT_EQ(m.mnuEditPasscode->isEnabled(), online);
+    }
+    EXPECT_FALSE(Link->CommError);
 }
 
-TEST_F(GuiTest, TickFollowsOnlineStateChangedElsewhere)
+TEST_F(GuiTest, TickTurnsFlagsAndAlarmNumberIntoTheSystemMessage)
 {
-    boardOnCom1();
+    struct Case { int f54, f60, alarm; const char *status; };
+    const Case cases[] = {
+        {0, 0, 3, "-- System Normal --\r\nSet-up Program is Currently ONLINE"},   // no flag: the number is not read
+        {0, 1, 3, "** System ALARM **\r\nTester Can Jam or Discharge Photo Eye Fail\r\nCorrect Problem and Press RESET ALARMS to Continue"},
+        {1, 0, 10, "** System ALARM **\r\nCan Tracking Logic Resetting\r\nPlease StandBy"},
+        {1, 1, 12, "** System ALARM **\r\nSystem is Rejecting The Wrong Can (excessive low correction count)\r\nCheck Reject PE or Can Presence Sensor"},
+        {1, 0, 13, "** System ALARM **\r\nRun Tester Empty of Cans to Reset\r\nCan/Reject Tracking System"},
+        {1, 0, 14, "** System ALARM **\r\nFIFO Error Correction is Disabled\r\nCalibrate FIFO Error Detection"},
+        {1, 0, 15, "** System ALARM **\r\nMessage Number 15 Not Defined"},
+        {0, 1, 255, "** System ALARM **\r\nMessage Number 255 Not Defined"},
+        {1, 0, 0, "** System ALARM **\r\n "},
+        {0, 0, 0, "-- System Normal --\r\nSet-up Program is Currently ONLINE"},
+    };
+    boardsim::PtyBoard &b = boardOnCom1();
     frmMDIMain &m = startMain();
-    Link->OnlineMode = true;   // as another window does before calling nothing
-    tick();
-    EXPECT_TRUE(m.lastOnline());
-    EXPECT_EQ(panel(2), QStringLiteral("ONLINE"));
-    EXPECT_TRUE(CommPortControl->isOpen());
-    EXPECT_EQ(panel(1), kNormal);
+    m.mnuViewOnline_Click();
+    ASSERT_TRUE(Link->OnlineMode);
+    auto *display = qobject_cast<frmMain *>(m.ChildForms[0].data());
+    ASSERT_NE(display, nullptr);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "F54=" << c.f54 << " F60=" << c.f60 << " alarm " << c.alarm);
+        b.set("F54=" + std::to_string(c.f54));
+        b.set("F60=" + std::to_string(c.f60));
+        b.set("B2072=" + std::to_string(c.alarm));
+        tick();
+        const QString status = QString::fromLatin1(c.status);
+        EXPECT_EQ(StatusMessage, status);
+        EXPECT_EQ(panel(1), c.f54 || c.f60 ? kFaults : kNormal);
+        EXPECT_EQ(display->txtMessageDisplay->toPlainText(), QString(status).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    }
+    EXPECT_FALSE(Link->CommError);
 }
 
 TEST_F(GuiTest, PortThatCannotOpenLeavesTheProgramOfflineWithACommFault)
@@ -128,18 +91,14 @@ TEST_F(GuiTest, PortThatCannotOpenLeavesTheProgramOfflineWithACommFault)
     m.mnuViewOnline->trigger();
     EXPECT_FALSE(Link->OnlineMode);
     EXPECT_TRUE(Link->CommError);
-    EXPECT_EQ(panel(2), QStringLiteral("OFFLINE"));
     tick();
+    EXPECT_EQ(panel(2), QStringLiteral("OFFLINE"));
     EXPECT_EQ(panel(1), kCommFault);
     EXPECT_EQ(StatusMessage, QStringLiteral("Set-up Program is Currently OFFLINE"));
 
-    // A double-click does not clear the fault, so the program stays offline
-    // and no port is tried.
+    // A double-click does not clear the fault: no port is tried. The menu does.
     m.sbrMain_PanelDblClick(2);
     EXPECT_FALSE(Link->OnlineMode);
-    EXPECT_EQ(panel(2), QStringLiteral("OFFLINE"));
-
-    // The menu clears it and tries again.
     dialogs.expectBox(QStringLiteral("Comm Port Error"), B::OK);
     m.mnuViewOnline->trigger();
     EXPECT_EQ(dialogs.boxes().size(), 2u);
@@ -150,14 +109,13 @@ TEST_F(GuiTest, BoardFallingSilentGivesOneBoxAndThenOffline)
     boardsim::PtyBoard &b = boardOnCom1();
     frmMDIMain &m = startMain();
     m.mnuViewOnline_Click();
-    ASSERT_TRUE(Link->OnlineMode);
     tick();
     ASSERT_EQ(panel(1), kNormal);
 
     ASSERT_TRUE(b.addFault("silence"));
     dialogs.expectBox(QStringLiteral("WARNING - Communication Error!"), B::Cancel,
                       QStringLiteral("Cannot Communicate with Target Board.\rVerify RS-232 Cable is Connected Between\rCOMM Port and PROG Port."));
-    tick();   // waits out the board's silence (about five seconds)
+    tick();   // waits out the board's silence
     EXPECT_FALSE(Link->OnlineMode);
     EXPECT_EQ(panel(2), QStringLiteral("OFFLINE"));
     EXPECT_EQ(panel(1), kCommFault);
@@ -165,24 +123,23 @@ TEST_F(GuiTest, BoardFallingSilentGivesOneBoxAndThenOffline)
     EXPECT_EQ(dialogs.boxes().size(), 1u);
 }
 
-TEST_F(GuiTest, PasscodeReadsAndWritesTheKeypadCode)
+TEST_F(GuiTest, PasscodeWritesTheKeypadCodeOnlyWhenOnlineAndAnswered)
 {
     boardsim::PtyBoard &b = boardOnCom1();
     frmMDIMain &m = startMain();
-    EXPECT_FALSE(m.mnuEditPasscode->isEnabled());
-    m.mnuEditPasscode->trigger();   // offline: cannot be chosen
-    EXPECT_EQ(dialogs.boxes().size(), 0u);
-
     b.pokeWord(1070, 4321);
-    m.mnuViewOnline_Click();
-    dialogs.expectInput(QStringLiteral("1234"));
-    m.mnuEditPasscode->trigger();
-    EXPECT_EQ(b.peekWord(1070), 1234);
+    m.mnuEditPasscode->trigger();   // offline: cannot be chosen
+    EXPECT_EQ(b.peekWord(1070), 4321);
 
-    dialogs.expectInput(QString());   // empty answer writes nothing
-    m.mnuEditPasscode->trigger();
-    dialogs.expectInput(std::nullopt);   // nor does Cancel
-    m.mnuEditPasscode->trigger();
-    EXPECT_EQ(b.peekWord(1070), 1234);
+    m.mnuViewOnline_Click();
+    const std::pair<std::optional<QString>, int> answers[] = {
+        {QStringLiteral("1234"), 1234}, {QString(), 1234}, {std::nullopt, 1234}, {QStringLiteral("7"), 7}};
+    for (const auto &[answer, word] : answers) {
+        SCOPED_TRACE(answer.value_or(QStringLiteral("<cancel>")).toStdString());
+        dialogs.expectInput(answer);
+        m.mnuEditPasscode->trigger();
+        EXPECT_EQ(b.peekWord(1070), word);
+    }
     EXPECT_FALSE(Link->CommError);
+    EXPECT_TRUE(dialogs.boxes().empty());
 }
