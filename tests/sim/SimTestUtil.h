@@ -14,7 +14,7 @@ inline boardsim::Options stillOptions()
 {
     boardsim::Options o;
     o.lineRunning = false;
-    o.clockStart = 1764979200;   // a fixed instant, so the board clock is known
+    o.clockStart = 1764979200;
     return o;
 }
 
@@ -24,36 +24,23 @@ inline bool enterMode(boardsim::Engine &e, std::uint8_t command)
     return e.feed(0xFF) == Bytes{0x55} && e.feed(command) == Bytes{0x55};
 }
 
-// Reads n bytes from address a in read mode (already entered); the echoes
-// are checked, the data bytes returned.
-inline Bytes readBytes(boardsim::Engine &e, std::uint32_t a, int n)
-{
-    Bytes data;
-    for (int i = 0; i < n; ++i) {
-        const auto hi = static_cast<std::uint8_t>((a + i) >> 8);
-        const auto lo = static_cast<std::uint8_t>((a + i) & 0xFF);
-        if (e.feed(hi) != Bytes{hi})
-            return {};
-        const Bytes d = e.feed(lo);
-        if (d.size() != 1)
-            return {};
-        data.push_back(d[0]);
-    }
-    return data;
-}
-
-// Writes bytes in write mode (already entered); false on any wrong echo.
+// Writes bytes in write mode; false on any wrong echo.
 inline bool writeBytes(boardsim::Engine &e, std::uint32_t a, const Bytes &data)
 {
     bool ok = true;
-    for (std::size_t i = 0; i < data.size(); ++i) {
-        const auto hi = static_cast<std::uint8_t>((a + i) >> 8);
-        const auto lo = static_cast<std::uint8_t>((a + i) & 0xFF);
-        ok = e.feed(hi) == Bytes{hi} && ok;
-        ok = e.feed(lo) == Bytes{lo} && ok;
-        ok = e.feed(data[i]) == Bytes{data[i]} && ok;
+    for (std::uint32_t i = 0; i < data.size(); ++i) {
+        const Bytes seq{static_cast<std::uint8_t>((a + i) >> 8), static_cast<std::uint8_t>(a + i), data[i]};
+        ok = e.feed(seq) == seq && ok;
     }
     return ok;
+}
+
+inline bool sameMemory(const boardsim::Engine &a, const boardsim::Engine &b)
+{
+    for (std::uint32_t addr = 0; addr < 65536; ++addr)
+        if (a.peek(addr) != b.peek(addr))
+            return false;
+    return true;
 }
 
 } // namespace simtest
