@@ -69,8 +69,10 @@ void RSComm::InitializeRSComm(SerialPort *port)
         const QString dir = QFileInfo(path).absolutePath();
         if (!QDir().mkpath(dir))
             return {76, QStringLiteral("Path not found: cannot create the folder %1").arg(QDir::toNativeSeparators(dir))};
+        // Unbuffered, so a full disk shows in the count written instead of in a cut-off file.
+        static const QByteArray line("1,9600\r\n");
         QSaveFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write("1,9600\r\n") < 0 || !f.commit())
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || f.write(line) != line.size() || !f.commit())
             return {75, QStringLiteral("Path/File access error: cannot write %1").arg(QDir::toNativeSeparators(path))};
         cfg = CommSettings{};
         return {};

@@ -63,7 +63,7 @@ TEST_F(GuiTest, MenuBarCaptionsKeysAndStates)
         EXPECT_EQ(menu->title(), QString::fromUtf8(menus[i].first));
         const auto actions = menu->actions();
         ASSERT_EQ(actions.size(), qsizetype(menus[i].second.size())) << menus[i].first;
-        for (size_t j = 0; j < actions.size(); ++j) {
+        for (size_t j = 0; j < size_t(actions.size()); ++j) {
             const auto &[text, key, state] = menus[i].second[j];
             QAction *a = actions[qsizetype(j)];
             SCOPED_TRACE(std::string(menus[i].first) + " item " + std::to_string(j));

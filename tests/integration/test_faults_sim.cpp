@@ -18,27 +18,6 @@ TEST_F(FaultsOnSim, SilentBoardEndsInCommErrorAfterTheBox)
     EXPECT_EQ(board->stats().bytesIn, in);
 }
 
-TEST_F(FaultsOnSim, RetryAfterTheBoardComesBack)
-{
-    struct Healing : ScriptedDialogs {
-        boardsim::PtyBoard *b = nullptr;
-        Button messageBox(Icon, Buttons, const QString &, const QString &) override
-        {
-            b->clearFaults();
-            return Button::Retry;
-        }
-    } healing;
-    healing.b = board.get();
-    RSComm l(healing, SystemClock::instance());
-    l.OpenRSComm(&port);
-    ASSERT_TRUE(l.OnlineMode);
-    ASSERT_TRUE(board->addFault("silence"));
-    board->pokeWord(1014, 300);
-    EXPECT_EQ(l.RSRead(QStringLiteral("W1014")).toStdString(), "300");
-    EXPECT_FALSE(l.CommError);
-    l.CloseRSComm();
-}
-
 TEST_F(FaultsOnSim, WrongEchoOnWriteGivesExactlyOneRepeat)
 {
     goOnline();
@@ -72,13 +51,4 @@ TEST_F(FaultsOnSim, PulledCableGivesOneBoxAndNoSpin)
         link.RSRead(QStringLiteral("W1014"));
     EXPECT_TRUE(link.CommError);
     EXPECT_EQ(dialogs.boxes().size(), 1u);
-}
-
-TEST_F(FaultsOnSim, NoiseBeforeAHandshakeIsFlushed)
-{
-    goOnline();
-    board->pokeWord(1014, 250);
-    ASSERT_TRUE(board->addFault("slow=5"));
-    EXPECT_EQ(link.RSRead(QStringLiteral("W1014")).toStdString(), "250");
-    EXPECT_FALSE(link.CommError);
 }

@@ -61,18 +61,6 @@ TEST(Orvelctl, UsageErrors)
     }
 }
 
-TEST(Orvelctl, RefusedAddressSendsNothing)
-{
-    QTemporaryDir dir;
-    Captured cap;
-    bool made = false;
-    EXPECT_EQ(runCli({QStringLiteral("--app-dir"), dir.path(), QStringLiteral("write"), QStringLiteral("W99999999"),
-                      QStringLiteral("1")},
-                     cap, &made),
-              orvelctl::Refused);
-    EXPECT_EQ(Captured::text(cap.err), "ENTRY ALERT: Error: / Address out of Range (0-65,535).\n");
-}
-
 TEST(Orvelctl, BoxesBecomeOneLine)
 {
     EXPECT_EQ(ConsoleDialogs::oneLine(QStringLiteral("T"), QStringLiteral("a\r\n\r\nb\rc\nd")).toStdString(),

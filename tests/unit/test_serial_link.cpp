@@ -66,16 +66,6 @@ TEST_F(SerialLink, RetryKeepsWaitingAndALateAnswerIsUsed)
     EXPECT_EQ(link.currentMode(), 1);
 }
 
-TEST_F(SerialLink, ModeEnteredOnceForARunOfReads)
-{
-    goOnline();
-    port.mode(0x01).readByteAt(999, 1).readByteAt(1000, 5).readByteAt(999, 1);
-    link.RSRead(QStringLiteral("B999"));
-    link.RSRead(QStringLiteral("B1000"));
-    link.RSRead(QStringLiteral("b999"));
-    EXPECT_EQ(link.currentMode(), 1);
-}
-
 TEST_F(SerialLink, HandshakeRepeatsOnAWrongAnswerAndGivesUpAfterTwoSeconds)
 {
     goOnline();
