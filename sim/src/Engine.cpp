@@ -91,9 +91,9 @@ std::uint8_t Engine::Impl::wrongEcho(std::uint8_t b) const
 bool Engine::Impl::faultHits(FaultSpec::Kind kind, std::uint64_t arg)
 {
     for (auto &f : faults) {
-        if (f.spec.kind != kind || f.spec.a != arg)
+        if (f.rule.kind != kind || f.rule.a != arg)
             continue;
-        if (f.spec.b != 0 && f.hits >= f.spec.b)
+        if (f.rule.b != 0 && f.hits >= f.rule.b)
             continue;
         ++f.hits;
         return true;
@@ -220,8 +220,8 @@ std::uint64_t Engine::Impl::answerDelayNs() const
 {
     std::uint64_t ms = 0;
     for (const auto &f : faults)
-        if (f.spec.kind == FaultSpec::Slow)
-            ms += f.spec.a;
+        if (f.rule.kind == FaultSpec::Slow)
+            ms += f.rule.a;
     return ms * kMs;
 }
 
@@ -394,7 +394,7 @@ std::vector<std::uint8_t> Engine::Impl::feed(std::uint8_t b)
 
     const std::uint64_t n = stats.bytesIn;
     for (auto &f : faults) {
-        const FaultSpec &s = f.spec;
+        const FaultSpec &s = f.rule;
         switch (s.kind) {
         case FaultSpec::Silence:
             if (n > s.a)
@@ -414,7 +414,7 @@ std::vector<std::uint8_t> Engine::Impl::feed(std::uint8_t b)
     }
     if (!out.empty()) {
         for (auto &f : faults) {
-            const FaultSpec &s = f.spec;
+            const FaultSpec &s = f.rule;
             if (s.kind == FaultSpec::Garble || s.kind == FaultSpec::Noise) {
                 ++f.hits;
                 if (f.hits % s.a != 0)
@@ -609,7 +609,7 @@ bool Engine::set(const std::string &assignment, std::string *error)
     return true;
 }
 
-bool Engine::addFault(const std::string &spec, std::string *error) { return d->addFault(spec, error); }
+bool Engine::addFault(const std::string &rule, std::string *error) { return d->addFault(rule, error); }
 void Engine::clearFaults()
 {
     d->faults.clear();

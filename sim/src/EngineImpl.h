@@ -57,7 +57,7 @@ struct Engine::Impl {
     std::uint64_t lastByteNs = 0;
 
     struct ActiveFault {
-        FaultSpec spec;
+        FaultSpec rule;
         std::uint64_t hits;
     };
     std::vector<ActiveFault> faults;

@@ -1,4 +1,4 @@
-// Text grammars of the simulator: memory assignments and fault specs.
+// Text grammars of the simulator: memory assignments and fault rules.
 #include "boardsim/Engine.h"
 
 #include <cctype>

@@ -218,8 +218,8 @@ bool PtyBoard::start(std::string *error)
     if (d->running)
         return true;
     for (const auto &f : d->opt.faults) {
-        FaultSpec spec;
-        if (!parseFault(f, &spec, error))
+        FaultSpec rule;
+        if (!parseFault(f, &rule, error))
             return false;
     }
     d->master = posix_openpt(O_RDWR | O_NOCTTY);
@@ -341,9 +341,9 @@ void PtyBoard::pokeDecimal(std::uint32_t addr, std::uint32_t v) { BOARD_LOCKED(d
 bool PtyBoard::flag(int n) const { BOARD_LOCKED(return d->engine.flag(n);) }
 void PtyBoard::setFlag(int n, bool on) { BOARD_LOCKED(d->engine.setFlag(n, on);) }
 bool PtyBoard::set(const std::string &assignment) { BOARD_LOCKED(return d->engine.set(assignment);) }
-bool PtyBoard::addFault(const std::string &spec, std::string *error)
+bool PtyBoard::addFault(const std::string &rule, std::string *error)
 {
-    BOARD_LOCKED(return d->engine.addFault(spec, error);)
+    BOARD_LOCKED(return d->engine.addFault(rule, error);)
 }
 void PtyBoard::clearFaults() { BOARD_LOCKED(d->engine.clearFaults();) }
 PtyBoard::Stats PtyBoard::stats() const { BOARD_LOCKED(return d->engine.stats();) }

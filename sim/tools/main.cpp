@@ -18,7 +18,7 @@ void usage(std::FILE *out)
 {
     std::fprintf(out,
                  "Usage: orvel-boardsim [--link PATH] [--baud N] [--realtime-line] [--seed N]\n"
-                 "                      [--fault SPEC]... [--set ADDR=VALUE]... [--still]\n"
+                 "                      [--fault RULE]... [--set ADDR=VALUE]... [--still]\n"
                  "\n"
                  "Serves a simulated T6850 board on a pseudo-terminal, prints the terminal's\n"
                  "path and runs until interrupted (Ctrl-C or SIGTERM), then prints a summary.\n"
@@ -31,7 +31,7 @@ void usage(std::FILE *out)
                  "  --still           the can line stands still (memory changes only when written)\n"
                  "  --set ADDR=VALUE  preset memory: B100=5, W188=4660, D1100=123456, F54=1,\n"
                  "                    B4001.3=1, 1F40H=7 (values in decimal)\n"
-                 "  --fault SPEC      inject a fault; SPEC is one of:\n"
+                 "  --fault RULE      inject a fault; RULE is one of:\n"
                  "%s"
                  "  --help            this text\n",
                  boardsim::faultGrammar().c_str());
@@ -96,9 +96,9 @@ int main(int argc, char **argv)
             opt.seed = static_cast<std::uint32_t>(n);
         } else if (arg == "--fault") {
             const char *v = value("--fault");
-            boardsim::FaultSpec spec;
+            boardsim::FaultSpec rule;
             std::string err;
-            if (!boardsim::parseFault(v, &spec, &err)) {
+            if (!boardsim::parseFault(v, &rule, &err)) {
                 std::fprintf(stderr, "orvel-boardsim: %s\n", err.c_str());
                 return 2;
             }

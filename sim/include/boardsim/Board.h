@@ -17,7 +17,7 @@ struct Options {
     bool realtimeLine = false;    // each byte takes 10 bit-times at baud
     int baud = 19200;
     bool lineRunning = true;      // the can line moves with time
-    std::vector<std::string> faults;   // fault specs, same text as --fault
+    std::vector<std::string> faults;   // fault rules, same text as --fault
     std::int64_t clockStart = 0;  // board clock at start, seconds since the epoch (local time); 0 = now
 };
 
@@ -48,7 +48,7 @@ public:
     // "B100=5", "W188=4660", "D1100=123456", "F54=1", "B4001.3=1"; false if malformed.
     bool set(const std::string &assignment);
     // Add a fault at run time (same text as --fault); false if malformed.
-    bool addFault(const std::string &spec, std::string *error = nullptr);
+    bool addFault(const std::string &rule, std::string *error = nullptr);
     void clearFaults();
 
     struct Stats { std::uint64_t bytesIn = 0, bytesOut = 0, reads = 0, writes = 0, records = 0, modeEntries = 0, unexpected = 0; };

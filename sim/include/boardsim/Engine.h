@@ -139,7 +139,7 @@ public:
     void setFlag(int n, bool on);
     bool set(const std::string &assignment, std::string *error = nullptr);
 
-    bool addFault(const std::string &spec, std::string *error = nullptr);
+    bool addFault(const std::string &rule, std::string *error = nullptr);
     void clearFaults();
 
     // Line-side effects the pty server acts on.
