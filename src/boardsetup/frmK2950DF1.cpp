@@ -6,5 +6,5 @@ frmK2950DF1::frmK2950DF1(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmK2950DF1"));
     setWindowTitle(QStringLiteral("K2950DF1"));
-    AddCaptionBar(this);
+    AddPendingNote(AddCaptionBar(this), QStringLiteral("This set-up of the DF1 module"));
 }

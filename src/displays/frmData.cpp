@@ -6,5 +6,5 @@ frmData::frmData(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmData"));
     setWindowTitle(QStringLiteral("Shift Data"));
-    AddCaptionBar(this);
+    AddPendingNote(AddCaptionBar(this), QStringLiteral("This display of current and last shift data"));
 }

@@ -6,5 +6,5 @@ frmLTIO::frmLTIO(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmLTIO"));
     setWindowTitle(QStringLiteral("I/O Status"));
-    AddCaptionBar(this);
+    AddPendingNote(AddCaptionBar(this), QStringLiteral("This display of input, output and timing channel states"));
 }

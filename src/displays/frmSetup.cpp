@@ -6,5 +6,5 @@ frmSetup::frmSetup(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmSetup"));
     setWindowTitle(QStringLiteral("Set-Up"));
-    AddCaptionBar(this);
+    AddPendingNote(AddCaptionBar(this), QStringLiteral("This editor of the set-up parameters"));
 }
