@@ -226,6 +226,19 @@ std::uint64_t Engine::Impl::answerDelayNs() const
 }
 
 // The protocol proper: one byte in, the answer bytes out (before line faults).
+// First byte of a read or write: a 0xFF there is a new handshake, anything
+// else the address high byte, echoed.
+void Engine::Impl::addressHighByte(std::uint8_t b, std::vector<std::uint8_t> &out)
+{
+    if (b == kSync) {
+        out.push_back(resync());
+        return;
+    }
+    hi = b;
+    seqPos = 1;
+    out.push_back(faultHits(FaultSpec::BadHighEcho, b) ? wrongEcho(b) : b);
+}
+
 void Engine::Impl::protocol(std::uint8_t b, std::vector<std::uint8_t> &out)
 {
     switch (state) {
@@ -244,13 +257,7 @@ void Engine::Impl::protocol(std::uint8_t b, std::vector<std::uint8_t> &out)
 
     case State::Read:
         if (seqPos == 0) {
-            if (b == kSync) {
-                out.push_back(resync());
-                return;
-            }
-            hi = b;
-            seqPos = 1;
-            out.push_back(faultHits(FaultSpec::BadHighEcho, b) ? wrongEcho(b) : b);
+            addressHighByte(b, out);
         } else {
             const std::uint32_t a = static_cast<std::uint32_t>(hi) << 8 | b;
             seqPos = 0;
@@ -261,13 +268,7 @@ void Engine::Impl::protocol(std::uint8_t b, std::vector<std::uint8_t> &out)
 
     case State::Write:
         if (seqPos == 0) {
-            if (b == kSync) {
-                out.push_back(resync());
-                return;
-            }
-            hi = b;
-            seqPos = 1;
-            out.push_back(faultHits(FaultSpec::BadHighEcho, b) ? wrongEcho(b) : b);
+            addressHighByte(b, out);
         } else if (seqPos == 1) {
             lo = b;
             seqPos = 2;

@@ -94,6 +94,7 @@ struct Engine::Impl {
     // protocol (Engine.cpp)
     std::vector<std::uint8_t> feed(std::uint8_t b);
     void protocol(std::uint8_t b, std::vector<std::uint8_t> &out);
+    void addressHighByte(std::uint8_t b, std::vector<std::uint8_t> &out);
     bool commandByte(std::uint8_t b, std::vector<std::uint8_t> &out);
     std::uint8_t refuse();
     std::uint8_t resync();

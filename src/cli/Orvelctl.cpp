@@ -1,7 +1,6 @@
 #include "Orvelctl.h"
 #include "AppFolder.h"
 #include "CliPort.h"
-#include "Dialogs.h"
 #include "Clock.h"
 #include "RSComm.h"
 
@@ -76,12 +75,8 @@ int cmdWrite(Context &c, const QStringList &args)
 {
     // Values and addresses are checked before the port is opened, so a
     // refused entry never touches the line.
-    const BoardAddress a = ParseAddress(args[0]);
-    if (!a.sendable()) {
-        c.env.dialogs.messageBox(Dialogs::Icon::Critical, Dialogs::Buttons::OK, QStringLiteral("ENTRY ALERT"),
-                                 QStringLiteral("Error:\r") + a.problem);
+    if (!c.link.CheckAddress(args[0]))
         return Refused;
-    }
     if (const int s = openLink(c))
         return finish(c, s);
     c.link.RSWrite(args[0], args[1]);

@@ -397,6 +397,14 @@ void RSComm::WriteData(const QString &add, const QString &dataValue)
         CurrentMode = 0;
 }
 
+bool RSComm::CheckAddress(const QString &Add)
+{
+    const BoardAddress check = ParseAddress(Add, BitMask);
+    if (!check.sendable())
+        entryAlert(check.problem);
+    return check.sendable();
+}
+
 QString RSComm::RSRead(const QString &Add)
 {
     BusyGuard guard(*this);
@@ -407,13 +415,8 @@ QString RSComm::RSRead(const QString &Add)
     }
     // An address that cannot be sent is refused before the mode handshake.
     // A repeated read of the address just read was checked then.
-    if (CurrentMode != 1 || Add.compare(LastReadAdd, Qt::CaseInsensitive) != 0) {
-        const BoardAddress check = ParseAddress(Add, BitMask);
-        if (!check.sendable()) {
-            entryAlert(check.problem);
-            return QStringLiteral("0");
-        }
-    }
+    if ((CurrentMode != 1 || Add.compare(LastReadAdd, Qt::CaseInsensitive) != 0) && !CheckAddress(Add))
+        return QStringLiteral("0");
     const QString v = ReadData(Add);
     return v.isEmpty() ? QStringLiteral("0") : v;
 }

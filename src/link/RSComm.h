@@ -32,6 +32,8 @@ public:
     void CloseRSComm();
 
     QString RSRead(const QString &Add);
+    // False, with the "ENTRY ALERT" box shown, when the address cannot be sent.
+    bool CheckAddress(const QString &Add);
     void RSWrite(const QString &Add, const QString &DataValue);
 
     // A board access is in progress (a box raised inside an exchange lets

@@ -88,12 +88,18 @@ Dialogs::Button QtDialogs::messageBox(Icon icon, Buttons buttons, const QString 
     }
 }
 
-std::optional<QString> QtDialogs::openFile(const FileRequest &req)
+std::optional<QString> QtDialogs::runFileDialog(const FileRequest &req, bool save)
 {
     QFileDialog dlg(parentWindow(), req.title);
-    dlg.setAcceptMode(QFileDialog::AcceptOpen);
-    dlg.setFileMode(req.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-    dlg.setOption(QFileDialog::ReadOnly, false);
+    if (save) {
+        dlg.setAcceptMode(QFileDialog::AcceptSave);
+        dlg.setFileMode(QFileDialog::AnyFile);
+        dlg.setOption(QFileDialog::DontConfirmOverwrite, !req.askOverwrite);
+    } else {
+        dlg.setAcceptMode(QFileDialog::AcceptOpen);
+        dlg.setFileMode(req.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+        dlg.setOption(QFileDialog::ReadOnly, false);
+    }
     if (!req.filter.isEmpty())
         dlg.setNameFilter(req.filter);
     placeDialog(dlg, req.initialPath);
@@ -104,21 +110,9 @@ std::optional<QString> QtDialogs::openFile(const FileRequest &req)
     return dlg.selectedFiles().constFirst();
 }
 
-std::optional<QString> QtDialogs::saveFile(const FileRequest &req)
-{
-    QFileDialog dlg(parentWindow(), req.title);
-    dlg.setAcceptMode(QFileDialog::AcceptSave);
-    dlg.setFileMode(QFileDialog::AnyFile);
-    dlg.setOption(QFileDialog::DontConfirmOverwrite, !req.askOverwrite);
-    if (!req.filter.isEmpty())
-        dlg.setNameFilter(req.filter);
-    placeDialog(dlg, req.initialPath);
-    if (!req.defaultSuffix.isEmpty())
-        dlg.setDefaultSuffix(req.defaultSuffix);
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
-        return std::nullopt;
-    return dlg.selectedFiles().constFirst();
-}
+std::optional<QString> QtDialogs::openFile(const FileRequest &req) { return runFileDialog(req, false); }
+
+std::optional<QString> QtDialogs::saveFile(const FileRequest &req) { return runFileDialog(req, true); }
 
 std::optional<QString> QtDialogs::inputBox(const QString &prompt, const QString &title, const QString &initial)
 {

@@ -8,4 +8,7 @@ public:
     std::optional<QString> openFile(const FileRequest &req) override;
     std::optional<QString> saveFile(const FileRequest &req) override;
     std::optional<QString> inputBox(const QString &prompt, const QString &title, const QString &initial) override;
+
+private:
+    static std::optional<QString> runFileDialog(const FileRequest &req, bool save);
 };
