@@ -409,6 +409,7 @@ QString RSComm::RSRead(const QString &Add)
 {
     BusyGuard guard(*this);
     refused_ = false;
+    lastOk_ = false;
     if (guard.nested()) {
         refused_ = true;
         return QStringLiteral("0");
@@ -417,7 +418,9 @@ QString RSComm::RSRead(const QString &Add)
     // A repeated read of the address just read was checked then.
     if ((CurrentMode != 1 || Add.compare(LastReadAdd, Qt::CaseInsensitive) != 0) && !CheckAddress(Add))
         return QStringLiteral("0");
+    lastOk_ = false;
     const QString v = ReadData(Add);
+    lastOk_ = !v.isEmpty() && !CommError;
     return v.isEmpty() ? QStringLiteral("0") : v;
 }
 
@@ -425,11 +428,14 @@ void RSComm::RSWrite(const QString &Add, const QString &DataValue)
 {
     BusyGuard guard(*this);
     refused_ = false;
+    lastOk_ = false;
     if (guard.nested()) {
         refused_ = true;
         return;
     }
+    lastOk_ = false;
     WriteData(Add, DataValue);
     if (WriteError)
         WriteData(Add, DataValue);
+    lastOk_ = !WriteError && !CommError && !refused_ && CurrentMode == 2;
 }

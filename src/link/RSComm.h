@@ -42,6 +42,10 @@ public:
     // The last RSRead/RSWrite was refused before anything was sent: a bad
     // address or value, or the link was busy.
     bool lastAccessRefused() const { return refused_; }
+    // The last RSRead returned the board's own value, or the last RSWrite
+    // completed with every echo right. False after a refusal, on a dead link
+    // and when a line fault made the link give the access up.
+    bool lastAccessOk() const { return lastOk_; }
     int currentMode() const { return CurrentMode; }
     bool initError() const { return InitError; }
     SerialPort *port() const { return port_; }
@@ -72,6 +76,7 @@ protected:
     SerialPort *port_ = nullptr;
     int busy_ = 0;
     bool refused_ = false;
+    bool lastOk_ = false;
 
     int CurrentMode = 0;
     bool InitError = false;
