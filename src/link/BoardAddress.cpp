@@ -64,6 +64,8 @@ BoardAddress ParseAddress(const QString &text, int keepMask)
         const std::int64_t high = digits.size() > 2 ? leadingHex(digits.left(digits.size() - 2)) : 0;
         a.byteAdd = high * 256 + low;
         a.type = QStringLiteral("B");
+        if (a.byteAdd > kHighestSendableAddress)
+            a.problem = kOutOfRange;
         return a;
     }
 
@@ -101,8 +103,10 @@ BoardAddress ParseAddress(const QString &text, int keepMask)
         }
     }
 
+    // A high address byte of 0xFF is the re-sync byte on the wire: the board
+    // takes it as the start of a new handshake, so FF00H..FFFFH cannot be sent.
     const int width = a.type == QLatin1String("D") ? 4 : a.type == QLatin1String("W") ? 2 : 1;
-    if (a.byteAdd < 0 || a.byteAdd + width - 1 > 65535)
+    if (a.byteAdd < 0 || a.byteAdd + width - 1 > kHighestSendableAddress)
         a.problem = kOutOfRange;
     return a;
 }

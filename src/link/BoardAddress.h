@@ -9,10 +9,14 @@ struct BoardAddress {
     int bitMask = 1;                       // 1, 2, 4 ... 128 for bit addresses
     bool bitAccess = false;
     // Empty when the address can be sent; otherwise why it cannot
-    // (beyond the two address bytes, a bit number other than 0..7, no text).
+    // (beyond the two address bytes or at FF00H and above, a bit number other than 0..7, no text).
     QString problem;
     bool sendable() const { return problem.isEmpty(); }
 };
+
+// The highest byte address that can cross the line: a high address byte of
+// 0xFF would be taken by the board as a re-sync.
+constexpr std::int64_t kHighestSendableAddress = 0xFEFF;
 
 // The board address grammar. keepMask is the mask left over from the previous
 // parse: texts that name no type keep it, as the board tools always have.

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -15,6 +16,15 @@ constexpr std::int64_t kSecond = 1'000'000'000;
 const QString kCRLF = QStringLiteral("\r\n");
 const QString kEntryAlert = QStringLiteral("ENTRY ALERT");
 const QString kCommWarning = QStringLiteral("WARNING - Communication Error!");
+
+// The board drops a read or write sequence left unfinished for half a second
+// after its last byte; answers later than two seconds are not waited for.
+// After a time-out inside a sequence the link lets the line rest past both
+// before it sends anything, so the board cannot take the next 0xFF for an
+// address or data byte.
+constexpr std::int64_t kLongestAnswerDelayNs = 2 * kSecond;
+constexpr std::int64_t kSequenceDropNs = kSecond / 2;
+constexpr std::int64_t kSettleMarginNs = kSecond / 10;
 
 // A failure inside a step of the link's own routines, reported the way every
 // trapped error of the program is: a number and a description.
@@ -133,14 +143,17 @@ void RSComm::OpenRSComm(SerialPort *port)
                              + kCRLF + QStringLiteral("Error Source = ") + port_->errorSource() + kCRLF + kCRLF
                              + port_->errorString();
         dialogs_.messageBox(Dialogs::Icon::Critical, Dialogs::Buttons::OK, QStringLiteral("Comm Port Error"), text);
+        portWanted_ = false;
         CommError = true;
         OnlineMode = false;
         InitError = true;
         return;
     }
+    portWanted_ = true;
     port_->flushInput();
     CurrentMode = 0;
     CommError = false;
+    startAttempt();
     ExchangeByte(0xFF, false, false);
     OnlineMode = !CommError;
 }
@@ -151,45 +164,91 @@ void RSComm::CloseRSComm()
     if (guard.nested())
         return;
     if (port_ && port_->isOpen()) {
-        if (!CommError)
+        if (!CommError) {
+            startAttempt();
             ExchangeByte(0xFF, false, false);
-        port_->close();
+        }
+        if (port_)
+            port_->close();
     }
+    portWanted_ = false;
     CurrentMode = 0;
     OnlineMode = false;
+}
+
+bool RSComm::portLost() const
+{
+    // The link opened the port and did not close it: the device went away
+    // (cable adapter unplugged, the far end of a pseudo-terminal closed).
+    return port_ && portWanted_ && !port_->isOpen();
 }
 
 int RSComm::ExchangeByte(int value, bool noReply, bool flushFirst)
 {
     if (CommError)
         return NoAnswer;
-    if (flushFirst && port_)
-        port_->flushInput();
+    if (port_ && port_->isOpen()) {
+        if (flushFirst) {
+            port_->flushInput();
+        } else if (port_->bytesWaiting() > 0) {
+            // Bytes nobody asked for yet (noise, a late answer) are stale. Inside
+            // a sequence they mean one of the answers taken so far may not be the
+            // board's, so the attempt can no longer be trusted.
+            port_->flushInput();
+            if (inSequence_)
+                lineFault_ = true;
+        }
+    }
     const QByteArray out(1, char(value & 0xFF));
-    if (!port_ || !port_->isOpen()) {
+    if (!port_ || (!port_->isOpen() && !portLost())) {
         CurrentMode = 0;
         CommError = true;
         return NoAnswer;
     }
-    port_->write(out);
+    // A port whose device went away is waited on like a silent board, so the
+    // operator gets the box, and Retry can open it again.
+    if (port_->isOpen())
+        port_->write(out);
+    lastSentNs_ = clock_.monotonicNs();
     if (noReply)
         return 0;
 
     int result = 0;
     int tries = 0;
-    std::int64_t deadline = clock_.monotonicNs() + kSecond;
-    while (!port_->waitForInput(deadline)) {
+    std::int64_t deadline = lastSentNs_ + kSecond;
+    for (;;) {
+        // A byte already waiting is the answer, also when the deadline passed
+        // while the box was up.
+        if (port_->bytesWaiting() > 0
+            || (clock_.monotonicNs() < deadline && port_->waitForInput(deadline))) {
+            const int b = port_->readByte();
+            if (b < 0)
+                continue;
+            lastHeardNs_ = clock_.monotonicNs();
+            return b;
+        }
         if (clock_.monotonicNs() < deadline)
             continue;   // woken early (a signal): keep waiting
         CurrentMode = 0;
+        timedOut_ = true;
+        lineFault_ = true;
+        if (inSequence_) {
+            // Between an address byte and its data a re-sent 0xFF would be taken
+            // as an address or data byte: the attempt is given up instead, and
+            // the caller lets the line settle before the next handshake.
+            return NoAnswer;
+        }
         result = NoAnswer;
         CommError = true;
         deadline = clock_.monotonicNs() + 2 * kSecond;
         ++tries;
         if (tries < 3) {
             CommError = false;
-            port_->flushInput();
-            port_->write(QByteArray(1, char(0xFF)));
+            if (port_->isOpen()) {
+                port_->flushInput();
+                port_->write(QByteArray(1, char(0xFF)));
+            }
+            lastSentNs_ = clock_.monotonicNs();
             continue;
         }
         const auto answer = dialogs_.messageBox(
@@ -197,10 +256,13 @@ int RSComm::ExchangeByte(int value, bool noReply, bool flushFirst)
             QStringLiteral("Cannot Communicate with Target Board.\rVerify RS-232 Cable is Connected Between\rCOMM Port and PROG Port."));
         if (answer != Dialogs::Button::Retry)
             return result;
+        // The operator wants to go on: an answer that arrives now is taken.
+        CommError = false;
         tries = 0;
+        // The cable may be back: open the device again.
+        if (portLost() && port_->open())
+            port_->flushInput();
     }
-    const int b = port_->readByte();
-    return b < 0 ? result : b;
 }
 
 bool RSComm::SetPLCMode(int mode, int commandByte)
@@ -218,6 +280,7 @@ bool RSComm::SetPLCMode(int mode, int commandByte)
                 // Closing sends nothing now that CommError is set.
                 if (port_ && port_->isOpen())
                     port_->close();
+                portWanted_ = false;
                 CurrentMode = 0;
                 return false;
             }
@@ -241,6 +304,39 @@ bool RSComm::SetPLCMode(int mode, int commandByte)
     return result;
 }
 
+void RSComm::startAttempt()
+{
+    inSequence_ = false;
+    lineFault_ = false;
+    timedOut_ = false;
+}
+
+void RSComm::settleLine()
+{
+    inSequence_ = false;
+    CurrentMode = 0;
+    if (!port_ || CommError)
+        return;
+    if (timedOut_) {
+        // Late answers are thrown away until the board has surely dropped the
+        // sequence it was in: quiet for the longest answer delay after the last
+        // byte sent, and for the drop time after the last byte heard.
+        for (;;) {
+            const std::int64_t until =
+                std::max(lastSentNs_ + kLongestAnswerDelayNs + kSequenceDropNs + kSettleMarginNs,
+                         lastHeardNs_ + kSequenceDropNs + kSettleMarginNs);
+            if (clock_.monotonicNs() >= until)
+                break;
+            if (port_->waitForInput(until)) {
+                port_->flushInput();
+                lastHeardNs_ = clock_.monotonicNs();
+            }
+        }
+    }
+    if (port_->isOpen())
+        port_->flushInput();
+}
+
 void RSComm::entryAlert(const QString &reason)
 {
     refused_ = true;
@@ -261,18 +357,29 @@ bool RSComm::parseInto(const QString &add)
     return true;
 }
 
-QString RSComm::ReadData(const QString &add)
+RSComm::Attempt RSComm::readAttempt(const QString &add, QString &value)
 {
+    startAttempt();
+    value.clear();
+    auto givenUp = [this] {
+        inSequence_ = false;
+        CurrentMode = 0;
+        return CommError ? Attempt::Dead : Attempt::LineFault;
+    };
     bool parsed = false;
     if (CurrentMode != 1) {
         if (!SetPLCMode(1, 0x01))
-            return {};
+            return givenUp();
+        // A handshake that needed a re-sent 0xFF or met stray bytes leaves the
+        // answers in doubt: start again rather than read through it.
+        if (lineFault_)
+            return givenUp();
         if (!parseInto(add))
-            return {};
+            return Attempt::Refused;
         parsed = true;
     } else if (add.compare(LastReadAdd, Qt::CaseInsensitive) != 0) {
         if (!parseInto(add))
-            return {};
+            return Attempt::Refused;
         parsed = true;
     }
     LastReadAdd = add;
@@ -285,37 +392,53 @@ QString RSComm::ReadData(const QString &add)
             readCount = 3;
         else {
             CurrentMode = 0;
-            return {};
+            return Attempt::Refused;
         }
     }
+    inSequence_ = true;
     for (int i = 0; i <= readCount; ++i) {
         const std::int64_t a = ByteAdd + i;
         const int high = int(a / 256);
         const int echo = ExchangeByte(high, false, false);
-        if (echo == NoAnswer)
-            return {};
-        if (echo != high) {
-            CurrentMode = 0;
-            return {};
-        }
+        if (echo == NoAnswer || echo != high || lineFault_)
+            return givenUp();
         const int data = ExchangeByte(int(a % 256), false, false);
-        if (data == NoAnswer)
-            return {};
+        if (data == NoAnswer || lineFault_)
+            return givenUp();
         readData[i] = data;
     }
-    std::int64_t value = 0;
+    // One answer too many means one of those taken may have been a stray byte.
+    if (port_->bytesWaiting() > 0)
+        return givenUp();
+    inSequence_ = false;
+    std::int64_t v = 0;
     if (AddType == QLatin1String("B"))
-        value = BitAccess ? ((readData[0] & BitMask) ? 1 : 0) : readData[0];
+        v = BitAccess ? ((readData[0] & BitMask) ? 1 : 0) : readData[0];
     else if (AddType == QLatin1String("W"))
-        value = readData[1] * 256 + readData[0];
+        v = readData[1] * 256 + readData[0];
     else
-        value = std::int64_t(readData[3] * 256 + readData[2]) * 10000 + (readData[1] * 256 + readData[0]);
-    return QString::number(value);
+        v = std::int64_t(readData[3] * 256 + readData[2]) * 10000 + (readData[1] * 256 + readData[0]);
+    value = QString::number(v);
+    return Attempt::Done;
 }
 
-void RSComm::WriteData(const QString &add, const QString &dataValue)
+QString RSComm::ReadData(const QString &add)
 {
-    WriteError = false;
+    // One attempt and, after a line fault, one more from the mode handshake.
+    QString value;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const Attempt a = readAttempt(add, value);
+        if (a == Attempt::Done)
+            return value;
+        if (a != Attempt::LineFault)
+            break;
+        settleLine();
+    }
+    return {};
+}
+
+bool RSComm::encodeWrite(const QString &add, const QString &dataValue, WriteBytes &w)
+{
     QString digits;
     for (QChar c : dataValue) {
         if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
@@ -325,76 +448,136 @@ void RSComm::WriteData(const QString &add, const QString &dataValue)
             continue;
         else {
             entryAlert(QStringLiteral("Only Numerical Data Allowed."));
-            return;
+            return false;
         }
     }
-    std::int64_t value = digits.isEmpty() ? 0 : LeadingNumber(digits);
+    const std::int64_t value = digits.isEmpty() ? 0 : LeadingNumber(digits);
     if (!parseInto(add))
-        return;
+        return false;
     LastReadAdd.clear();   // the read path must parse again after this
-    const QString type = AddType;
-    const std::int64_t byteAdd = ByteAdd;
-
+    w = WriteBytes{};
+    w.byteAdd = ByteAdd;
     if (BitAccess) {
         if (value != 0 && value != 1) {
             entryAlert(QStringLiteral("Enter 0 or 1 Only."));
-            return;
+            return false;
         }
-        const int mask = BitMask;
-        const QString whole = ReadData(QStringLiteral("B") + QString::number(byteAdd));
-        // Without the byte as it stands, writing would clear the other seven bits.
-        if (whole.isEmpty())
-            return;
-        const int current = whole.toInt();
-        value = value ? (current | mask) : (current & ~mask & 0xFF);
+        w.bit = true;
+        w.bitMask = BitMask;
+        w.d[0] = int(value);
+        return true;
     }
-
-    int d[4] = {0, 0, 0, 0};
-    int count = 0;
-    if (type == QLatin1String("B")) {
+    if (AddType == QLatin1String("B")) {
         if (value > 255) {
             entryAlert(QStringLiteral("Entry out of Range (0-255)."));
-            return;
+            return false;
         }
-        d[0] = int(value % 256);
-    } else if (type == QLatin1String("W")) {
+        w.d[0] = int(value % 256);
+    } else if (AddType == QLatin1String("W")) {
         if (value > 65535) {
             entryAlert(QStringLiteral("Entry out of Range (0-65,535)."));
-            return;
+            return false;
         }
-        d[0] = int(value % 256);
-        d[1] = int(value / 256);
-        count = 1;
-    } else if (type == QLatin1String("D")) {
+        w.d[0] = int(value % 256);
+        w.d[1] = int(value / 256);
+        w.count = 1;
+    } else if (AddType == QLatin1String("D")) {
         if (value > 655359999) {
             entryAlert(QStringLiteral("Entry out of Range (0-655,359,999)."));
-            return;
+            return false;
         }
         const std::int64_t low = value % 10000, high = value / 10000;
-        d[0] = int(low % 256);
-        d[1] = int(low / 256);
-        d[2] = int(high % 256);
-        d[3] = int(high / 256);
-        count = 3;
+        w.d[0] = int(low % 256);
+        w.d[1] = int(low / 256);
+        w.d[2] = int(high % 256);
+        w.d[3] = int(high / 256);
+        w.count = 3;
     } else {
-        return;
+        return false;
     }
+    return true;
+}
 
+RSComm::Attempt RSComm::writeAttempt(const WriteBytes &w)
+{
+    if (!w.bit)
+        return sendWrite(w);
+    // The byte is read twice and must read the same both times: a byte built
+    // from a misread would change the other seven bits.
+    const QString byteText = QStringLiteral("B") + QString::number(w.byteAdd);
+    QString first, second;
+    Attempt a = readAttempt(byteText, first);
+    if (a != Attempt::Done)
+        return a;
+    a = readAttempt(byteText, second);
+    if (a != Attempt::Done)
+        return a;
+    if (first != second)
+        return Attempt::LineFault;
+    const int current = first.toInt();
+    WriteBytes whole = w;
+    whole.bit = false;
+    whole.d[0] = w.d[0] ? (current | w.bitMask) : (current & ~w.bitMask & 0xFF);
+    return sendWrite(whole);
+}
+
+RSComm::Attempt RSComm::sendWrite(const WriteBytes &w)
+{
+    startAttempt();
+    WriteError = false;
+    auto givenUp = [this] {
+        inSequence_ = false;
+        CurrentMode = 0;
+        return CommError ? Attempt::Dead : Attempt::LineFault;
+    };
     if (CurrentMode != 2 && !SetPLCMode(2, 0x02))
-        return;
-    for (int i = 0; i <= count && !WriteError; ++i) {
-        const std::int64_t a = byteAdd + i;
-        const int sent[3] = {int(a / 256), int(a % 256), d[i]};
+        return givenUp();
+    // No address byte goes out after a handshake whose answers are in doubt.
+    if (lineFault_)
+        return givenUp();
+    inSequence_ = true;
+    for (int i = 0; i <= w.count && !WriteError; ++i) {
+        const std::int64_t a = w.byteAdd + i;
+        const int sent[3] = {int(a / 256), int(a % 256), w.d[i]};
         for (int s : sent) {
             const int echo = ExchangeByte(s, false, false);
+            // A time-out: the board may be anywhere in this byte's sequence;
+            // settleLine() waits until it has dropped it.
             if (echo == NoAnswer)
-                return;
-            if (echo != s)
+                return givenUp();
+            // A wrong echo: the byte's three exchanges are finished all the same,
+            // so the board is back at the start of a sequence.
+            if (echo != s || lineFault_)
                 WriteError = true;
         }
     }
-    if (WriteError)
+    if (port_->bytesWaiting() > 0)
+        WriteError = true;
+    inSequence_ = false;
+    if (WriteError) {
         CurrentMode = 0;
+        return Attempt::LineFault;
+    }
+    return Attempt::Done;
+}
+
+bool RSComm::WriteData(const QString &add, const QString &dataValue)
+{
+    WriteError = false;
+    WriteBytes w;
+    if (!encodeWrite(add, dataValue, w))
+        return false;
+    // One attempt and, after a line fault, its one repeat from the mode handshake.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const Attempt a = writeAttempt(w);
+        if (a == Attempt::Done)
+            return true;
+        WriteError = true;
+        if (a != Attempt::LineFault)
+            break;
+        settleLine();
+    }
+    return false;
 }
 
 bool RSComm::CheckAddress(const QString &Add)
@@ -418,9 +601,8 @@ QString RSComm::RSRead(const QString &Add)
     // A repeated read of the address just read was checked then.
     if ((CurrentMode != 1 || Add.compare(LastReadAdd, Qt::CaseInsensitive) != 0) && !CheckAddress(Add))
         return QStringLiteral("0");
-    lastOk_ = false;
     const QString v = ReadData(Add);
-    lastOk_ = !v.isEmpty() && !CommError;
+    lastOk_ = !v.isEmpty();
     return v.isEmpty() ? QStringLiteral("0") : v;
 }
 
@@ -433,9 +615,5 @@ void RSComm::RSWrite(const QString &Add, const QString &DataValue)
         refused_ = true;
         return;
     }
-    lastOk_ = false;
-    WriteData(Add, DataValue);
-    if (WriteError)
-        WriteData(Add, DataValue);
-    lastOk_ = !WriteError && !CommError && !refused_ && CurrentMode == 2;
+    lastOk_ = WriteData(Add, DataValue);
 }

@@ -28,12 +28,28 @@ public:
     static constexpr int NoAnswer = 9999;   // exchange sentinel
 
     QString CommSettingsFile() const;
+    // Reads the settings file, opens the port and probes the board with one
+    // 0xFF. OnlineMode tells whether the board answered. A settings step that
+    // fails shows "RSComm InitializeRSComm" (Retry/Cancel); a port that will
+    // not open shows "Comm Port Error" and sets CommError.
     void OpenRSComm(SerialPort *port);
+    // Signs off (one 0xFF when the link is healthy) and closes the port. Never fails.
     void CloseRSComm();
 
+    // The value at the address as decimal text; "0" when the read failed.
+    // lastAccessOk() tells a real 0 from a failure. An address that cannot be
+    // sent shows "ENTRY ALERT" and sends nothing (lastAccessRefused()). A line
+    // fault (time-out, wrong echo, an answer too many) abandons the read and
+    // starts it once more from the mode handshake; a dead board shows the
+    // communication box and leaves CommError set.
     QString RSRead(const QString &Add);
     // False, with the "ENTRY ALERT" box shown, when the address cannot be sent.
     bool CheckAddress(const QString &Add);
+    // Writes the value. Entry errors show "ENTRY ALERT" and send nothing. A
+    // line fault abandons the write and makes it once more from the mode
+    // handshake; lastAccessOk() is true only when every echo of one whole
+    // attempt was right. A bit write reads its byte twice and writes only when
+    // both reads agree.
     void RSWrite(const QString &Add, const QString &DataValue);
 
     // A board access is in progress (a box raised inside an exchange lets
@@ -65,11 +81,39 @@ protected:
     void InitializeRSComm(SerialPort *port);
     int ExchangeByte(int value, bool noReply, bool flushFirst);
     bool SetPLCMode(int mode, int commandByte);
+    // Encodes the value and writes it: one attempt and, after a line fault,
+    // its one repeat. True when every echo of an attempt was right.
+    bool WriteData(const QString &add, const QString &dataValue);
+    // One read with its one repeat after a line fault; empty when it failed.
     QString ReadData(const QString &add);
-    void WriteData(const QString &add, const QString &dataValue);
     // Parses into the class state; false (with the box shown) when the address cannot be sent.
     bool parseInto(const QString &add);
     void entryAlert(const QString &reason);
+
+    // How one attempt at a read or write ended.
+    enum class Attempt {
+        Done,        // every answer as expected
+        LineFault,   // a time-out, a wrong echo or an answer too many: worth one more attempt
+        Dead,        // CommError is set: the link is down
+        Refused,     // the address could not be sent; nothing went out
+    };
+    // The bytes one write sends, worked out before anything goes on the line.
+    struct WriteBytes {
+        std::int64_t byteAdd = 0;
+        int count = 0;           // bytes minus one
+        int d[4] = {0, 0, 0, 0};
+        bool bit = false;        // d[0] is a bit value to merge into the byte
+        int bitMask = 1;
+    };
+    Attempt readAttempt(const QString &add, QString &value);
+    // Filters and range-checks the value and parses the address; false (box
+    // shown) when the write must not go out.
+    bool encodeWrite(const QString &add, const QString &dataValue, WriteBytes &w);
+    Attempt writeAttempt(const WriteBytes &w);
+    Attempt sendWrite(const WriteBytes &w);
+    void startAttempt();
+    void settleLine();
+    bool portLost() const;
 
     Dialogs &dialogs_;
     const Clock &clock_;
@@ -80,6 +124,14 @@ protected:
 
     int CurrentMode = 0;
     bool InitError = false;
+
+    // Line state of the current attempt.
+    bool portWanted_ = false;    // the link opened the port and has not closed it since
+    bool inSequence_ = false;    // sending the address and data bytes of an access
+    bool lineFault_ = false;     // this attempt saw a time-out or an answer too many
+    bool timedOut_ = false;      // ... and one of them was a time-out
+    std::int64_t lastSentNs_ = 0;
+    std::int64_t lastHeardNs_ = 0;
 
     // Memory access state.
     QString AddType = QStringLiteral("B");

@@ -53,6 +53,8 @@ static Dialogs::Button firstButton(Dialogs::Buttons b)
 Dialogs::Button ScriptedDialogs::messageBox(Icon icon, Buttons buttons, const QString &title, const QString &text)
 {
     boxes_.push_back({icon, buttons, title, text});
+    if (onBox)
+        onBox(boxes_.back());
     const Expect *e = take(Kind::Box, QStringLiteral("box \"%1\": %2").arg(title, text));
     if (!e)
         return firstButton(buttons);

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -33,6 +34,8 @@ public:
     std::optional<QString> inputBox(const QString &prompt, const QString &title, const QString &initial) override;
 
     const std::vector<Box> &boxes() const { return boxes_; }
+    // Called while a message box is up, before it is answered.
+    std::function<void(const Box &)> onBox;
     std::vector<FileRequest> fileRequests;
     // Expectations not used yet (a test usually asserts this is 0 at its end).
     int pending() const { return int(queue_.size()); }

@@ -3,7 +3,13 @@
 
 ScriptedSerialPort &ScriptedSerialPort::expect(int out, std::optional<int> in)
 {
-    script_.push_back({out, in});
+    script_.push_back({out, in ? std::vector<int>{*in} : std::vector<int>{}});
+    return *this;
+}
+
+ScriptedSerialPort &ScriptedSerialPort::answers(int out, std::vector<int> in)
+{
+    script_.push_back({out, std::move(in)});
     return *this;
 }
 
@@ -24,7 +30,7 @@ ScriptedSerialPort &ScriptedSerialPort::writeByteAt(int address, int data)
 
 bool ScriptedSerialPort::open()
 {
-    if (openError_)
+    if (openError_ || deviceGone_)
         return false;
     open_ = true;
     ++opens_;
@@ -38,6 +44,7 @@ bool ScriptedSerialPort::write(const QByteArray &bytes)
     for (char c : bytes) {
         const int b = static_cast<unsigned char>(c);
         sent_.push_back(b);
+        sentAt_.push_back(clock_.monotonicNs());
         if (peer_) {
             if (auto a = peer_(b))
                 input_.push_back(*a);
@@ -50,8 +57,7 @@ bool ScriptedSerialPort::write(const QByteArray &bytes)
         const Step s = script_.front();
         script_.pop_front();
         EXPECT_EQ(s.out, b) << "byte #" << sent_.size() << " sent by the link";
-        if (s.in)
-            input_.push_back(*s.in);
+        input_.insert(input_.end(), s.in.begin(), s.in.end());
     }
     return true;
 }

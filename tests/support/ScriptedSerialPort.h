@@ -18,6 +18,9 @@ public:
     ScriptedSerialPort &expect(int out, std::optional<int> in);
     ScriptedSerialPort &exchange(int out, int in) { return expect(out, in); }
     ScriptedSerialPort &silent(int out) { return expect(out, std::nullopt); }
+    // The link must send `out`; the board's side of the line delivers all of
+    // `in` (a stray byte before the answer, an answer too many).
+    ScriptedSerialPort &answers(int out, std::vector<int> in);
     // 0xFF -> 0x55, command -> 0x55.
     ScriptedSerialPort &mode(int command);
     // A read of one byte: high byte echoed, low byte answered with data.
@@ -31,7 +34,14 @@ public:
     // Bytes put in the input buffer before the next write (stale input).
     void injectInput(int b) { input_.push_back(b); }
 
+    // The device goes away (cable adapter unplugged): the port is closed under
+    // the link. With openFails the device is not back yet.
+    void loseDevice(bool openFails = false) { open_ = false; deviceGone_ = openFails; }
+    void deviceBack() { deviceGone_ = false; }
+
     const std::vector<int> &sent() const { return sent_; }
+    // When each byte of sent() went out, on the virtual clock.
+    const std::vector<std::int64_t> &sentAt() const { return sentAt_; }
     int pendingSteps() const { return int(script_.size()); }
     int opens() const { return opens_; }
     int closes() const { return closes_; }
@@ -54,11 +64,13 @@ public:
     QString errorString() const override { return openText_; }
 
 private:
-    struct Step { int out; std::optional<int> in; };
+    struct Step { int out; std::vector<int> in; };
     VirtualClock &clock_;
     std::deque<Step> script_;
     std::deque<int> input_;
     std::vector<int> sent_;
+    std::vector<std::int64_t> sentAt_;
+    bool deviceGone_ = false;
     std::function<std::optional<int>(int)> peer_;
     int port_ = 0;
     QString settings_;

@@ -29,7 +29,8 @@ TEST(AddressGrammar, FormsOfTheLanguage)
         {"Z5", "B", 32, 1, false},         // unknown letter: the whole flag byte 32
         {"W", "W", 0, 1, false},           // no digits read as 0
         {"W12abc", "W", 12, 1, false},     // leading-number rule
-        {"D65532", "D", 65532, 1, false},  // last double word that fits
+        {"D65276", "D", 65276, 1, false},  // last double word below FF00H
+        {"FEFFH", "B", 65279, 1, false},
     };
     for (const Case &c : cases) {
         const BoardAddress a = ParseAddress(QString::fromLatin1(c.text));
@@ -53,15 +54,19 @@ TEST(AddressGrammar, NonBitFormsKeepThePreviousMask)
 TEST(AddressGrammar, AddressesThatCannotBeSentAreRefused)
 {
     for (const char *t : {"W99999999", "B65536", "W65535", "D65533", "12345H", "B-1", "W-5", "F-1",
-                          "F524032", "B4001.9", "B4001.10", "B4001.", "", "   ", "D99999999999999999999999"}) {
+                          "F524032", "FF00H", "FF02H", "FFFFH", "B65280", "B65282", "W65279", "D65532", "D65277",
+                          "F524031", "B65300.1", "B4001.9", "B4001.10", "B4001.", "", "   ", "D99999999999999999999999"}) {
         SCOPED_TRACE(t);
         EXPECT_FALSE(ParseAddress(QString::fromLatin1(t)).sendable());
     }
     EXPECT_EQ(ParseAddress(QStringLiteral("W99999999")).problem.toStdString(), "Address out of Range (0-65,535).");
     EXPECT_EQ(ParseAddress(QStringLiteral("B4001.9")).problem.toStdString(), "Bit Number out of Range (0-7).");
-    EXPECT_TRUE(ParseAddress(QStringLiteral("B65535")).sendable());
-    EXPECT_TRUE(ParseAddress(QStringLiteral("FFFFH")).sendable());
-    EXPECT_TRUE(ParseAddress(QStringLiteral("F524031")).sendable());   // bit 7 of byte 65535
+    // A high address byte of 0xFF is a re-sync on the wire.
+    EXPECT_EQ(ParseAddress(QStringLiteral("FF02H")).problem.toStdString(), "Address out of Range (0-65,535).");
+    EXPECT_TRUE(ParseAddress(QStringLiteral("B65279")).sendable());
+    EXPECT_TRUE(ParseAddress(QStringLiteral("W65278")).sendable());
+    EXPECT_TRUE(ParseAddress(QStringLiteral("F521983")).sendable());   // bit 7 of byte 65279
+    EXPECT_FALSE(ParseAddress(QStringLiteral("F521984")).sendable());
 }
 
 TEST(AddressGrammar, LeadingNumberRule)

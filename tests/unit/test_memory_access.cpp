@@ -30,18 +30,27 @@ TEST_F(MemoryAccess, ReadsOfEachType)
     EXPECT_EQ(link.RSRead(QStringLiteral("F87")).toStdString(), "1");
     port.readByteAt(0x1F40, 200);
     EXPECT_EQ(link.RSRead(QStringLiteral("1F40H")).toStdString(), "200");
-    port.readByteAt(0xFF00, 1);   // an address whose high byte is 0xFF
-    EXPECT_EQ(link.RSRead(QStringLiteral("FF00H")).toStdString(), "1");
+    port.readByteAt(0xFEFF, 1);   // the highest address that can cross the line
+    EXPECT_EQ(link.RSRead(QStringLiteral("FEFFH")).toStdString(), "1");
+    EXPECT_TRUE(link.lastAccessOk());
 }
 
-TEST_F(MemoryAccess, WrongEchoOnReadGivesZeroAndReentersMode)
+TEST_F(MemoryAccess, WrongEchoOnReadStartsOnceMoreAndThenFails)
 {
+    // Once: the read starts again from the handshake and gets the board's value.
     port.mode(0x01).exchange(1014 / 256, 0x00);
-    EXPECT_EQ(link.RSRead(QStringLiteral("W1014")).toStdString(), "0");
-    EXPECT_EQ(link.currentMode(), 0);
-    EXPECT_FALSE(link.CommError);
     port.mode(0x01).readByteAt(1014, 215).readByteAt(1015, 0);
     EXPECT_EQ(link.RSRead(QStringLiteral("W1014")).toStdString(), "215");
+    EXPECT_TRUE(link.lastAccessOk());
+
+    // Twice: the read fails, as "0" for the windows and through lastAccessOk().
+    port.exchange(1014 / 256, 0x00);   // still in read mode: the first attempt needs no handshake
+    port.mode(0x01).exchange(1014 / 256, 0x07);
+    EXPECT_EQ(link.RSRead(QStringLiteral("W1014")).toStdString(), "0");
+    EXPECT_FALSE(link.lastAccessOk());
+    EXPECT_EQ(link.currentMode(), 0);
+    EXPECT_FALSE(link.CommError);
+    EXPECT_TRUE(dialogs.boxes().empty());
 }
 
 TEST_F(MemoryAccess, WritesOfEachType)
@@ -68,12 +77,14 @@ TEST_F(MemoryAccess, BitWriteKeepsTheOtherBits)
 {
     port.mode(0x01).readByteAt(4001, 0xA5);
     EXPECT_EQ(link.RSRead(QStringLiteral("B4001")).toStdString(), "165");
-    // Setting bit 3 reads the byte again (the bit parse came in between), then writes it whole.
-    port.readByteAt(4001, 0xA5).mode(0x02).writeByteAt(4001, 0xAD);
+    // Setting bit 3 reads the byte twice, then writes it whole.
+    port.readByteAt(4001, 0xA5).readByteAt(4001, 0xA5).mode(0x02).writeByteAt(4001, 0xAD);
     link.RSWrite(QStringLiteral("B4001.3"), QStringLiteral("1"));
+    EXPECT_TRUE(link.lastAccessOk());
     // Clearing flag 87 (bit 7 of byte 42).
-    port.mode(0x01).readByteAt(42, 0xFF).mode(0x02).writeByteAt(42, 0x7F);
+    port.mode(0x01).readByteAt(42, 0xFF).readByteAt(42, 0xFF).mode(0x02).writeByteAt(42, 0x7F);
     link.RSWrite(QStringLiteral("F87"), QStringLiteral("0"));
+    EXPECT_TRUE(link.lastAccessOk());
 }
 
 TEST_F(MemoryAccess, ReadAfterWriteReentersReadMode)
@@ -132,19 +143,33 @@ TEST_F(MemoryAccess, EntryAlertsSendNothing)
     EXPECT_FALSE(link.lastAccessRefused());
 }
 
-TEST_F(MemoryAccess, BitWriteIsAbandonedWhenTheByteCannotBeRead)
+TEST_F(MemoryAccess, BitWriteNeedsTwoReadsOfTheByteThatAgree)
 {
-    // A wrong echo while reading the byte: writing now would clear the other bits.
+    // A wrong echo while reading the byte, twice: writing would clear the other bits.
+    port.mode(0x01).exchange(4001 / 256, 0x00);
     port.mode(0x01).exchange(4001 / 256, 0x00);
     link.RSWrite(QStringLiteral("B4001.3"), QStringLiteral("1"));
+    EXPECT_FALSE(link.lastAccessOk());
     EXPECT_EQ(link.currentMode(), 0);
+
+    // The two reads disagree (a garbled data byte): nothing is written; the
+    // repeat reads again and writes the byte as the board holds it.
+    port.mode(0x01).readByteAt(4001, 0xA5).readByteAt(4001, 0x25);
+    port.mode(0x01).readByteAt(4001, 0xA5).readByteAt(4001, 0xA5).mode(0x02).writeByteAt(4001, 0xAD);
+    link.RSWrite(QStringLiteral("B4001.3"), QStringLiteral("1"));
+    EXPECT_TRUE(link.lastAccessOk());
 }
 
 TEST_F(MemoryAccess, TimeOutInTheMiddleOfAReadEndsIt)
 {
-    port.mode(0x01).readByteAt(188, 1).exchange(189 / 256, 189 / 256).silent(189 % 256).silent(0xFF).silent(0xFF);
+    // The low byte goes unanswered: no 0xFF follows it inside the sequence.
+    // The read starts again from the handshake once the line has settled, and
+    // the board stays silent: one box.
+    port.mode(0x01).readByteAt(188, 1).exchange(189 / 256, 189 / 256).silent(189 % 256);
+    port.silent(0xFF).silent(0xFF).silent(0xFF);
     dialogs.expectBox(kCommBoxTitle, Button::Cancel);
     EXPECT_EQ(link.RSRead(QStringLiteral("W188")).toStdString(), "0");
+    EXPECT_FALSE(link.lastAccessOk());
     EXPECT_TRUE(link.CommError);
     EXPECT_EQ(link.currentMode(), 0);
 }
