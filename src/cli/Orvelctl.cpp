@@ -6,6 +6,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <algorithm>
+#include <vector>
 #include <map>
 #include <optional>
 
@@ -53,35 +56,109 @@ int finish(Context &c, int status)
     return status;
 }
 
+void complain(Context &c, const QString &text)
+{
+    print(c.env.err, QStringLiteral("orvelctl: ") + text);
+}
+
+// The command line takes only well-formed addresses: a type letter B, W or D
+// with a byte address and an optional bit, a flag F with its number, or
+// hexadecimal digits ending in H. The desktop program's lenient reading of
+// other texts is no use in a script, where a typo must not reach the board.
+bool wellFormedAddress(const QString &text)
+{
+    static const QRegularExpression form(QStringLiteral("^(?:[BWD][0-9]+(?:\\.[0-9]+)?|F[0-9]+|[0-9A-F]+H)$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    return form.match(text).hasMatch();
+}
+
+bool plainDecimal(const QString &text)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+    return digits.match(text).hasMatch();
+}
+
+// Checks an address the way the link would, before the port is opened;
+// the reason goes to stderr.
+bool acceptAddress(Context &c, const QString &add)
+{
+    if (!wellFormedAddress(add)) {
+        complain(c, QStringLiteral("not a board address: \"%1\"").arg(add));
+        return false;
+    }
+    return c.link.CheckAddress(add);
+}
+
 int cmdRead(Context &c, const QStringList &args)
 {
-    if (const int s = openLink(c))
-        return finish(c, s);
-    int status = Done;
+    // Every address is checked before the line is touched. Output keeps one
+    // line per address given, in order: an empty line where no value is known.
+    std::vector<bool> accepted;
+    bool anyRefused = false;
     for (const QString &a : args) {
-        const QString v = c.link.RSRead(a);
-        if (c.link.lastAccessRefused()) {
-            status = Refused;
+        accepted.push_back(acceptAddress(c, a));
+        anyRefused = anyRefused || !accepted.back();
+    }
+    const int refusedStatus = anyRefused ? Refused : Done;
+    if (std::find(accepted.begin(), accepted.end(), true) == accepted.end()) {
+        for (qsizetype i = 0; i < args.size(); ++i)
+            print(c.env.out, QString());
+        return Refused;
+    }
+    bool failed = false, linkDown = false;
+    if (openLink(c) != Done) {
+        complain(c, QStringLiteral("the board was not reached"));
+        for (qsizetype i = 0; i < args.size(); ++i)
+            print(c.env.out, QString());
+        return finish(c, CommFailure);
+    }
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (!accepted[size_t(i)] || linkDown) {
+            print(c.env.out, QString());
             continue;
         }
-        if (c.link.CommError)
-            return finish(c, CommFailure);
-        print(c.env.out, v);
+        const QString v = c.link.RSRead(args[i]);
+        if (c.link.lastAccessOk()) {
+            print(c.env.out, v);
+            continue;
+        }
+        print(c.env.out, QString());
+        if (c.link.CommError) {
+            complain(c, QStringLiteral("%1: not read, the link to the board is down").arg(args[i]));
+            linkDown = true;
+        } else {
+            complain(c, QStringLiteral("%1: not read, no reliable answer from the board").arg(args[i]));
+        }
+        failed = true;
     }
-    return finish(c, status);
+    return finish(c, failed ? CommFailure : refusedStatus);
 }
 
 int cmdWrite(Context &c, const QStringList &args)
 {
-    // Values and addresses are checked before the port is opened, so a
+    // The address and the value are checked before the port is opened, so a
     // refused entry never touches the line.
-    if (!c.link.CheckAddress(args[0]))
+    if (!acceptAddress(c, args[0]))
         return Refused;
-    if (const int s = openLink(c))
-        return finish(c, s);
+    if (!plainDecimal(args[1])) {
+        complain(c, QStringLiteral("not a plain decimal value: \"%1\"").arg(args[1]));
+        return Refused;
+    }
+    if (!c.link.CheckWrite(args[0], args[1]))
+        return Refused;
+    if (openLink(c) != Done) {
+        complain(c, QStringLiteral("%1: not written, the board was not reached").arg(args[0]));
+        return finish(c, CommFailure);
+    }
     c.link.RSWrite(args[0], args[1]);
     if (c.link.lastAccessRefused())
         return finish(c, Refused);
+    if (!c.link.lastAccessOk()) {
+        complain(c, c.link.CommError
+                        ? QStringLiteral("%1: not written, the link to the board is down").arg(args[0])
+                        : QStringLiteral("%1: not confirmed, the board's echoes were wrong or missing").arg(args[0]));
+        return finish(c, CommFailure);
+    }
     return finish(c, c.link.CommError ? CommFailure : Done);
 }
 
@@ -105,7 +182,9 @@ QString usage()
     for (const auto &[name, cmd] : commands())
         u += QStringLiteral("  ") + cmd.synopsis + QLatin1Char('\n');
     u += QStringLiteral("\naddresses: B999 (byte), W1014 (word), D1100 (decimal double word), B4001.0 (bit),\n"
-                        "           F87 (flag), 1F40H (hexadecimal byte address)\n"
+                        "           F87 (flag), 1F40H (hexadecimal byte address, below FF00H)\n"
+                        "values:    plain decimal digits\n"
+                        "read prints one line per address, in order; a line is empty when its value is unknown.\n"
                         "exit status: 0 done, 1 board not reached or communication failure,\n"
                         "             2 usage error, 3 value or address refused before sending\n");
     return u;

@@ -588,6 +588,15 @@ bool RSComm::CheckAddress(const QString &Add)
     return check.sendable();
 }
 
+bool RSComm::CheckWrite(const QString &Add, const QString &DataValue)
+{
+    BusyGuard guard(*this);
+    if (guard.nested())
+        return false;
+    WriteBytes w;
+    return encodeWrite(Add, DataValue, w);
+}
+
 QString RSComm::RSRead(const QString &Add)
 {
     BusyGuard guard(*this);

@@ -51,6 +51,9 @@ public:
     // attempt was right. A bit write reads its byte twice and writes only when
     // both reads agree.
     void RSWrite(const QString &Add, const QString &DataValue);
+    // The checks RSWrite makes before anything is sent, without sending:
+    // false, with its "ENTRY ALERT" box shown, when the write would be refused.
+    bool CheckWrite(const QString &Add, const QString &DataValue);
 
     // A board access is in progress (a box raised inside an exchange lets
     // timers run; they must not start another access).

@@ -29,7 +29,7 @@ TEST_F(OrvelctlOnSim, ReadAndWrite)
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(r.out.toStdString(), "215\n98765\n0\n");
 
-    r = run({QStringLiteral("write"), QStringLiteral("W1016"), QStringLiteral("1,000")});
+    r = run({QStringLiteral("write"), QStringLiteral("W1016"), QStringLiteral("1000")});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(board->peekWord(1016), 1000);
 
@@ -37,15 +37,44 @@ TEST_F(OrvelctlOnSim, ReadAndWrite)
     EXPECT_EQ(r.out.toStdString(), "1000\n");
 }
 
-TEST_F(OrvelctlOnSim, RefusedValuesAndAddresses)
+TEST_F(OrvelctlOnSim, RefusedInputSendsNothing)
 {
-    auto r = run({QStringLiteral("write"), QStringLiteral("W1014"), QStringLiteral("-5")});
-    EXPECT_EQ(r.status, 3);
-    EXPECT_EQ(r.err.toStdString(), "ENTRY ALERT: Error: / Only Numerical Data Allowed.\n");
+    struct Case {
+        QStringList args;
+        const char *out;
+        const char *err;
+    };
+    const Case cases[] = {
+        {{QStringLiteral("write"), QStringLiteral("W1014"), QStringLiteral("-5")}, "",
+         "orvelctl: not a plain decimal value: \"-5\"\n"},
+        {{QStringLiteral("write"), QStringLiteral("W1014"), QStringLiteral("1,000")}, "",
+         "orvelctl: not a plain decimal value: \"1,000\"\n"},
+        {{QStringLiteral("write"), QStringLiteral("W1014"), QStringLiteral("70000")}, "",
+         "ENTRY ALERT: Error: / Entry out of Range (0-65,535).\n"},
+        {{QStringLiteral("write"), QStringLiteral("B4001.3"), QStringLiteral("2")}, "",
+         "ENTRY ALERT: Error: / Enter 0 or 1 Only.\n"},
+        {{QStringLiteral("write"), QStringLiteral("Z5"), QStringLiteral("1")}, "", "orvelctl: not a board address: \"Z5\"\n"},
+        {{QStringLiteral("write"), QStringLiteral("FF02H"), QStringLiteral("16")}, "",
+         "ENTRY ALERT: Error: / Address out of Range (0-65,535).\n"},
+        {{QStringLiteral("read"), QStringLiteral("B4001.9")}, "\n", "ENTRY ALERT: Error: / Bit Number out of Range (0-7).\n"},
+        {{QStringLiteral("read"), QStringLiteral("W12abc"), QStringLiteral("B65282")}, "\n\n",
+         "orvelctl: not a board address: \"W12abc\"\nENTRY ALERT: Error: / Address out of Range (0-65,535).\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        const auto in = board->stats().bytesIn;
+        const auto r = run(c.args);
+        EXPECT_EQ(r.status, 3);
+        EXPECT_EQ(r.out.toStdString(), c.out);
+        EXPECT_EQ(r.err.toStdString(), c.err);
+        EXPECT_EQ(board->stats().bytesIn, in);   // not even the probe went out
+    }
     EXPECT_EQ(board->peekWord(1014), 215);
-    r = run({QStringLiteral("read"), QStringLiteral("B4001.9")});
+
+    // Refused addresses keep their place among the values read.
+    const auto r = run({QStringLiteral("read"), QStringLiteral("W1014"), QStringLiteral("FF00H"), QStringLiteral("B999")});
     EXPECT_EQ(r.status, 3);
-    EXPECT_EQ(r.out.toStdString(), "");
+    EXPECT_EQ(r.out.toStdString(), "215\n\n" + std::to_string(board->peek(999)) + "\n");
 }
 
 TEST_F(OrvelctlOnSim, PortThatDoesNotExist)
@@ -64,7 +93,8 @@ TEST_F(OrvelctlOnSim, SilentBoard)
     ASSERT_TRUE(board->addFault("silence"));
     const auto r = run({QStringLiteral("read"), QStringLiteral("W1014")});
     EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out.toStdString(), "\n");
     EXPECT_EQ(r.err.toStdString(),
               "WARNING - Communication Error!: Cannot Communicate with Target Board. / Verify RS-232 Cable is "
-              "Connected Between / COMM Port and PROG Port.\n");
+              "Connected Between / COMM Port and PROG Port.\norvelctl: the board was not reached\n");
 }
