@@ -1,6 +1,7 @@
 #include "OrvelApp.h"
 #include "AppFolder.h"
 #include "Clock.h"
+#include "PosixSerialPort.h"
 #include "QtDialogs.h"
 #include "frmData.h"
 #include "frmK2950DF1.h"
@@ -26,12 +27,12 @@
 
 void RegisterOrvelWindows()
 {
-    frmMDIMain::setChildFactory(0, [] { return new frmMain; });
-    frmMDIMain::setChildFactory(1, [] { return new frmSetup; });
-    frmMDIMain::setChildFactory(2, [] { return new frmK2950DF1; });
-    frmMDIMain::setChildFactory(3, [] { return new frmData; });
-    frmMDIMain::setChildFactory(4, [] { return new frmLTIO; });
-    frmMDIMain::setCommPortWindow([](QWidget *parent) {
+    frmMDIMain::setChildFactory(0, [](RSComm &link, Dialogs &dialogs) { return new frmMain(link, dialogs); });
+    frmMDIMain::setChildFactory(1, [](RSComm &link, Dialogs &dialogs) { return new frmSetup(link, dialogs); });
+    frmMDIMain::setChildFactory(2, [](RSComm &link, Dialogs &dialogs) { return new frmK2950DF1(link, dialogs); });
+    frmMDIMain::setChildFactory(3, [](RSComm &link, Dialogs &dialogs) { return new frmData(link, dialogs); });
+    frmMDIMain::setChildFactory(4, [](RSComm &link, Dialogs &dialogs) { return new frmLTIO(link, dialogs); });
+    frmMDIMain::setCommPortWindow([](QWidget *parent, RSComm &, Dialogs &) {
         frmSetupComm dlg(parent);
         dlg.exec();
     });
@@ -222,7 +223,8 @@ int RunOrvel(int argc, char **argv)
     QtDialogs dialogs;
     int rc = 0;
     {
-        frmMDIMain main(dialogs, SystemClock::instance());
+        PosixSerialPort port;
+        frmMDIMain main(dialogs, SystemClock::instance(), port);
         main.show();
         rc = app.exec();
     }

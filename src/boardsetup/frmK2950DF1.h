@@ -5,5 +5,5 @@
 class frmK2950DF1 : public ChildWindow {
     Q_OBJECT
 public:
-    explicit frmK2950DF1(QWidget *parent = nullptr);
+    frmK2950DF1(RSComm &link, Dialogs &dialogs, QWidget *parent = nullptr);
 };

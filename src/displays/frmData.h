@@ -5,5 +5,5 @@
 class frmData : public ChildWindow {
     Q_OBJECT
 public:
-    explicit frmData(QWidget *parent = nullptr);
+    frmData(RSComm &link, Dialogs &dialogs, QWidget *parent = nullptr);
 };

@@ -5,5 +5,5 @@
 class frmLTIO : public ChildWindow {
     Q_OBJECT
 public:
-    explicit frmLTIO(QWidget *parent = nullptr);
+    frmLTIO(RSComm &link, Dialogs &dialogs, QWidget *parent = nullptr);
 };

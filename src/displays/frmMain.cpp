@@ -5,8 +5,8 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
-frmMain::frmMain(QWidget *parent)
-    : ChildWindow(parent)
+frmMain::frmMain(RSComm &link, Dialogs &dialogs, QWidget *parent)
+    : ChildWindow(link, dialogs, parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Main Display"));

@@ -9,7 +9,7 @@ class QPlainTextEdit;
 class frmMain : public ChildWindow {
     Q_OBJECT
 public:
-    explicit frmMain(QWidget *parent = nullptr);
+    frmMain(RSComm &link, Dialogs &dialogs, QWidget *parent = nullptr);
     void statusMessageChanged() override;
 
     QGroupBox *fraMessages;

@@ -1,8 +1,8 @@
 #include "frmSetup.h"
 #include "ChildCaption.h"
 
-frmSetup::frmSetup(QWidget *parent)
-    : ChildWindow(parent)
+frmSetup::frmSetup(RSComm &link, Dialogs &dialogs, QWidget *parent)
+    : ChildWindow(link, dialogs, parent)
 {
     setObjectName(QStringLiteral("frmSetup"));
     setWindowTitle(QStringLiteral("Set-Up"));

@@ -5,5 +5,5 @@
 class frmSetup : public ChildWindow {
     Q_OBJECT
 public:
-    explicit frmSetup(QWidget *parent = nullptr);
+    frmSetup(RSComm &link, Dialogs &dialogs, QWidget *parent = nullptr);
 };

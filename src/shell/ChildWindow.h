@@ -5,16 +5,26 @@
 #include <QWidget>
 #include <functional>
 
+class Dialogs;
+class RSComm;
+
 class ChildWindow : public QWidget {
     Q_OBJECT
 public:
-    using QWidget::QWidget;
+    // Every child window reaches the board through the link and shows its
+    // boxes through the dialogs it is given.
+    ChildWindow(RSComm &link, Dialogs &dialogs, QWidget *parent = nullptr)
+        : QWidget(parent), link_(link), dialogs_(dialogs) {}
     // Runs before the window is deleted: a window stops its poll here.
     virtual void Form_Unload() {}
     // The program's online state changed.
     virtual void onlineStateChanged() {}
     // The background poll wrote a new StatusMessage.
     virtual void statusMessageChanged() {}
+
+protected:
+    RSComm &link_;
+    Dialogs &dialogs_;
 };
 
-using ChildWindowFactory = std::function<ChildWindow *()>;
+using ChildWindowFactory = std::function<ChildWindow *(RSComm &link, Dialogs &dialogs)>;

@@ -1,14 +1,17 @@
 #include "frmMDIMain.h"
 #include "AppFolder.h"
+#include "BoardMap.h"
 #include "Clock.h"
 #include "Globals.h"
 #include "HelpWindow.h"
-#include "PosixSerialPort.h"
 #include "RSComm.h"
+#include "StatusPoll.h"
 #include "frmAbout.h"
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -29,9 +32,9 @@ std::array<ChildWindowFactory, frmMDIMain::ChildCount> &factories()
     return f;
 }
 
-std::function<void(QWidget *)> &commPortWindow()
+std::function<void(QWidget *, RSComm &, Dialogs &)> &commPortWindow()
 {
-    static std::function<void(QWidget *)> f;
+    static std::function<void(QWidget *, RSComm &, Dialogs &)> f;
     return f;
 }
 
@@ -40,13 +43,6 @@ const char *const kChildCaptions[frmMDIMain::ChildCount] = {
 };
 
 const QString kSetupFilter = QStringLiteral("Setup Files(*.sdt)");
-
-qint64 numericValue(const QString &text)
-{
-    bool ok = false;
-    const qint64 v = text.trimmed().toLongLong(&ok);
-    return ok ? v : 0;
-}
 
 } // namespace
 
@@ -62,7 +58,7 @@ void frmMDIMain::setChildFactory(int index, ChildWindowFactory factory)
         factories()[index] = std::move(factory);
 }
 
-void frmMDIMain::setCommPortWindow(std::function<void(QWidget *)> show)
+void frmMDIMain::setCommPortWindow(std::function<void(QWidget *, RSComm &, Dialogs &)> show)
 {
     commPortWindow() = std::move(show);
 }
@@ -72,8 +68,8 @@ frmMDIMain *frmMDIMain::instance()
     return g_instance;
 }
 
-frmMDIMain::frmMDIMain(Dialogs &dialogs, const Clock &clock, std::unique_ptr<SerialPort> port, QWidget *parent)
-    : QMainWindow(parent), dialogs_(dialogs), clock_(clock), port_(std::move(port))
+frmMDIMain::frmMDIMain(Dialogs &dialogs, const Clock &clock, SerialPort &port, QWidget *parent)
+    : QMainWindow(parent), dialogs_(dialogs), clock_(clock), port_(port)
 {
     g_instance = this;
     AppDialogs = &dialogs_;
@@ -94,9 +90,7 @@ frmMDIMain::frmMDIMain(Dialogs &dialogs, const Clock &clock, std::unique_ptr<Ser
     // Start-up, in its order.
     // 1. The help file lives beside the program (Help/ORVEL.html).
     // 2. The serial port handed to the link.
-    if (!port_)
-        port_ = std::make_unique<PosixSerialPort>();
-    CommPortControl = port_.get();
+    CommPortControl = &port_;
     // 3. The link, offline, port not opened.
     link_ = std::make_unique<RSComm>(dialogs_, clock_);
     Link = link_.get();
@@ -125,11 +119,13 @@ frmMDIMain::frmMDIMain(Dialogs &dialogs, const Clock &clock, std::unique_ptr<Ser
     // 11.
     FormInitialized = true;
 
+    qApp->installEventFilter(this);
     tmrBackgroungUpdate->start();
 }
 
 frmMDIMain::~frmMDIMain()
 {
+    qApp->removeEventFilter(this);
     tmrBackgroungUpdate->stop();
     if (!shutDown_)
         shutDown();
@@ -140,7 +136,6 @@ frmMDIMain::~frmMDIMain()
     CommPortControl = nullptr;
     Link = nullptr;
     link_.reset();
-    port_.reset();
     if (g_instance == this)
         g_instance = nullptr;
     if (AppDialogs == &dialogs_)
@@ -286,6 +281,15 @@ void frmMDIMain::updateDateTime()
 
 bool frmMDIMain::eventFilter(QObject *obj, QEvent *e)
 {
+    // Ctrl+X is "Export Shift Data..." in this program, also while a text box
+    // has the focus: the box must not claim it as Cut.
+    if (e->type() == QEvent::ShortcutOverride) {
+        auto *w = qobject_cast<QWidget *>(obj);
+        auto *k = static_cast<QKeyEvent *>(e);
+        if (w && w->window() == this && mnuFileExport->isEnabled()
+            && QKeySequence(k->keyCombination()) == mnuFileExport->shortcut())
+            return true;   // left unaccepted: the menu's shortcut runs
+    }
     if (e->type() == QEvent::MouseButtonDblClick) {
         for (int i = 1; i <= 4; ++i) {
             if (obj == sbrPanel[i]) {
@@ -478,7 +482,7 @@ void frmMDIMain::ApplyOnlineState()
     mnuViewOffline->setChecked(!online);
     mnuEditPasscode->setEnabled(online);
     if (online && !Link->CommError)
-        Link->RSRead(QStringLiteral("B554"));
+        Link->RSRead(BoardMap::OnlineCheckByte);
     if (ChildWindow *c = currentChild())
         c->onlineStateChanged();
 }
@@ -525,37 +529,24 @@ void frmMDIMain::pollStatus()
     LastOnline = Link->OnlineMode;
 
     if (Link->OnlineMode) {
-        bool faults = false;
-        if (!Link->CommError && numericValue(Link->RSRead(QStringLiteral("F54"))) != 0)
-            faults = true;
-        if (!Link->CommError && numericValue(Link->RSRead(QStringLiteral("F60"))) != 0)
-            faults = true;
-        qint64 alarm = 0;
-        if (faults && !Link->CommError)
-            alarm = numericValue(Link->RSRead(QStringLiteral("B2072")));
-        if (Link->CommError) {
-            // The link is dead and the user has had its box: go offline now,
-            // whichever window is shown, so the status bar says so.
-            ApplyOnlineState();
-            LastOnline = Link->OnlineMode;
-        } else if (!faults) {
-            StatusMessage = QStringLiteral("-- System Normal --\r\nSet-up Program is Currently ONLINE");
-            sbrPanel[1]->setText(QStringLiteral("System Message:  All Faults Normal"));
-            return;
-        } else {
-            const QString text = (alarm >= 0 && alarm <= 14 && alarm < AlarmMessages.size())
-                ? AlarmMessages.at(int(alarm))
-                : QStringLiteral("Message Number %1 Not Defined").arg(alarm);
-            StatusMessage = QStringLiteral("** System ALARM **\r\n") + text;
-            sbrPanel[1]->setText(QStringLiteral("System Message:  Faults Active in PLC"));
+        const BoardStatus s = StatusPoll(*Link, AlarmMessages).pollOnline();
+        if (!s.linkDown) {
+            showStatus(s);
             return;
         }
+        // The link is dead and the user has had its box: go offline now,
+        // whichever window is shown, so the status bar says so.
+        ApplyOnlineState();
+        LastOnline = Link->OnlineMode;
     }
-    if (!Link->OnlineMode) {
-        StatusMessage = QStringLiteral("Set-up Program is Currently OFFLINE");
-        sbrPanel[1]->setText(Link->CommError ? QStringLiteral("System Message:  Comm Fault with T6850")
-                                             : QStringLiteral("System Message:  Program is Currently OFFLINE"));
-    }
+    if (!Link->OnlineMode)
+        showStatus(StatusPoll::offline(Link->CommError));
+}
+
+void frmMDIMain::showStatus(const BoardStatus &s)
+{
+    StatusMessage = s.statusMessage;
+    sbrPanel[1]->setText(s.panelText);
 }
 
 // ---- Window list and the other commands -----------------------------------
@@ -591,9 +582,9 @@ void frmMDIMain::loadChild(int index)
 {
     ChildWindow *c = nullptr;
     if (factories()[index])
-        c = factories()[index]();
+        c = factories()[index](*link_, dialogs_);
     if (!c) {
-        c = new ChildWindow;
+        c = new ChildWindow(*link_, dialogs_);
         c->setWindowTitle(QString::fromLatin1(kChildCaptions[index]));
     }
     c->setParent(host_);
@@ -613,7 +604,7 @@ void frmMDIMain::mnuEditOfflineEditing_Click()
 void frmMDIMain::mnuEditCommPort_Click()
 {
     if (commPortWindow())
-        commPortWindow()(this);
+        commPortWindow()(this, *link_, dialogs_);
     else
         notAvailable(mnuEditCommPort->text());
 }
@@ -624,11 +615,11 @@ void frmMDIMain::mnuEditPasscode_Click()
         return;
     QString proposal;
     if (!Link->CommError)
-        proposal = Link->RSRead(QStringLiteral("W1070"));
+        proposal = Link->RSRead(BoardMap::Passcode);
     const std::optional<QString> answer = dialogs_.inputBox(QStringLiteral("Please Enter New Passcode (0-65535)"),
                                                             QStringLiteral("Keypad Set-up Passcode"), proposal);
     if (answer && !answer->isEmpty() && !Link->CommError)
-        Link->RSWrite(QStringLiteral("W1070"), *answer);
+        Link->RSWrite(BoardMap::Passcode, *answer);
 }
 
 void frmMDIMain::mnuHelpHelpTopics_Click()

@@ -21,6 +21,7 @@ class QTimer;
 class QVBoxLayout;
 class RSComm;
 class Clock;
+struct BoardStatus;
 
 class frmMDIMain : public QMainWindow {
     Q_OBJECT
@@ -30,10 +31,11 @@ public:
     // The program supplies its child windows and the comm port window; the
     // shell only knows them through these.
     static void setChildFactory(int index, ChildWindowFactory factory);
-    static void setCommPortWindow(std::function<void(QWidget *parent)> show);
+    static void setCommPortWindow(std::function<void(QWidget *parent, RSComm &link, Dialogs &dialogs)> show);
 
-    // port: the serial port handed to the link; a real one when null.
-    frmMDIMain(Dialogs &dialogs, const Clock &clock, std::unique_ptr<SerialPort> port = nullptr, QWidget *parent = nullptr);
+    // port: the serial port handed to the link, kept by the caller for the
+    // main window's whole life.
+    frmMDIMain(Dialogs &dialogs, const Clock &clock, SerialPort &port, QWidget *parent = nullptr);
     ~frmMDIMain() override;
 
     static frmMDIMain *instance();
@@ -103,6 +105,7 @@ protected:
 private:
     void buildMenus();
     void pollStatus();   // one tick's reads and texts
+    void showStatus(const BoardStatus &s);
     void buildStatusBar();
     void updateDateTime();
     void unloadChild(int index);
@@ -114,7 +117,7 @@ private:
 
     Dialogs &dialogs_;
     const Clock &clock_;
-    std::unique_ptr<SerialPort> port_;
+    SerialPort &port_;
     std::unique_ptr<RSComm> link_;
     QWidget *host_;
     QVBoxLayout *hostLayout_;

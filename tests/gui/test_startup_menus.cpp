@@ -1,5 +1,7 @@
 // Start-up state, the menu bar, the window list and the commands of the main
 // window that need no board.
+#include <QLineEdit>
+#include <QTest>
 #include "GuiFixture.h"
 #include "HelpWindow.h"
 #include "frmAbout.h"
@@ -123,6 +125,21 @@ TEST_F(GuiTest, OfflineEditingTogglesAndLaterCommandsSayTheyAreNotAvailable)
     }
     EXPECT_EQ(CurrentSetup, DefaultSetup);
     EXPECT_FALSE(Link->OnlineMode);
+}
+
+TEST_F(GuiTest, CtrlXExportsAlsoFromATextBox)
+{
+    frmMDIMain &m = startMain();
+    m.show();
+    auto *edit = new QLineEdit(QStringLiteral("215"), m.currentChild());
+    edit->show();
+    edit->selectAll();
+    edit->setFocus();
+    QApplication::setActiveWindow(&m);
+    dialogs.expectBox(QStringLiteral("ORVEL"), B::OK,
+                      QStringLiteral("\"Export Shift Data\" is not available in this version of ORVEL."));
+    QTest::keyClick(edit, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(edit->text().toStdString(), "215");   // not cut
 }
 
 TEST_F(GuiTest, AboutBoxAndHelpTopics)

@@ -2,6 +2,7 @@
 // One main window per test, in a fresh application folder, with scripted
 // dialogs. The background tick is stopped: tests run it by hand, so nothing
 // depends on timing. boardOnCom1() puts a simulated board behind COM1.
+#include "PosixSerialPort.h"
 #include "AppFolder.h"
 #include "Clock.h"
 #include "Globals.h"
@@ -66,7 +67,7 @@ protected:
 
     frmMDIMain &startMain()
     {
-        main = std::make_unique<frmMDIMain>(dialogs, SystemClock::instance());
+        main = std::make_unique<frmMDIMain>(dialogs, SystemClock::instance(), port);
         main->tmrBackgroungUpdate->stop();
         return *main;
     }
@@ -99,5 +100,6 @@ protected:
     QTemporaryDir dir;
     ScriptedDialogs dialogs;
     std::unique_ptr<boardsim::PtyBoard> board;
+    PosixSerialPort port;   // declared before main, which uses it to the end
     std::unique_ptr<frmMDIMain> main;
 };
