@@ -68,3 +68,15 @@ TEST_F(OrvelctlOnSim, SilentBoard)
               "WARNING - Communication Error!: Cannot Communicate with Target Board. / Verify RS-232 Cable is "
               "Connected Between / COMM Port and PROG Port.\n");
 }
+
+TEST_F(OrvelctlOnSim, OneRunAfterAnotherFindsThePortFree)
+{
+    // Each run must give the port back as it found it: a technician (not root)
+    // runs orvelctl again and again against a board that stays connected.
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const auto r = run({QStringLiteral("read"), QStringLiteral("W1014")});
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        EXPECT_EQ(r.out.toStdString(), "215\n");
+    }
+}
