@@ -15,6 +15,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <csignal>
@@ -66,6 +67,10 @@ OrvelOptions ParseOrvelArguments(const QStringList &args)
     return o;
 }
 
+namespace {
+constexpr qint64 kMaxCopiedFileBytes = 16 * 1024 * 1024;
+}
+
 void PrepareAppFolder(const QString &dir, const QString &from)
 {
     QDir().mkpath(dir + QStringLiteral("/Support/ports"));
@@ -82,8 +87,16 @@ void PrepareAppFolder(const QString &dir, const QString &from)
             const QString target = dir + QLatin1Char('/') + rel;
             if (QFileInfo::exists(target))
                 continue;
+            // The listing includes links to pipes and devices: only regular
+            // files are copied, each read whole (the manual and the support
+            // texts are small).
+            const FileBytes bytes = readRegularFile(file, kMaxCopiedFileBytes);
+            if (!bytes.ok())
+                continue;
             QDir().mkpath(QFileInfo(target).absolutePath());
-            QFile::copy(file, target);
+            QSaveFile out(target);
+            if (out.open(QIODevice::WriteOnly) && out.write(bytes.bytes) == bytes.bytes.size())
+                out.commit();
         }
     }
 }

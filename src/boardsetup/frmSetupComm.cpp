@@ -7,7 +7,6 @@
 #include "Utilities.h"
 #include <QDir>
 #include <QEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -24,6 +23,9 @@
 #include <limits>
 
 namespace {
+
+// The comm settings file is one short line ("1, 9600 "); anything longer is not one.
+constexpr qint64 kMaxSettingsFileBytes = 4096;
 
 // A text read as a 16-bit number item of a settings line: error 13 when it is
 // not a number, error 6 when it does not fit.
@@ -179,10 +181,12 @@ void frmSetupComm::LoadCommSettings()
     PortNumber = 1;
     PortBaudRate = 9600;
     const QString file = Link ? Link->CommSettingsFile() : AppFolder::resolve(QStringLiteral("\\Support\\RSPort.cfg"));
-    QFile f(file);
-    if (f.exists() && f.open(QIODevice::ReadOnly)) {
-        const QString text = Ansi::decode(f.read(4096));
-        f.close();
+    const FileBytes read = QFileInfo::exists(file) ? readRegularFile(file, kMaxSettingsFileBytes) : FileBytes{};
+    if (!read.ok()) {
+        trappedError(QStringLiteral("SetupComm CurrentSettings"), 75,
+                     QStringLiteral("%1: cannot read %2: %3").arg(errorDescription(75), QDir::toNativeSeparators(file), read.error));
+    } else {
+        const QString text = Ansi::decode(read.bytes);
         if (!text.isEmpty()) {
             const QString line = text.section(QLatin1Char('\n'), 0, 0).remove(QLatin1Char('\r'));
             const QStringList items = line.split(QLatin1Char(','));

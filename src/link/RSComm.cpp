@@ -43,6 +43,9 @@ struct CommSettings {
     int port = 1;
     QString speed = QStringLiteral("9600");
 };
+
+// The comm settings file is one short line ("1,9600"); anything longer is not one.
+constexpr qint64 kMaxSettingsFileBytes = 4096;
 }
 
 RSComm::RSComm(Dialogs &dialogs, const Clock &clock) : dialogs_(dialogs), clock_(clock) {}
@@ -90,11 +93,10 @@ void RSComm::InitializeRSComm(SerialPort *port)
 
     auto readSettings = [&]() -> StepError {
         cfg = CommSettings{};
-        QFile f(path);
-        if (!f.open(QIODevice::ReadOnly))
-            return {75, QStringLiteral("Path/File access error: cannot read %1").arg(QDir::toNativeSeparators(path))};
-        const QByteArray all = f.read(4096);
-        f.close();
+        const FileBytes file = readRegularFile(path, kMaxSettingsFileBytes);
+        if (!file.ok())
+            return {75, QStringLiteral("Path/File access error: cannot read %1: %2").arg(QDir::toNativeSeparators(path), file.error)};
+        const QByteArray &all = file.bytes;
         if (all.trimmed().isEmpty())
             return writeDefaults();
         const QString line = Ansi::decode(all).section(QLatin1Char('\n'), 0, 0).remove(QLatin1Char('\r'));

@@ -1,7 +1,14 @@
 #include "AppFolder.h"
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 QString &folder()
@@ -86,6 +93,81 @@ QString AppFolder::portDevice(int n)
         return link;
     return QStringLiteral("/dev/ttyS%1").arg(n - 1);
 #endif
+}
+
+namespace {
+QString notAFileText(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return QStringLiteral("it is a folder, not a file");
+    const char *what = S_ISFIFO(mode) ? "a named pipe (FIFO)"
+                       : S_ISSOCK(mode) ? "a socket"
+                       : (S_ISCHR(mode) || S_ISBLK(mode)) ? "a device"
+                                                           : "not a file";
+    return QStringLiteral("it is %1, not a regular file").arg(QLatin1String(what));
+}
+
+QString systemText(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+}
+
+FileBytes readRegularFile(const QString &path, qint64 maxBytes, LargerFile larger)
+{
+    FileBytes r;
+    const QByteArray name = QFile::encodeName(path);
+    // Looked at before opening: opening a named pipe waits for a writer, and
+    // opening a device can have effects of its own.
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0) {
+        r.error = systemText(errno);
+        return r;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        r.error = notAFileText(st.st_mode);
+        return r;
+    }
+    // The name may point elsewhere by now: open without waiting, and look again
+    // at what was opened.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        r.error = systemText(errno);
+        return r;
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        r.error = notAFileText(st.st_mode);
+        ::close(fd);
+        return r;
+    }
+    const QString tooLarge = QStringLiteral("it is larger than any such file can be (more than %1 bytes)").arg(maxBytes);
+    if (st.st_size > maxBytes && larger == LargerFile::Refused) {
+        r.error = tooLarge;
+        ::close(fd);
+        return r;
+    }
+    // One byte more than allowed tells a file that grew meanwhile.
+    const qint64 limit = larger == LargerFile::Refused ? maxBytes + 1 : maxBytes;
+    r.bytes.reserve(qsizetype(std::min<qint64>(st.st_size, maxBytes) + 1));
+    char chunk[16384];
+    while (r.bytes.size() < limit) {
+        const ssize_t n = ::read(fd, chunk, size_t(std::min<qint64>(qint64(sizeof chunk), limit - r.bytes.size())));
+        if (n > 0) {
+            r.bytes.append(chunk, n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            r.error = systemText(errno);
+        break;
+    }
+    ::close(fd);
+    if (r.error.isEmpty() && r.bytes.size() > maxBytes)
+        r.error = tooLarge;
+    if (!r.error.isEmpty())
+        r.bytes.clear();
+    return r;
 }
 
 namespace Ansi {

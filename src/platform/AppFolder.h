@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QString>
 
 // The application folder: --app-dir when given, else the executable's folder.
@@ -16,6 +17,23 @@ public:
     // The device that COM port number n means on this machine.
     static QString portDevice(int n);
 };
+
+// A file the program reads whole (settings, set-up files, the manual), or why
+// it was refused.
+struct FileBytes {
+    QByteArray bytes;
+    QString error;   // empty when read; else a phrase such as "it is a folder, not a file"
+    bool ok() const { return error.isEmpty(); }
+};
+
+enum class LargerFile { Refused, ReadInPart };
+
+// Reads a regular file, or a symbolic link to one, of at most maxBytes bytes.
+// Anything else (a folder, a named pipe, a device, a socket) is refused
+// without being read, and nothing here ever waits for a writer or a device.
+// A larger file is refused, or with ReadInPart its first maxBytes bytes are
+// returned; either way at most maxBytes + 1 bytes are read.
+FileBytes readRegularFile(const QString &path, qint64 maxBytes, LargerFile larger = LargerFile::Refused);
 
 // Windows-1252 ("ANSI"), the code page of set-up and text files.
 namespace Ansi {

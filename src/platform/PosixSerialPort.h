@@ -5,7 +5,9 @@
 // A real serial port on termios: raw 8N1, no flow control, DTR and RTS left
 // as they are on open and close. Waiting blocks in read(2) or ppoll(2), so a silent board costs
 // no CPU. The port is taken exclusively (TIOCEXCL and an flock), so a second
-// program cannot open it at the same time.
+// program cannot open it at the same time; close gives both back. Open never
+// blocks, and refuses (error ENOTTY) what is not a terminal or is the master
+// side of a pseudo-terminal.
 class PosixSerialPort final : public SerialPort {
 public:
     PosixSerialPort() = default;
@@ -35,7 +37,8 @@ public:
     void setDevicePath(const QString &path) { devicePath_ = path; }
 
 private:
-    void fail(int err, const QString &what);
+    void fail(int err, const QString &what);      // what: the system's text for err appended
+    void refuse(int err, const QString &why);     // why says it all
     void fillBuffer();   // moves what the driver holds into buf_ without blocking
     void lostDevice();
     void checkHangup();

@@ -1,4 +1,6 @@
 #include "HelpWindow.h"
+#include "AppFolder.h"
+#include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -6,12 +8,48 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+namespace {
+// A browser that reads local pages and pictures only as regular files of a
+// bounded size, so a named pipe or a device in the manual's place cannot hang
+// the program or fill its memory.
+class ManualBrowser final : public QTextBrowser {
+public:
+    using QTextBrowser::QTextBrowser;
+    QString loadError;
+
+    QVariant loadResource(int type, const QUrl &name) override
+    {
+        QUrl url = name;
+        if (url.isRelative())
+            url = source().resolved(url);
+        if (!url.isLocalFile() && !url.scheme().isEmpty())
+            return QTextBrowser::loadResource(type, name);   // qrc:, data: and the like
+        QString path = url.isLocalFile() ? url.toLocalFile() : url.path();
+        if (QFileInfo(path).isRelative() || !QFileInfo::exists(path)) {
+            for (const QString &dir : searchPaths()) {
+                const QString candidate = QDir(dir).filePath(name.path());
+                if (QFileInfo::exists(candidate)) {
+                    path = candidate;
+                    break;
+                }
+            }
+        }
+        const FileBytes file = readRegularFile(path, HelpWindow::kMaxFileBytes);
+        if (type == QTextDocument::HtmlResource)
+            loadError = file.error;
+        if (!file.ok())
+            return QVariant();
+        return file.bytes;
+    }
+};
+}
+
 HelpWindow::HelpWindow(const QString &file, QWidget *parent)
     : QWidget(parent, Qt::Window), file_(file)
 {
     setObjectName(QStringLiteral("HelpWindow"));
     setWindowTitle(QStringLiteral("ORVEL Help"));
-    browser_ = new QTextBrowser(this);
+    browser_ = new ManualBrowser(this);
     browser_->setOpenExternalLinks(true);
     browser_->setSearchPaths({QFileInfo(file).absolutePath()});
     contents_ = new QPushButton(QStringLiteral("&Contents"), this);
@@ -32,6 +70,11 @@ HelpWindow::HelpWindow(const QString &file, QWidget *parent)
     lay->addLayout(bar);
     lay->addWidget(browser_, 1);
     resize(720, 640);
+}
+
+QString HelpWindow::loadError() const
+{
+    return static_cast<const ManualBrowser *>(browser_)->loadError;
 }
 
 void HelpWindow::showContents()

@@ -12,6 +12,12 @@ public:
     explicit HelpWindow(const QString &file, QWidget *parent = nullptr);
     void showContents();
     QTextBrowser *browser() const { return browser_; }
+    // Why the last page could not be shown (a folder, a named pipe, too
+    // large...); empty when it was.
+    QString loadError() const;
+
+    // The manual and each picture in it are read whole; none is larger.
+    static constexpr qint64 kMaxFileBytes = 16 * 1024 * 1024;
 
 private:
     QString file_;

@@ -1,6 +1,5 @@
 #include "SetupData.h"
 #include "AppFolder.h"
-#include <QFile>
 #include <QSaveFile>
 #include <QtEndian>
 
@@ -178,6 +177,10 @@ ReadResult decode(const QByteArray &bytes)
             res.error = QStringLiteral("address %1 runs past the end of the file").arg(i);
             return res;
         }
+        if (a.size() > kMaxAddressLength) {
+            res.error = QStringLiteral("address %1 is %2 characters long, longer than any board address").arg(i).arg(a.size());
+            return res;
+        }
         s.Address.append(a);
     }
     quint32 m = 0;
@@ -195,21 +198,13 @@ ReadResult decode(const QByteArray &bytes)
 
 ReadResult read(const QString &path)
 {
-    ReadResult res;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        res.error = f.errorString();
+    const FileBytes file = readRegularFile(path, kMaxFileBytes);
+    if (!file.ok()) {
+        ReadResult res;
+        res.error = file.error;
         return res;
     }
-    // The largest file a set-up can be: version, kMaxEntries addresses of
-    // the longest length and kMaxEntries values. Read no more than that.
-    const qint64 limit = 2 + 0xFFFF + 2 * 10 + qint64(kMaxEntries) * (2 + 0xFFFF + 4);
-    const QByteArray bytes = f.read(limit);
-    if (f.error() != QFileDevice::NoError) {
-        res.error = f.errorString();
-        return res;
-    }
-    return decode(bytes);
+    return decode(file.bytes);
 }
 
 QString write(const QString &path, const SetupData &s)

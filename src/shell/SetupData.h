@@ -43,13 +43,19 @@ struct ReadResult {
 
 // Reads one record from the start of the bytes; bytes after it are ignored.
 // Refuses, without allocating what they claim, lengths that run past the end
-// of the data and array sizes beyond kMaxEntries.
+// of the data, array sizes beyond kMaxEntries and addresses longer than
+// kMaxAddressLength.
 ReadResult decode(const QByteArray &bytes);
 
 // Largest array a set-up file may declare.
 inline constexpr quint32 kMaxEntries = 4096;
+// Longest address text a set-up file may hold; board addresses are a few characters ("B4001.0").
+inline constexpr quint16 kMaxAddressLength = 64;
+// The largest file a set-up can be: the longest version text, then kMaxEntries
+// addresses of the longest length and kMaxEntries values (344 KiB).
+inline constexpr qint64 kMaxFileBytes = 2 + 0xFFFF + 2 * 10 + qint64(kMaxEntries) * (2 + kMaxAddressLength + 4);
 
-// Reads a file (refusing files larger than any set-up could be).
+// Reads a file: a regular file (or a link to one) of at most kMaxFileBytes.
 ReadResult read(const QString &path);
 
 // Writes through a temporary file renamed over the target, so the old file

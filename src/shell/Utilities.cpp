@@ -1,7 +1,6 @@
 #include "Utilities.h"
 #include "AppFolder.h"
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -55,12 +54,14 @@ QString ChangeExtension(const QString &path, const QString &ext)
 int ProgramTypeCode(const QString &path)
 {
     const QString tnx = AppFolder::resolveAbsolute(ChangeExtension(path, QStringLiteral("TNX")));
-    QFile f(tnx);
-    if (!f.exists() || f.size() == 0 || !f.open(QIODevice::ReadOnly))
+    // Only the first item counts: the start of the file is enough. What is
+    // not a readable regular file counts as missing.
+    const FileBytes file = readRegularFile(tnx, 4096, LargerFile::ReadInPart);
+    if (!file.ok() || file.bytes.isEmpty())
         return 68;
     // The first comma- or line-delimited item; leading blanks are skipped and
     // a quoted item loses its quotes, as a text-file reader takes it.
-    const QString text = Ansi::decode(f.read(4096));
+    const QString text = Ansi::decode(file.bytes);
     qsizetype i = 0;
     while (i < text.size() && text.at(i) == QLatin1Char(' '))
         ++i;

@@ -642,6 +642,12 @@ void frmMDIMain::mnuHelpHelpTopics_Click()
         help_->setAttribute(Qt::WA_DeleteOnClose);
     }
     help_->showContents();
+    if (const QString why = help_->loadError(); !why.isEmpty()) {
+        help_->close();
+        dialogs_.message(Dialogs::Icon::Exclamation, QStringLiteral("ORVEL"),
+                         QStringLiteral("The help file %1 cannot be opened: %2.").arg(QDir::toNativeSeparators(file), why));
+        return;
+    }
     help_->show();
     help_->raise();
     help_->activateWindow();

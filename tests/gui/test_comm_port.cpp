@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <functional>
+#include <sys/stat.h>
 
 using B = Dialogs::Button;
 
@@ -130,4 +132,40 @@ TEST_F(CommPortTest, SavingWhileOnlineReopensTheLink)
     EXPECT_EQ(panel(2), QStringLiteral("OFFLINE"));
     EXPECT_FALSE(m.mnuEditPasscode->isEnabled());
     EXPECT_EQ(panel(1), QStringLiteral("System Message:  Comm Fault with T6850"));
+}
+
+TEST_F(CommPortTest, SettingsFileThatIsNotAFileGetsTheWindowsBoxAndDefaults)
+{
+    // Shown at once, never waiting on a pipe or reading a device; Save then
+    // puts a real settings file in its place.
+    startMain();
+    struct Case { const char *what; std::function<void()> make; const char *why; bool saves; };
+    const Case cases[] = {
+        {"named pipe", [&] { ASSERT_EQ(::mkfifo(cfg().toLocal8Bit().constData(), 0600), 0); },
+         "it is a named pipe (FIFO), not a regular file", true},
+        {"link to /dev/zero", [&] { ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), cfg())); },
+         "it is a device, not a regular file", false},
+        {"folder", [&] { ASSERT_TRUE(QDir().mkpath(cfg())); }, "it is a folder, not a file", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        c.make();
+        dialogs.expectBox(QStringLiteral("SetupComm CurrentSettings"), B::OK,
+                          QStringLiteral("Error Number = 75\r\n\r\nPath/File access error: cannot read %1: %2")
+                              .arg(cfg(), QLatin1String(c.why)));
+        {
+            frmSetupComm w;
+            EXPECT_EQ(w.txtCommPort->text(), QStringLiteral("1"));
+            EXPECT_TRUE(w.optPortSpeed[0]->isChecked());
+            if (c.saves) {
+                w.txtCommPort->setText(QStringLiteral("4"));
+                w.cmdSave->click();
+                EXPECT_EQ(w.result(), QDialog::Accepted);
+                EXPECT_TRUE(QFileInfo(cfg()).isFile());
+                EXPECT_EQ(ReadBytes(cfg()), QByteArray("4, 9600 \r\n"));
+            }
+        }
+        QFile::remove(cfg());
+        QDir().rmdir(cfg());
+    }
 }

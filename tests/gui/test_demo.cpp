@@ -1,6 +1,7 @@
 // The command line and the demonstration board.
 #include "GuiFixture.h"
 #include <QFileInfo>
+#include <sys/stat.h>
 
 TEST(OrvelArguments, AppDirDemoHelpAndMistakes)
 {
@@ -35,10 +36,15 @@ TEST_F(GuiTest, DemoBoardAnswersOnCom1OfAFreshFolder)
     WriteBytes(programDir.path() + QStringLiteral("/Help/ORVEL.html"), "<html>manual</html>");
     WriteBytes(programDir.path() + QStringLiteral("/Support/ports/COM7"), "not a port");
     WriteBytes(path("keep.txt"), "mine");
+    // Neither is copied, and neither may hang the copy or fill the disk.
+    ASSERT_EQ(::mkfifo((programDir.path() + QStringLiteral("/Support/pipe.txt")).toLocal8Bit().constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), programDir.path() + QStringLiteral("/Help/zero.png")));
 
     PrepareAppFolder(dir.path(), programDir.path());
     EXPECT_EQ(ReadBytes(path("Help/ORVEL.html")), QByteArray("<html>manual</html>"));
     EXPECT_FALSE(QFileInfo::exists(path("Support/ports/COM7"))) << "port links are not copied";
+    EXPECT_FALSE(QFileInfo::exists(path("Support/pipe.txt")));
+    EXPECT_FALSE(QFileInfo::exists(path("Help/zero.png")));
     EXPECT_EQ(ReadBytes(path("keep.txt")), QByteArray("mine"));
 
     DemoBoard demo;

@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QTextBrowser>
 #include <array>
+#include <functional>
+#include <sys/stat.h>
 
 using B = Dialogs::Button;
 
@@ -172,4 +174,33 @@ TEST_F(GuiTest, AboutBoxAndHelpTopics)
     const QString text = h->browser()->toPlainText();
     EXPECT_TRUE(text.contains(QStringLiteral("Contents"))) << text.left(200).toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("Save Changes to File?")));
+}
+
+TEST_F(GuiTest, HelpFileThatIsNotAFileIsRefusedAtOnce)
+{
+    frmMDIMain &m = startMain();
+    QDir().mkpath(path("Help"));
+    const QString file = path("Help/ORVEL.html");
+    const std::pair<std::function<void()>, const char *> cases[] = {
+        {[&] { ASSERT_EQ(::mkfifo(file.toLocal8Bit().constData(), 0600), 0); }, "it is a named pipe (FIFO), not a regular file"},
+        {[&] { ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), file)); }, "it is a device, not a regular file"},
+        {[&] { ASSERT_TRUE(QDir().mkpath(file)); }, "it is a folder, not a file"},
+    };
+    for (const auto &[make, why] : cases) {
+        SCOPED_TRACE(why);
+        make();
+        dialogs.expectBox(QStringLiteral("ORVEL"), B::OK,
+                          QStringLiteral("The help file %1 cannot be opened: %2.").arg(file, QLatin1String(why)));
+        m.mnuHelpHelpTopics->trigger();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(m.helpWindow() == nullptr || !m.helpWindow()->isVisible());
+        QFile::remove(file);
+        QDir().rmdir(file);
+    }
+    // A link to the manual is shown.
+    ASSERT_TRUE(QFile::link(QStringLiteral(ORVEL_DATA_DIR "/Help/ORVEL.html"), file));
+    m.mnuHelpHelpTopics->trigger();
+    ASSERT_NE(m.helpWindow(), nullptr);
+    EXPECT_TRUE(m.helpWindow()->isVisible());
+    EXPECT_TRUE(m.helpWindow()->browser()->toPlainText().contains(QStringLiteral("Save Changes to File?")));
 }

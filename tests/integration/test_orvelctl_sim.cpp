@@ -1,7 +1,10 @@
 #include "SimFixture.h"
 #include <QProcess>
+#include <sys/stat.h>
 
-// orvelctl as a technician runs it, against the simulated board.
+// orvelctl as a technician runs it, against the simulated board. ORVELCTL
+// names another copy (scripts/test runs these tests as an ordinary user from
+// a folder of its own).
 class OrvelctlOnSim : public SimFixture {
 protected:
     struct Result {
@@ -14,7 +17,8 @@ protected:
         QProcess p;
         args.prepend(dir.path());
         args.prepend(QStringLiteral("--app-dir"));
-        p.start(QStringLiteral(ORVELCTL_PATH), args);
+        const QString program = qEnvironmentVariable("ORVELCTL", QStringLiteral(ORVELCTL_PATH));
+        p.start(program, args);
         p.closeWriteChannel();
         EXPECT_TRUE(p.waitForFinished(timeoutMs));
         return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
@@ -97,4 +101,56 @@ TEST_F(OrvelctlOnSim, SilentBoard)
     EXPECT_EQ(r.err.toStdString(),
               "WARNING - Communication Error!: Cannot Communicate with Target Board. / Verify RS-232 Cable is "
               "Connected Between / COMM Port and PROG Port.\norvelctl: the board was not reached\n");
+}
+
+TEST_F(OrvelctlOnSim, OneRunAfterAnotherFindsThePortFree)
+{
+    // Each run must give the port back as it found it: a technician (not root)
+    // runs orvelctl again and again against a board that stays connected.
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const auto r = run({QStringLiteral("read"), QStringLiteral("W1014")});
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        EXPECT_EQ(r.out.toStdString(), "215\n");
+    }
+}
+
+TEST_F(OrvelctlOnSim, PortsAndSettingsThatAreNotWhatTheySeemAreRefusedAtOnce)
+{
+    // Each run ends promptly with its reason; none may hang on a pty master,
+    // a pipe or a device.
+    const QString com2 = dir.path() + QStringLiteral("/Support/ports/COM2");
+    const QString fifo = dir.path() + QStringLiteral("/fifo");
+    ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    const QString file = dir.path() + QStringLiteral("/file");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    const QString portBox = QStringLiteral("Comm Port Error: Error Number = 25 / Error Source = PosixSerialPort /  / ");
+    const std::pair<QString, QString> ports[] = {
+        {QStringLiteral("/dev/ptmx"), com2 + QStringLiteral(" is the master side of a pseudo-terminal, not a serial port")},
+        {file, com2 + QStringLiteral(" is not a serial port: it is a regular file")},
+        {QStringLiteral("/dev/null"), com2 + QStringLiteral(" is not a serial port: it is a device that is not a terminal")},
+        {fifo, com2 + QStringLiteral(" is not a serial port: it is a named pipe (FIFO)")},
+    };
+    for (const auto &[target, why] : ports) {
+        SCOPED_TRACE(target.toStdString());
+        QFile::remove(com2);
+        ASSERT_TRUE(QFile::link(target, com2));
+        const auto r = run({QStringLiteral("--port"), QStringLiteral("2"), QStringLiteral("read"), QStringLiteral("W1014")});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err.toStdString(), (portBox + why + QLatin1Char('\n')).toStdString());
+        EXPECT_EQ(r.out.toStdString(), "");
+    }
+
+    const QString cfg = dir.path() + QStringLiteral("/Support/RSPort.cfg");
+    QFile::remove(cfg);
+    ASSERT_EQ(::mkfifo(cfg.toLocal8Bit().constData(), 0600), 0);
+    const auto r = run({QStringLiteral("read"), QStringLiteral("W1014")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.toStdString(),
+              (QStringLiteral("RSComm InitializeRSComm: Error Number = 75 /  / Path/File access error: cannot read ") + cfg
+               + QStringLiteral(": it is a named pipe (FIFO), not a regular file\n"))
+                  .toStdString());
 }

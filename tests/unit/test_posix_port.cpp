@@ -7,6 +7,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -83,6 +86,30 @@ TEST_F(PosixPort, SecondOpenOfTheSamePortFails)
     EXPECT_NE(other.errorNumber(), 0);
 }
 
+TEST_F(PosixPort, CloseGivesThePortBack)
+{
+    // The exclusive flag lives on the device while the board end stays open:
+    // it must be cleared, or only root could open the port again.
+    auto exclusive = [&] {
+        const int fd = ::open(slavePath.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd < 0)
+            return -1;   // refused: taken exclusively, seen by somebody who is not root
+        int on = -1;
+        ::ioctl(fd, TIOCGEXCL, &on);
+        const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+        ::close(fd);
+        return on + (locked ? 2 : 0);
+    };
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(port.open()) << port.errorString().toStdString();
+        const int held = exclusive();
+        EXPECT_TRUE(held == -1 || held == 3) << held;   // flag set and locked
+        port.close();
+        EXPECT_EQ(exclusive(), 0);
+    }
+}
+
 TEST_F(PosixPort, PeerGoingAwayClosesThePort)
 {
     ASSERT_TRUE(port.open());
@@ -101,6 +128,46 @@ TEST_F(PosixPort, BadSettingsAndMissingDevice)
     none.setDevicePath(QStringLiteral("/nonexistent/ttyQ9"));
     EXPECT_FALSE(none.open());
     EXPECT_FALSE(none.errorString().isEmpty());
+}
+
+TEST(PortDevices, WhatIsNotTheProgramsEndOfASerialLineIsRefusedAtOnce)
+{
+    // COM1 is linked to each; opening it must neither block nor take it.
+    QTemporaryDir dir;
+    AppFolder::set(dir.path());
+    QDir().mkpath(dir.path() + QStringLiteral("/Support/ports"));
+    const QString com1 = dir.path() + QStringLiteral("/Support/ports/COM1");
+    const QString fifo = dir.path() + QStringLiteral("/fifo");
+    ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    const QString file = dir.path() + QStringLiteral("/file");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("\xFF\x55");
+    }
+    struct Case { QString target; const char *says; };
+    const Case cases[] = {
+        {QStringLiteral("/dev/ptmx"), "is the master side of a pseudo-terminal, not a serial port"},
+        {file, "is not a serial port: it is a regular file"},
+        {QStringLiteral("/dev/null"), "is not a serial port: it is a device that is not a terminal"},
+        {fifo, "is not a serial port: it is a named pipe (FIFO)"},
+        {dir.path(), "is not a serial port: it is a folder"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.target.toStdString());
+        QFile::remove(com1);
+        ASSERT_TRUE(QFile::link(c.target, com1));
+        PosixSerialPort port;
+        port.setPortNumber(1);
+        EXPECT_FALSE(port.open());
+        EXPECT_FALSE(port.isOpen());
+        EXPECT_EQ(port.errorNumber(), ENOTTY);
+        EXPECT_EQ(port.errorString().toStdString(), (com1 + QLatin1String(" ") + QLatin1String(c.says)).toStdString());
+    }
+    // The file is as it was.
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("\xFF\x55"));
 }
 
 TEST(PortNumbers, ResolveToLinksInTheAppFolderOrTtyS)

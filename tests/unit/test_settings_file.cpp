@@ -1,6 +1,8 @@
 #include "LinkFixture.h"
 #include <QDir>
 #include <QFile>
+#include <functional>
+#include <sys/stat.h>
 
 using Button = Dialogs::Button;
 
@@ -113,4 +115,45 @@ TEST_F(SettingsFile, SettingsNameIsFoundWhateverItsCase)
     f.close();
     open();
     EXPECT_EQ(port.portNumber(), 8);
+}
+
+TEST_F(SettingsFile, WhatIsNotASettingsFileIsRefusedAtOnceWithRetryOrCancel)
+{
+    // None of these may block the link or be read beyond a settings line.
+    const QString cfg = dir.path() + QStringLiteral("/Support/RSPort.cfg");
+    struct Case { const char *what; std::function<void()> make; const char *why; };
+    const Case cases[] = {
+        {"named pipe", [&] { ASSERT_EQ(::mkfifo(cfg.toLocal8Bit().constData(), 0600), 0); },
+         "it is a named pipe (FIFO), not a regular file"},
+        {"link to /dev/zero", [&] { ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), cfg)); },
+         "it is a device, not a regular file"},
+        {"folder", [&] { ASSERT_TRUE(QDir().mkpath(cfg)); }, "it is a folder, not a file"},
+        {"a file no settings line fills", [&] { writeSettings("1,9600\r\n" + QByteArray(5000, ' ')); },
+         "it is larger than any such file can be (more than 4096 bytes)"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(dir.path() + QStringLiteral("/Support")).removeRecursively();
+        QDir().mkpath(dir.path() + QStringLiteral("/Support"));
+        c.make();
+        const QString text = QStringLiteral("Error Number = 75\r\n\r\nPath/File access error: cannot read %1: %2")
+                                 .arg(cfg, QLatin1String(c.why));
+        dialogs.expectBox(QStringLiteral("RSComm InitializeRSComm"), Button::Retry, text)
+            .expectBox(QStringLiteral("RSComm InitializeRSComm"), Button::Cancel, text);
+        link.OpenRSComm(&port);
+        EXPECT_FALSE(link.OnlineMode);
+        EXPECT_TRUE(link.initError());
+        EXPECT_EQ(port.opens(), 0);
+    }
+}
+
+TEST_F(SettingsFile, LinkToARegularFileIsRead)
+{
+    writeSettings("6,19200\r\n");
+    const QString support = dir.path() + QStringLiteral("/Support/");
+    ASSERT_TRUE(QFile::rename(support + QStringLiteral("RSPort.cfg"), support + QStringLiteral("real.cfg")));
+    ASSERT_TRUE(QFile::link(support + QStringLiteral("real.cfg"), support + QStringLiteral("RSPort.cfg")));
+    open();
+    EXPECT_EQ(port.portNumber(), 6);
+    EXPECT_EQ(port.settings().toStdString(), "19200,n,8,1");
 }
