@@ -140,8 +140,9 @@ TEST_F(OrvelctlOnSim, PortsAndSettingsThatAreNotWhatTheySeemAreRefusedAtOnce)
         ASSERT_TRUE(QFile::link(target, com2));
         const auto r = run({QStringLiteral("--port"), QStringLiteral("2"), QStringLiteral("read"), QStringLiteral("W1014")});
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err.toStdString(), (portBox + why + QLatin1Char('\n')).toStdString());
-        EXPECT_EQ(r.out.toStdString(), "");
+        EXPECT_EQ(r.err.toStdString(),
+                  (portBox + why + QStringLiteral("\norvelctl: the board was not reached\n")).toStdString());
+        EXPECT_EQ(r.out.toStdString(), "\n");
     }
 
     const QString cfg = dir.path() + QStringLiteral("/Support/RSPort.cfg");
@@ -151,6 +152,6 @@ TEST_F(OrvelctlOnSim, PortsAndSettingsThatAreNotWhatTheySeemAreRefusedAtOnce)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.toStdString(),
               (QStringLiteral("RSComm InitializeRSComm: Error Number = 75 /  / Path/File access error: cannot read ") + cfg
-               + QStringLiteral(": it is a named pipe (FIFO), not a regular file\n"))
+               + QStringLiteral(": it is a named pipe (FIFO), not a regular file\norvelctl: the board was not reached\n"))
                   .toStdString());
 }
