@@ -8,6 +8,14 @@ public:
     virtual ~Clock() = default;
     virtual std::int64_t monotonicNs() const = 0;
     virtual QDateTime now() const = 0;
+
+    // A wait for input until untilNs on a real device blocks in the operating
+    // system for at most this long, then tells the clock with waitedUntil().
+    // The system clock waits the whole time; a virtual clock waits briefly
+    // for a real answer and then jumps, so time-outs of a silent device cost
+    // no real time in tests.
+    virtual std::int64_t realWaitNs(std::int64_t untilNs) const { return untilNs - monotonicNs(); }
+    virtual void waitedUntil(std::int64_t /*untilNs*/) const {}
 };
 
 class SystemClock final : public Clock {
@@ -25,7 +33,17 @@ public:
     void advanceNs(std::int64_t ns) { t_ += ns; }
     void advanceToNs(std::int64_t ns) { if (ns > t_) t_ = ns; }
     void setWall(const QDateTime &w) { wall_ = w; }
+
+    // A real device gets this long to answer before the clock jumps to the
+    // deadline of the wait.
+    static constexpr std::int64_t kRealAnswerWaitNs = 20'000'000;
+    std::int64_t realWaitNs(std::int64_t untilNs) const override
+    {
+        const std::int64_t left = untilNs - t_;
+        return left < kRealAnswerWaitNs ? left : kRealAnswerWaitNs;
+    }
+    void waitedUntil(std::int64_t untilNs) const override { if (untilNs > t_) t_ = untilNs; }
 private:
-    std::int64_t t_ = 1'000'000'000;
+    mutable std::int64_t t_ = 1'000'000'000;
     QDateTime wall_ = QDateTime(QDate(2026, 1, 5), QTime(6, 0, 0));
 };

@@ -256,21 +256,23 @@ int PosixSerialPort::readByte()
 bool PosixSerialPort::waitForInput(std::int64_t deadlineNs)
 {
     constexpr std::int64_t kReadSlice = 100'000'000;   // VTIME: one tenth of a second
-    const Clock &clock = SystemClock::instance();
+    const Clock &real = SystemClock::instance();
     while (buf_.isEmpty()) {
-        const std::int64_t left = deadlineNs - clock.monotonicNs();
-        if (left <= 0)
+        if (deadlineNs - clock_.monotonicNs() <= 0)
             return false;
+        // How long this wait may block in real time (all of it on the system clock).
+        const std::int64_t left = clock_.realWaitNs(deadlineNs);
         if (fd_ < 0) {
             // Nothing can arrive on a closed port: sleep out the wait without spinning.
             timespec ts{time_t(left / 1000000000), long(left % 1000000000)};
             while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {}
+            clock_.waitedUntil(deadlineNs);
             return false;
         }
         if (left >= kReadSlice) {
             // The common case: the answer comes within milliseconds; read waits for it.
             char tmp[256];
-            const std::int64_t before = clock.monotonicNs();
+            const std::int64_t before = real.monotonicNs();
             const ssize_t got = ::read(fd_, tmp, sizeof tmp);
             if (got > 0) {
                 buf_.append(tmp, got);
@@ -279,7 +281,7 @@ bool PosixSerialPort::waitForInput(std::int64_t deadlineNs)
             if (got < 0 && errno == EINTR)
                 continue;
             // A read that ends early with nothing is a hang-up, not a time-out.
-            if (got < 0 || clock.monotonicNs() - before < kReadSlice / 2)
+            if (got < 0 || real.monotonicNs() - before < kReadSlice / 2)
                 checkHangup();
             continue;
         }
@@ -291,6 +293,8 @@ bool PosixSerialPort::waitForInput(std::int64_t deadlineNs)
             lostDevice();
             continue;
         }
+        if (r == 0)
+            clock_.waitedUntil(deadlineNs);
         if (r > 0) {
             fillBuffer();
             if (buf_.isEmpty() && fd_ >= 0)

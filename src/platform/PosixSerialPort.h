@@ -1,4 +1,5 @@
 #pragma once
+#include "Clock.h"
 #include "SerialPort.h"
 #include <QByteArray>
 
@@ -10,7 +11,8 @@
 // side of a pseudo-terminal.
 class PosixSerialPort final : public SerialPort {
 public:
-    PosixSerialPort() = default;
+    // Waits are measured on `clock` (the link's): a virtual clock in tests.
+    explicit PosixSerialPort(const Clock &clock = SystemClock::instance()) : clock_(clock) {}
     ~PosixSerialPort() override;
 
     void setPortNumber(int n) override;
@@ -43,6 +45,7 @@ private:
     void lostDevice();
     void checkHangup();
 
+    const Clock &clock_;
     int port_ = 1;
     int baud_ = 9600;
     QString settings_ = QStringLiteral("9600,n,8,1");

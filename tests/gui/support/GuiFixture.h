@@ -67,7 +67,7 @@ protected:
 
     frmMDIMain &startMain()
     {
-        main = std::make_unique<frmMDIMain>(dialogs, SystemClock::instance(), port);
+        main = std::make_unique<frmMDIMain>(dialogs, clock, port);
         main->tmrBackgroungUpdate->stop();
         return *main;
     }
@@ -100,6 +100,8 @@ protected:
     QTemporaryDir dir;
     ScriptedDialogs dialogs;
     std::unique_ptr<boardsim::PtyBoard> board;
-    PosixSerialPort port;   // declared before main, which uses it to the end
+    // Time-outs run on virtual time: a silent board costs no real seconds.
+    VirtualClock clock;
+    PosixSerialPort port{clock};   // declared before main, which uses it to the end
     std::unique_ptr<frmMDIMain> main;
 };
