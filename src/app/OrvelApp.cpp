@@ -15,7 +15,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <csignal>
@@ -94,9 +93,7 @@ void PrepareAppFolder(const QString &dir, const QString &from)
             if (!bytes.ok())
                 continue;
             QDir().mkpath(QFileInfo(target).absolutePath());
-            QSaveFile out(target);
-            if (out.open(QIODevice::WriteOnly) && out.write(bytes.bytes) == bytes.bytes.size())
-                out.commit();
+            writeFileWhole(target, bytes.bytes);
         }
     }
 }

@@ -1,4 +1,5 @@
 #include "AppFolder.h"
+#include <QSaveFile>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -214,4 +215,21 @@ QByteArray encode(const QString &text)
     }
     return out;
 }
+}
+
+QString writeFileWhole(const QString &path, const QByteArray &bytes)
+{
+    // Through Qt 6.4's buffer a short write is lost and the cut-off file is
+    // committed as a success; unbuffered, write() reports it.
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return f.errorString();
+    if (f.write(bytes) != bytes.size()) {
+        const QString why = f.error() != QFileDevice::NoError ? f.errorString() : QStringLiteral("the disk is full");
+        f.cancelWriting();
+        return why;
+    }
+    if (!f.commit())
+        return f.errorString();
+    return QString();
 }

@@ -35,6 +35,11 @@ enum class LargerFile { Refused, ReadInPart };
 // returned; either way at most maxBytes + 1 bytes are read.
 FileBytes readRegularFile(const QString &path, qint64 maxBytes, LargerFile larger = LargerFile::Refused);
 
+// Writes the whole file through a temporary file and a rename, so the file is
+// either the old one or the new one, never half-written. Unbuffered: a short
+// write (disk full, file size limit) is caught. Empty when written; else why not.
+QString writeFileWhole(const QString &path, const QByteArray &bytes);
+
 // Windows-1252 ("ANSI"), the code page of set-up and text files.
 namespace Ansi {
 QString decode(const QByteArray &bytes);

@@ -25,3 +25,8 @@ QString Dialogs::iconName(Icon i)
     }
     return {};
 }
+
+QString Dialogs::trappedErrorText(int number, const QString &description)
+{
+    return QStringLiteral("Error Number = %1\r\n\r\n%2").arg(number).arg(description);
+}

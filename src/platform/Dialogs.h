@@ -38,6 +38,10 @@ public:
         messageBox(icon, Buttons::OK, title, text);
     }
 
+    // The text of a trapped error box: "Error Number = " n, two line breaks
+    // and the description.
+    static QString trappedErrorText(int number, const QString &description);
+
     static QString buttonName(Button b);
     static QString iconName(Icon i);
 };

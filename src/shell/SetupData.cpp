@@ -1,6 +1,5 @@
 #include "SetupData.h"
 #include "AppFolder.h"
-#include <QSaveFile>
 #include <QtEndian>
 
 #ifndef ORVEL_VERSION_MAJOR
@@ -209,20 +208,7 @@ ReadResult read(const QString &path)
 
 QString write(const QString &path, const SetupData &s)
 {
-    // Unbuffered: a short write (disk full, file size limit) shows in write()'s
-    // result. Through the buffer, Qt 6.4 commits a cut-off file as a success.
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return f.errorString();
-    const QByteArray bytes = encode(s);
-    if (f.write(bytes) != bytes.size()) {
-        const QString why = f.error() != QFileDevice::NoError ? f.errorString() : QStringLiteral("the disk is full");
-        f.cancelWriting();
-        return why;
-    }
-    if (!f.commit())
-        return f.errorString();
-    return QString();
+    return writeFileWhole(path, encode(s));
 }
 
 } // namespace SetupFile

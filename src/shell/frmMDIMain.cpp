@@ -144,52 +144,74 @@ frmMDIMain::~frmMDIMain()
         AppClock = nullptr;
 }
 
+namespace {
+QAction *addCommand(QMenu *menu, const char *name, const QString &text, const QKeySequence &key = {})
+{
+    QAction *a = menu->addAction(text);
+    a->setObjectName(QString::fromLatin1(name));
+    if (!key.isEmpty())
+        a->setShortcut(key);
+    return a;
+}
+}
+
 void frmMDIMain::buildMenus()
 {
-    auto add = [](QMenu *menu, const char *name, const QString &text, const QKeySequence &key = {}) {
-        QAction *a = menu->addAction(text);
-        a->setObjectName(QString::fromLatin1(name));
-        if (!key.isEmpty())
-            a->setShortcut(key);
-        return a;
-    };
+    buildFileMenu();
+    buildEditMenu();
+    buildViewMenu();
+    buildWindowMenu();
+    buildHelpMenu();
+    connectCommands();
+}
 
+void frmMDIMain::buildFileMenu()
+{
     mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
-    mnuFileNew = add(mnuFile, "mnuFileNew", QStringLiteral("&New..."), QKeySequence(Qt::CTRL | Qt::Key_N));
-    mnuFileOpen = add(mnuFile, "mnuFileOpen", QStringLiteral("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O));
-    mnuFileSave = add(mnuFile, "mnuFileSave", QStringLiteral("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S));
-    mnuFileSaveAs = add(mnuFile, "mnuFileSaveAs", QStringLiteral("Save &As..."));
+    mnuFileNew = addCommand(mnuFile, "mnuFileNew", QStringLiteral("&New..."), QKeySequence(Qt::CTRL | Qt::Key_N));
+    mnuFileOpen = addCommand(mnuFile, "mnuFileOpen", QStringLiteral("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O));
+    mnuFileSave = addCommand(mnuFile, "mnuFileSave", QStringLiteral("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S));
+    mnuFileSaveAs = addCommand(mnuFile, "mnuFileSaveAs", QStringLiteral("Save &As..."));
     mnuFile->addSeparator();
-    mnuFileExport = add(mnuFile, "mnuFileExport", QStringLiteral("Export Shift Data..."), QKeySequence(Qt::CTRL | Qt::Key_X));
+    mnuFileExport = addCommand(mnuFile, "mnuFileExport", QStringLiteral("Export Shift Data..."), QKeySequence(Qt::CTRL | Qt::Key_X));
     mnuFile->addSeparator();
-    mnuFileUpload = add(mnuFile, "mnuFileUpload", QStringLiteral("&Upload (save) Data"));
-    mnuFileDownloadProgram = add(mnuFile, "mnuFileDownloadProgram", QStringLiteral("Download P&rogram"));
-    mnuFileDownload = add(mnuFile, "mnuFileDownload", QStringLiteral("Download (restore) &Data"));
+    mnuFileUpload = addCommand(mnuFile, "mnuFileUpload", QStringLiteral("&Upload (save) Data"));
+    mnuFileDownloadProgram = addCommand(mnuFile, "mnuFileDownloadProgram", QStringLiteral("Download P&rogram"));
+    mnuFileDownload = addCommand(mnuFile, "mnuFileDownload", QStringLiteral("Download (restore) &Data"));
     mnuFile->addSeparator();
-    mnuFilePrint = add(mnuFile, "mnuFilePrint", QStringLiteral("&Print Report..."), QKeySequence(Qt::CTRL | Qt::Key_P));
-    mnuFilePrintSetup = add(mnuFile, "mnuFilePrintSetup", QStringLiteral("Print Set&up..."));
+    mnuFilePrint = addCommand(mnuFile, "mnuFilePrint", QStringLiteral("&Print Report..."), QKeySequence(Qt::CTRL | Qt::Key_P));
+    mnuFilePrintSetup = addCommand(mnuFile, "mnuFilePrintSetup", QStringLiteral("Print Set&up..."));
     mnuFilePrintSetup->setEnabled(false);
     mnuFile->addSeparator();
-    mnuFileExit = add(mnuFile, "mnuFileExit", QStringLiteral("E&xit"));
+    mnuFileExit = addCommand(mnuFile, "mnuFileExit", QStringLiteral("E&xit"));
+}
 
+void frmMDIMain::buildEditMenu()
+{
     mnuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    mnuEditOfflineEditing = add(mnuEdit, "mnuEditOfflineEditing", QStringLiteral("Enable &Offline Editing"), QKeySequence(Qt::Key_F2));
+    mnuEditOfflineEditing = addCommand(mnuEdit, "mnuEditOfflineEditing", QStringLiteral("Enable &Offline Editing"), QKeySequence(Qt::Key_F2));
     mnuEditOfflineEditing->setCheckable(true);
     mnuEdit->addSeparator();
-    mnuEditCommPort = add(mnuEdit, "mnuEditCommPort", QStringLiteral("Co&mm Port"), QKeySequence(Qt::CTRL | Qt::Key_M));
+    mnuEditCommPort = addCommand(mnuEdit, "mnuEditCommPort", QStringLiteral("Co&mm Port"), QKeySequence(Qt::CTRL | Qt::Key_M));
     mnuEdit->addSeparator();
-    mnuEditPasscode = add(mnuEdit, "mnuEditPasscode", QStringLiteral("Set-up Passcode"));
+    mnuEditPasscode = addCommand(mnuEdit, "mnuEditPasscode", QStringLiteral("Set-up Passcode"));
     mnuEditPasscode->setEnabled(false);
+}
 
+void frmMDIMain::buildViewMenu()
+{
     mnuView = menuBar()->addMenu(QStringLiteral("&View"));
-    mnuViewTargetBoardStatus = add(mnuView, "mnuViewTargetBoardStatus", QStringLiteral("&Target Board Interface"));
+    mnuViewTargetBoardStatus = addCommand(mnuView, "mnuViewTargetBoardStatus", QStringLiteral("&Target Board Interface"));
     mnuView->addSeparator();
-    mnuViewOnline = add(mnuView, "mnuViewOnline", QStringLiteral("O&nline Data"), QKeySequence(Qt::Key_F3));
-    mnuViewOffline = add(mnuView, "mnuViewOffline", QStringLiteral("O&ffline Data"), QKeySequence(Qt::Key_F4));
+    mnuViewOnline = addCommand(mnuView, "mnuViewOnline", QStringLiteral("O&nline Data"), QKeySequence(Qt::Key_F3));
+    mnuViewOffline = addCommand(mnuView, "mnuViewOffline", QStringLiteral("O&ffline Data"), QKeySequence(Qt::Key_F4));
     mnuViewOnline->setCheckable(true);
     mnuViewOffline->setCheckable(true);
     mnuViewOffline->setChecked(true);
+}
 
+void frmMDIMain::buildWindowMenu()
+{
     mnuWindow = menuBar()->addMenu(QStringLiteral("&Window"));
     auto *windows = new QActionGroup(this);
     windows->setExclusive(true);
@@ -198,19 +220,25 @@ void frmMDIMain::buildMenus()
         QStringLiteral("&4 Shift Data"), QStringLiteral("&5 I/O States"),
     };
     for (int i = 0; i < ChildCount; ++i) {
-        QAction *a = add(mnuWindow, "mnuWindowForm", items[i]);
+        QAction *a = addCommand(mnuWindow, "mnuWindowForm", items[i]);
         a->setCheckable(true);
         a->setData(i);
         windows->addAction(a);
         mnuWindowForm[i] = a;
         connect(a, &QAction::triggered, this, [this, i] { mnuWindowForm_Click(i); });
     }
+}
 
+void frmMDIMain::buildHelpMenu()
+{
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
-    mnuHelpHelpTopics = add(mnuHelp, "mnuHelpHelpTopics", QStringLiteral("&Help Topics"), QKeySequence(Qt::CTRL | Qt::Key_H));
+    mnuHelpHelpTopics = addCommand(mnuHelp, "mnuHelpHelpTopics", QStringLiteral("&Help Topics"), QKeySequence(Qt::CTRL | Qt::Key_H));
     mnuHelp->addSeparator();
-    mnuHelpAbout = add(mnuHelp, "mnuHelpAbout", QStringLiteral("&About ORVEL"));
+    mnuHelpAbout = addCommand(mnuHelp, "mnuHelpAbout", QStringLiteral("&About ORVEL"));
+}
 
+void frmMDIMain::connectCommands()
+{
     connect(mnuFileNew, &QAction::triggered, this, &frmMDIMain::mnuFileNew_Click);
     connect(mnuFileOpen, &QAction::triggered, this, &frmMDIMain::mnuFileOpen_Click);
     connect(mnuFileSave, &QAction::triggered, this, [this] { mnuFileSave_Click(); });

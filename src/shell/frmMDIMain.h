@@ -104,6 +104,12 @@ protected:
 
 private:
     void buildMenus();
+    void buildFileMenu();
+    void buildEditMenu();
+    void buildViewMenu();
+    void buildWindowMenu();
+    void buildHelpMenu();
+    void connectCommands();
     void pollStatus();   // one tick's reads and texts
     void showStatus(const BoardStatus &s);
     void buildStatusBar();
