@@ -262,6 +262,8 @@ void Engine::Impl::protocol(std::uint8_t b, std::vector<std::uint8_t> &out)
             const std::uint32_t a = static_cast<std::uint32_t>(hi) << 8 | b;
             seqPos = 0;
             ++stats.reads;
+            answerIsReadData = true;
+            answerAddress = a;
             out.push_back(mem[a]);
         }
         return;
@@ -391,6 +393,7 @@ std::vector<std::uint8_t> Engine::Impl::feed(std::uint8_t b)
     ++stats.bytesIn;
     dropStaleSequence();
     lastByteNs = nowNs;
+    answerIsReadData = false;
     protocol(b, out);
 
     const std::uint64_t n = stats.bytesIn;
@@ -420,11 +423,24 @@ std::vector<std::uint8_t> Engine::Impl::feed(std::uint8_t b)
                 ++f.hits;
                 if (f.hits % s.a != 0)
                     continue;
-                const auto stray = static_cast<std::uint8_t>(noiseRng.next() & 0xFF);
-                if (s.kind == FaultSpec::Garble)
-                    out.back() = stray == out.back() ? static_cast<std::uint8_t>(stray ^ 0x80) : stray;
-                else
+                auto stray = static_cast<std::uint8_t>(noiseRng.next() & 0xFF);
+                AnswerFault rec;
+                rec.byte = n;
+                rec.noise = s.kind == FaultSpec::Noise;
+                rec.readData = answerIsReadData;
+                rec.address = answerIsReadData ? answerAddress : 0;
+                if (s.kind == FaultSpec::Garble) {
+                    rec.meant = out.back();
+                    if (stray == out.back())
+                        stray = static_cast<std::uint8_t>(stray ^ 0x80);
+                    out.back() = stray;
+                } else {
+                    rec.meant = out.front();
                     out.insert(out.begin(), stray);
+                }
+                rec.stray = stray;
+                if (answerFaults.size() < kAnswerFaultsKept)
+                    answerFaults.push_back(rec);
             }
         }
     }
@@ -615,7 +631,10 @@ void Engine::clearFaults()
 {
     d->faults.clear();
     d->plsBusyPolls = 1;
+    d->pulled = false;
 }
+const std::vector<AnswerFault> &Engine::answerFaults() const { return d->answerFaults; }
+const std::array<std::uint8_t, 65536> &Engine::memory() const { return d->mem; }
 bool Engine::cablePulled() const { return d->pulled; }
 std::uint32_t Engine::answerDelayMs() const { return static_cast<std::uint32_t>(d->answerDelayNs() / kMs); }
 State Engine::state() const { return d->state; }

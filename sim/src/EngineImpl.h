@@ -62,6 +62,11 @@ struct Engine::Impl {
     };
     std::vector<ActiveFault> faults;
     bool pulled = false;
+    // What the answer being made is, for the record of changed answers.
+    bool answerIsReadData = false;
+    std::uint32_t answerAddress = 0;
+    std::vector<AnswerFault> answerFaults;
+    static constexpr std::size_t kAnswerFaultsKept = 10000;
 
     // time and line
     std::uint64_t nowNs = 0;

@@ -341,6 +341,11 @@ void PtyBoard::pokeDecimal(std::uint32_t addr, std::uint32_t v) { BOARD_LOCKED(d
 bool PtyBoard::flag(int n) const { BOARD_LOCKED(return d->engine.flag(n);) }
 void PtyBoard::setFlag(int n, bool on) { BOARD_LOCKED(d->engine.setFlag(n, on);) }
 bool PtyBoard::set(const std::string &assignment) { BOARD_LOCKED(return d->engine.set(assignment);) }
+std::vector<std::uint8_t> PtyBoard::memory() const
+{
+    BOARD_LOCKED(return std::vector<std::uint8_t>(d->engine.memory().begin(), d->engine.memory().end());)
+}
+std::vector<AnswerFault> PtyBoard::answerFaults() const { BOARD_LOCKED(return d->engine.answerFaults();) }
 bool PtyBoard::addFault(const std::string &rule, std::string *error)
 {
     BOARD_LOCKED(return d->engine.addFault(rule, error);)
@@ -350,5 +355,45 @@ PtyBoard::Stats PtyBoard::stats() const { BOARD_LOCKED(return d->engine.stats();
 std::string PtyBoard::summary() const { BOARD_LOCKED(return d->engine.summary();) }
 
 #undef BOARD_LOCKED
+
+bool PtyBoard::dumpMemory(const std::string &path, std::string *error) const
+{
+    const std::vector<std::uint8_t> mem = memory();
+    const std::string tmp = path + ".boardsim-" + std::to_string(getpid());
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return setError(error, "cannot create " + tmp);
+    std::size_t done = 0;
+    bool ok = true;
+    while (ok && done < mem.size()) {
+        const ssize_t w = ::write(fd, mem.data() + done, mem.size() - done);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w == 0)
+            errno = ENOSPC;
+        ok = w > 0;
+        if (ok)
+            done += static_cast<std::size_t>(w);
+    }
+    // A full disk can show only when the data reach it.
+    ok = ok && ::fsync(fd) == 0;
+    if (!ok) {
+        setError(error, "cannot write " + tmp);
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    if (::close(fd) != 0) {
+        setError(error, "cannot write " + tmp);
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+        setError(error, "cannot replace " + path);
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    return true;
+}
 
 } // namespace boardsim

@@ -18,7 +18,7 @@ void usage(std::FILE *out)
 {
     std::fprintf(out,
                  "Usage: orvel-boardsim [--link PATH] [--baud N] [--realtime-line] [--seed N]\n"
-                 "                      [--fault RULE]... [--set ADDR=VALUE]... [--still]\n"
+                 "                      [--fault RULE]... [--set ADDR=VALUE]... [--still] [--dump FILE]\n"
                  "\n"
                  "Serves a simulated T6850 board on a pseudo-terminal, prints the terminal's\n"
                  "path and runs until interrupted (Ctrl-C or SIGTERM), then prints a summary.\n"
@@ -31,6 +31,7 @@ void usage(std::FILE *out)
                  "  --still           the can line stands still (memory changes only when written)\n"
                  "  --set ADDR=VALUE  preset memory: B100=5, W188=4660, D1100=123456, F54=1,\n"
                  "                    B4001.3=1, 1F40H=7 (values in decimal)\n"
+                 "  --dump FILE       on exit, write the 64 KiB board memory to FILE\n"
                  "  --fault RULE      inject a fault; RULE is one of:\n"
                  "%s"
                  "  --help            this text\n",
@@ -59,6 +60,7 @@ int main(int argc, char **argv)
 {
     boardsim::Options opt;
     std::string linkPath;
+    std::string dumpPath;
     std::vector<std::string> sets;
 
     for (int i = 1; i < argc; ++i) {
@@ -76,6 +78,12 @@ int main(int argc, char **argv)
             return 0;
         } else if (arg == "--link") {
             linkPath = value("--link");
+        } else if (arg == "--dump") {
+            dumpPath = value("--dump");
+            if (dumpPath.empty()) {
+                std::fprintf(stderr, "orvel-boardsim: --dump needs a file name\n");
+                return 2;
+            }
         } else if (arg == "--baud") {
             const char *v = value("--baud");
             if (!parseUnsigned(v, 4000000, &n) || n < 50) {
@@ -150,5 +158,9 @@ int main(int argc, char **argv)
     const std::string summary = board.summary();
     board.stop();
     std::fprintf(stderr, "%s\n", summary.c_str());
+    if (!dumpPath.empty() && !board.dumpMemory(dumpPath, &err)) {
+        std::fprintf(stderr, "orvel-boardsim: --dump: %s\n", err.c_str());
+        return 1;
+    }
     return 0;
 }

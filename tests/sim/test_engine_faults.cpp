@@ -90,3 +90,47 @@ TEST(Faults, AnswerFaultsOnTheWire)
 }
 
 } // namespace
+
+// Which answers garble and noise changed, and whether each was the data of a
+// read: what a PC cannot check, since reads carry no checksum.
+TEST(Faults, ChangedAnswersAreRecorded)
+{
+    const Bytes readW{0xFF, 0x01, 0x03, 0xF6, 0x03, 0xF7};   // answers: 55 55 03 215 03 0
+    struct Case { const char *fault; std::vector<AnswerFault> expected; };
+    const Case cases[] = {
+        {"garble=4", {{4, false, 215, 0, true, 1014}}},
+        {"garble=3", {{3, false, 0x03, 0, false, 0}, {6, false, 0, 0, true, 1015}}},
+        {"noise=6", {{6, true, 0, 0, true, 1015}}},
+        {"noise=5", {{5, true, 0x03, 0, false, 0}}},
+        {"lose=4", {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.fault);
+        Options o = simtest::stillOptions();
+        o.faults = {c.fault};
+        Engine e(o);
+        e.feed(readW);
+        const auto &got = e.answerFaults();
+        ASSERT_EQ(got.size(), c.expected.size());
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            const AnswerFault &x = c.expected[i];
+            EXPECT_EQ(std::tie(got[i].byte, got[i].noise, got[i].meant, got[i].readData, got[i].address),
+                      std::tie(x.byte, x.noise, x.meant, x.readData, x.address));
+            if (!got[i].noise) {
+                EXPECT_NE(got[i].stray, got[i].meant);   // a garbled answer really changed
+            }
+        }
+    }
+}
+
+TEST(Faults, ClearingFaultsPlugsThePulledCableBackIn)
+{
+    Options o = simtest::stillOptions();
+    o.faults = {"pull-after=1"};
+    Engine e(o);
+    EXPECT_EQ(e.feed(Bytes{0xFF, 0xFF}), Bytes{0x55});
+    EXPECT_TRUE(e.cablePulled());
+    e.clearFaults();
+    EXPECT_FALSE(e.cablePulled());
+    EXPECT_EQ(e.feed(Bytes{0xFF}), Bytes{0x55});
+}

@@ -3,10 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 #include <vector>
@@ -143,6 +147,104 @@ TEST(PtyBoard, RefusesMalformedInputAndRealFiles)
     EXPECT_NE(err.find("not a symbolic link"), std::string::npos);
     EXPECT_FALSE(board.set("F54=2"));
     EXPECT_FALSE(board.addFault("loud", &err));
+}
+
+} // namespace
+
+namespace {
+
+// orvel-boardsim as a program: started, spoken to, stopped with a signal.
+struct Program {
+    pid_t pid = -1;
+    std::string slave;
+    explicit Program(std::vector<std::string> args)
+    {
+        int out[2];
+        if (pipe(out) != 0)
+            return;
+        args.insert(args.begin(), BOARDSIM_PATH);
+        std::vector<char *> argv;
+        for (auto &a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        pid = fork();
+        if (pid == 0) {
+            dup2(out[1], 1);
+            ::close(out[0]);
+            ::close(out[1]);
+            const int null = ::open("/dev/null", O_WRONLY);
+            dup2(null, 2);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        ::close(out[1]);
+        char c;
+        pollfd p{out[0], POLLIN, 0};
+        while (::poll(&p, 1, 5000) > 0 && ::read(out[0], &c, 1) == 1 && c != '\n')
+            slave += c;
+        ::close(out[0]);
+    }
+    int stop(int sig)
+    {
+        int status = -1;
+        if (pid > 0 && ::kill(pid, sig) == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+            return WEXITSTATUS(status);
+        return -1;
+    }
+};
+
+std::vector<std::uint8_t> readFile(const std::string &path)
+{
+    std::vector<std::uint8_t> data;
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    std::uint8_t buf[4096];
+    for (ssize_t n; fd >= 0 && (n = ::read(fd, buf, sizeof buf)) > 0;)
+        data.insert(data.end(), buf, buf + n);
+    if (fd >= 0)
+        ::close(fd);
+    return data;
+}
+
+TEST(BoardsimProgram, DumpsTheMemoryOnExit)
+{
+    const std::string dir = tempDir();
+    struct Case { int sig; std::string dump; int status; };
+    const Case cases[] = {
+        {SIGTERM, dir + "/mem.bin", 0},
+        {SIGINT, dir + "/again.bin", 0},
+        {SIGTERM, dir + "/no/such/folder/mem.bin", 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.dump);
+        Program prog({"--still", "--set", "B999=77", "--dump", c.dump});
+        ASSERT_FALSE(prog.slave.empty());
+        {
+            Port port(prog.slave);
+            ASSERT_GE(port.fd, 0);
+            // write 0x5A to B56575 (DCFFH): the last change must be in the file
+            EXPECT_EQ(port.exchange({0xFF, 0x02, 0xDC, 0xFF, 0x5A}), (Bytes{0x55, 0x55, 0xDC, 0xFF, 0x5A}));
+        }
+        EXPECT_EQ(prog.stop(c.sig), c.status);
+        const auto mem = readFile(c.dump);
+        if (c.status != 0) {
+            EXPECT_TRUE(mem.empty());
+            continue;
+        }
+        ASSERT_EQ(mem.size(), 65536u);
+        EXPECT_EQ(mem[999], 77);
+        EXPECT_EQ(mem[56575], 0x5A);
+        EXPECT_EQ(mem[1014], 215);
+    }
+    // no temporary file is left behind
+    std::vector<std::string> names;
+    if (DIR *d = opendir(dir.c_str())) {
+        while (const dirent *e = readdir(d))
+            if (e->d_name[0] != '.')
+                names.push_back(e->d_name);
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"again.bin", "mem.bin"}));
 }
 
 } // namespace

@@ -23,6 +23,16 @@ struct Options {
 
 class Engine;   // sim/src
 
+// An answer that a line fault (garble=N, noise=N) changed on its way out.
+struct AnswerFault {
+    std::uint64_t byte = 0;      // the received byte it answered, counted from 1
+    bool noise = false;          // true: a stray byte went out before it; false: it was replaced
+    std::uint8_t meant = 0;      // the answer the board meant to send
+    std::uint8_t stray = 0;      // the byte sent instead of it, or before it
+    bool readData = false;       // the answer was the data byte of a read
+    std::uint32_t address = 0;   // the address read, when readData
+};
+
 class PtyBoard {
 public:
     explicit PtyBoard(const Options &opt = {});
@@ -47,9 +57,18 @@ public:
     void setFlag(int n, bool on);
     // "B100=5", "W188=4660", "D1100=123456", "F54=1", "B4001.3=1"; false if malformed.
     bool set(const std::string &assignment);
+    // The whole 64 KiB, taken at one instant.
+    std::vector<std::uint8_t> memory() const;
+    // Writes the 64 KiB to path through a temporary file beside it and a
+    // rename, so path holds either the old file or the whole memory.
+    bool dumpMemory(const std::string &path, std::string *error = nullptr) const;
     // Add a fault at run time (same text as --fault); false if malformed.
     bool addFault(const std::string &rule, std::string *error = nullptr);
+    // Removes every fault and plugs a pulled cable back in; after a pull the
+    // terminal is gone, so stop() and start() give the board a new one.
     void clearFaults();
+    // Answers changed by garble and noise since start, oldest first (at most 10000).
+    std::vector<AnswerFault> answerFaults() const;
 
     struct Stats { std::uint64_t bytesIn = 0, bytesOut = 0, reads = 0, writes = 0, records = 0, modeEntries = 0, unexpected = 0; };
     Stats stats() const;

@@ -138,9 +138,11 @@ public:
     bool flag(int n) const;
     void setFlag(int n, bool on);
     bool set(const std::string &assignment, std::string *error = nullptr);
+    const std::array<std::uint8_t, 65536> &memory() const;
 
     bool addFault(const std::string &rule, std::string *error = nullptr);
-    void clearFaults();
+    void clearFaults();                       // also plugs a pulled cable back in
+    const std::vector<AnswerFault> &answerFaults() const;
 
     // Line-side effects the pty server acts on.
     bool cablePulled() const;                 // a pull-after fault fired
