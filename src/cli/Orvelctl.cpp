@@ -107,9 +107,11 @@ int cmdRead(Context &c, const QStringList &args)
     }
     bool failed = false, linkDown = false;
     if (openLink(c) != Done) {
-        complain(c, QStringLiteral("the board was not reached"));
-        for (qsizetype i = 0; i < args.size(); ++i)
+        for (qsizetype i = 0; i < args.size(); ++i) {
+            if (accepted[size_t(i)])
+                complain(c, QStringLiteral("%1: not read, the board was not reached").arg(args[i]));
             print(c.env.out, QString());
+        }
         return finish(c, CommFailure);
     }
     for (qsizetype i = 0; i < args.size(); ++i) {

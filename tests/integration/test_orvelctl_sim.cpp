@@ -100,7 +100,7 @@ TEST_F(OrvelctlOnSim, SilentBoard)
     EXPECT_EQ(r.out.toStdString(), "\n");
     EXPECT_EQ(r.err.toStdString(),
               "WARNING - Communication Error!: Cannot Communicate with Target Board. / Verify RS-232 Cable is "
-              "Connected Between / COMM Port and PROG Port.\norvelctl: the board was not reached\n");
+              "Connected Between / COMM Port and PROG Port.\norvelctl: W1014: not read, the board was not reached\n");
 }
 
 TEST_F(OrvelctlOnSim, OneRunAfterAnotherFindsThePortFree)
@@ -141,7 +141,7 @@ TEST_F(OrvelctlOnSim, PortsAndSettingsThatAreNotWhatTheySeemAreRefusedAtOnce)
         const auto r = run({QStringLiteral("--port"), QStringLiteral("2"), QStringLiteral("read"), QStringLiteral("W1014")});
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err.toStdString(),
-                  (portBox + why + QStringLiteral("\norvelctl: the board was not reached\n")).toStdString());
+                  (portBox + why + QStringLiteral("\norvelctl: W1014: not read, the board was not reached\n")).toStdString());
         EXPECT_EQ(r.out.toStdString(), "\n");
     }
 
@@ -152,6 +152,6 @@ TEST_F(OrvelctlOnSim, PortsAndSettingsThatAreNotWhatTheySeemAreRefusedAtOnce)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.toStdString(),
               (QStringLiteral("RSComm InitializeRSComm: Error Number = 75 /  / Path/File access error: cannot read ") + cfg
-               + QStringLiteral(": it is a named pipe (FIFO), not a regular file\norvelctl: the board was not reached\n"))
+               + QStringLiteral(": it is a named pipe (FIFO), not a regular file\norvelctl: W1014: not read, the board was not reached\n"))
                   .toStdString());
 }
