@@ -1,5 +1,6 @@
 #include "frmSetupComm.h"
 #include "AppFolder.h"
+#include "CommSettings.h"
 #include "Dialogs.h"
 #include "Globals.h"
 #include "RSComm.h"
@@ -19,53 +20,8 @@
 #include <QSerialPortInfo>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <cmath>
-#include <limits>
 
 namespace {
-
-// The comm settings file is one short line ("1, 9600 "); anything longer is not one.
-constexpr qint64 kMaxSettingsFileBytes = 4096;
-
-// A text read as a 16-bit number item of a settings line: error 13 when it is
-// not a number, error 6 when it does not fit.
-struct Item16 {
-    qint16 value = 0;
-    int error = 0;
-};
-
-Item16 readItem16(const QString &text)
-{
-    Item16 r;
-    const QString t = text.trimmed();
-    if (t.isEmpty())
-        return r;   // an empty item reads as 0
-    bool ok = false;
-    const double d = t.toDouble(&ok);
-    if (!ok || !std::isfinite(d)) {
-        r.error = 13;
-        return r;
-    }
-    const double rounded = std::nearbyint(d);   // halves go to the even neighbour
-    if (rounded < -32768.0 || rounded > 32767.0) {
-        r.error = 6;
-        return r;
-    }
-    r.value = qint16(rounded);
-    return r;
-}
-
-QString errorDescription(int number)
-{
-    switch (number) {
-    case 6: return QStringLiteral("Overflow");
-    case 13: return QStringLiteral("Type mismatch");
-    case 62: return QStringLiteral("Input past end of file");
-    case 75: return QStringLiteral("Path/File access error");
-    case 76: return QStringLiteral("Path not found");
-    default: return QStringLiteral("Application-defined or object-defined error");
-    }
-}
 
 int clampPort(double v, int lo, int hi)
 {
@@ -181,31 +137,24 @@ void frmSetupComm::LoadCommSettings()
     PortNumber = 1;
     PortBaudRate = 9600;
     const QString file = Link ? Link->CommSettingsFile() : AppFolder::resolve(QStringLiteral("\\Support\\RSPort.cfg"));
-    const FileBytes read = QFileInfo::exists(file) ? readRegularFile(file, kMaxSettingsFileBytes) : FileBytes{};
-    if (!read.ok()) {
-        trappedError(QStringLiteral("SetupComm CurrentSettings"), 75,
-                     QStringLiteral("%1: cannot read %2: %3").arg(errorDescription(75), QDir::toNativeSeparators(file), read.error));
-    } else {
-        const QString text = Ansi::decode(read.bytes);
-        if (!text.isEmpty()) {
-            const QString line = text.section(QLatin1Char('\n'), 0, 0).remove(QLatin1Char('\r'));
-            const QStringList items = line.split(QLatin1Char(','));
-            const Item16 port = readItem16(items.value(0));
-            int error = port.error;
-            if (!error) {
-                PortNumber = port.value;
-                if (items.size() < 2) {
-                    error = 62;
-                } else {
-                    const Item16 speed = readItem16(items.at(1));
-                    error = speed.error;
-                    if (!error)
-                        PortBaudRate = speed.value;
-                }
-            }
-            if (error)
-                trappedError(QStringLiteral("SetupComm CurrentSettings"), error, errorDescription(error));
+    const CommSettings::FileContents read = CommSettings::read(file);
+    if (read.unreadable) {
+        trappedError(QStringLiteral("SetupComm CurrentSettings"), read.unreadable.number, read.unreadable.text());
+    } else if (read.exists && !read.record.empty) {
+        // Both items are 16-bit numbers here; what was read before a failing
+        // item is kept and shown.
+        const CommSettings::Record &r = read.record;
+        CommSettings::Problem problem = r.problem;
+        if (r.portRead)
+            PortNumber = r.port;
+        if (!problem && r.speedRead) {
+            const CommSettings::Integer16 speed = CommSettings::readInteger16(r.speed);
+            problem = speed.problem;
+            if (!problem)
+                PortBaudRate = speed.value;
         }
+        if (problem)
+            trappedError(QStringLiteral("SetupComm CurrentSettings"), problem.number, problem.description);
     }
     if (PortNumber < updCommPort->Min())
         PortNumber = qint16(updCommPort->Min());
@@ -221,13 +170,12 @@ void frmSetupComm::LoadCommSettings()
 
 void frmSetupComm::refreshDevice()
 {
-    bool ok = false;
-    const double v = txtCommPort->text().trimmed().toDouble(&ok);
-    if (!ok || v < updCommPort->Min() || v > updCommPort->Max()) {
+    const std::optional<double> v = CommSettings::numberValue(txtCommPort->text());
+    if (!v || *v < updCommPort->Min() || *v > updCommPort->Max()) {
         lblDevice->setText(QStringLiteral("Device: -"));
         return;
     }
-    const int n = clampPort(std::nearbyint(v), updCommPort->Min(), updCommPort->Max());
+    const int n = clampPort(CommSettings::roundHalfEven(*v), updCommPort->Min(), updCommPort->Max());
     const QString dev = AppFolder::portDevice(n);
     QString text = QStringLiteral("COM%1 on this computer:\n%2").arg(n).arg(QDir::toNativeSeparators(dev));
     const QFileInfo fi(dev);
@@ -241,9 +189,8 @@ void frmSetupComm::refreshDevice()
 bool frmSetupComm::txtCommPort_Validate()
 {
     const int lo = updCommPort->Min(), hi = updCommPort->Max();
-    bool ok = false;
-    const double v = txtCommPort->text().trimmed().toDouble(&ok);
-    if (ok && std::isfinite(v) && v >= lo && v <= hi)
+    const std::optional<double> v = CommSettings::numberValue(txtCommPort->text());
+    if (v && *v >= lo && *v <= hi)
         return true;
     if (AppDialogs)
         AppDialogs->message(Dialogs::Icon::Information, QStringLiteral("Comm Port"),
@@ -276,27 +223,16 @@ void frmSetupComm::cmdSave_Click()
         Link->CloseRSComm();
 
     const int lo = updCommPort->Min(), hi = updCommPort->Max();
-    const QString text = txtCommPort->text().trimmed();
-    bool ok = false;
-    double v = text.toDouble(&ok);
-    if (!ok || !std::isfinite(v))
-        v = double(LeadingNumber(text));
-    PortNumber = qint16(clampPort(std::nearbyint(v), lo, hi));
+    const QString text = txtCommPort->text();
+    const std::optional<double> typed = CommSettings::numberValue(text);
+    const double v = typed ? *typed : double(LeadingNumber(text));
+    PortNumber = qint16(clampPort(CommSettings::roundHalfEven(v), lo, hi));
     PortBaudRate = optPortSpeed[1]->isChecked() ? 19200 : 9600;
 
     const QString file = Link ? Link->CommSettingsFile() : AppFolder::resolve(QStringLiteral("\\Support\\RSPort.cfg"));
-    const QFileInfo fi(file);
-    if (!fi.dir().exists() && !QDir().mkpath(fi.absolutePath())) {
-        trappedError(QStringLiteral("SetupComm"), 76, errorDescription(76));
+    if (const CommSettings::Problem p = CommSettings::write(file, CommSettings::line(PortNumber, PortBaudRate))) {
+        trappedError(QStringLiteral("SetupComm"), p.number, p.description);
         return;
-    }
-    {
-        QSaveFile f(file);
-        const QByteArray line = QStringLiteral("%1, %2 \r\n").arg(PortNumber).arg(PortBaudRate).toLatin1();
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || f.write(line) != line.size() || !f.commit()) {
-            trappedError(QStringLiteral("SetupComm"), 75, errorDescription(75));
-            return;
-        }
     }
     for (const QString &folder : ToolFolders) {
         if (!QFileInfo(folder).isDir())
@@ -304,7 +240,7 @@ void frmSetupComm::cmdSave_Click()
         QSaveFile f(AppFolder::resolveAbsolute(folder + QStringLiteral("/TARNEX.SFG")));
         const QByteArray line = QByteArray::number(PortNumber - 1) + "\r\n";
         if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || f.write(line) != line.size() || !f.commit()) {
-            trappedError(QStringLiteral("SetupComm"), 75, errorDescription(75));
+            trappedError(QStringLiteral("SetupComm"), 75, QStringLiteral("Path/File access error"));
             return;
         }
     }
