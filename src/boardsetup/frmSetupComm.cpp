@@ -34,8 +34,8 @@ int clampPort(double v, int lo, int hi)
 
 } // namespace
 
-frmSetupComm::frmSetupComm(QWidget *parent)
-    : QDialog(parent)
+frmSetupComm::frmSetupComm(RSComm &link, Dialogs &dialogs, QWidget *parent)
+    : QDialog(parent), link_(link), dialogs_(dialogs)
 {
     setObjectName(QStringLiteral("frmSetupComm"));
     setWindowTitle(QStringLiteral("Comm Port Settings"));
@@ -99,7 +99,7 @@ frmSetupComm::frmSetupComm(QWidget *parent)
     lay->addLayout(buttons);
 
     // Load.
-    WasOnline = Link && Link->OnlineMode;
+    WasOnline = link_.OnlineMode;
     LoadCommSettings();
     ToolFolders = {AppFolder::resolve(QStringLiteral("\\TRX51")), AppFolder::resolve(QStringLiteral("\\TRX96")),
                    AppFolder::resolve(QStringLiteral("\\KDR51"))};
@@ -127,16 +127,15 @@ frmSetupComm::frmSetupComm(QWidget *parent)
 
 void frmSetupComm::trappedError(const QString &title, int number, const QString &description)
 {
-    if (AppDialogs)
-        AppDialogs->message(Dialogs::Icon::Information, title,
-                            QStringLiteral("Error Number = %1\r\n\r\n%2").arg(number).arg(description));
+    dialogs_.message(Dialogs::Icon::Information, title,
+                     QStringLiteral("Error Number = %1\r\n\r\n%2").arg(number).arg(description));
 }
 
 void frmSetupComm::LoadCommSettings()
 {
     PortNumber = 1;
     PortBaudRate = 9600;
-    const QString file = Link ? Link->CommSettingsFile() : AppFolder::resolve(QStringLiteral("\\Support\\RSPort.cfg"));
+    const QString file = link_.CommSettingsFile();
     const CommSettings::FileContents read = CommSettings::read(file);
     if (read.unreadable) {
         trappedError(QStringLiteral("SetupComm CurrentSettings"), read.unreadable.number, read.unreadable.text());
@@ -192,9 +191,8 @@ bool frmSetupComm::txtCommPort_Validate()
     const std::optional<double> v = CommSettings::numberValue(txtCommPort->text());
     if (v && *v >= lo && *v <= hi)
         return true;
-    if (AppDialogs)
-        AppDialogs->message(Dialogs::Icon::Information, QStringLiteral("Comm Port"),
-                            QStringLiteral("Only a Number Between %1 and %2 can be Entered").arg(lo).arg(hi));
+    dialogs_.message(Dialogs::Icon::Information, QStringLiteral("Comm Port"),
+                     QStringLiteral("Only a Number Between %1 and %2 can be Entered").arg(lo).arg(hi));
     return false;
 }
 
@@ -219,8 +217,7 @@ bool frmSetupComm::eventFilter(QObject *obj, QEvent *e)
 
 void frmSetupComm::cmdSave_Click()
 {
-    if (Link)
-        Link->CloseRSComm();
+    link_.CloseRSComm();
 
     const int lo = updCommPort->Min(), hi = updCommPort->Max();
     const QString text = txtCommPort->text();
@@ -229,7 +226,7 @@ void frmSetupComm::cmdSave_Click()
     PortNumber = qint16(clampPort(CommSettings::roundHalfEven(v), lo, hi));
     PortBaudRate = optPortSpeed[1]->isChecked() ? 19200 : 9600;
 
-    const QString file = Link ? Link->CommSettingsFile() : AppFolder::resolve(QStringLiteral("\\Support\\RSPort.cfg"));
+    const QString file = link_.CommSettingsFile();
     if (const CommSettings::Problem p = CommSettings::write(file, CommSettings::line(PortNumber, PortBaudRate))) {
         trappedError(QStringLiteral("SetupComm"), p.number, p.description);
         return;
@@ -249,12 +246,12 @@ void frmSetupComm::cmdSave_Click()
         accept();
         return;
     }
-    Link->OpenRSComm(CommPortControl);
-    if (Link->OnlineMode) {
+    link_.OpenRSComm(CommPortControl);
+    if (link_.OnlineMode) {
         accept();
         return;
     }
-    Link->OnlineMode = false;
+    link_.OnlineMode = false;
     refreshDevice();
 }
 

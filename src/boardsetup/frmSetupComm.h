@@ -11,12 +11,16 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QPlainTextEdit;
+class RSComm;
+class Dialogs;
 class UpDown;
 
 class frmSetupComm : public QDialog {
     Q_OBJECT
 public:
-    explicit frmSetupComm(QWidget *parent = nullptr);
+    // The link whose settings the window changes (and re-opens when the
+    // program was online), and the boxes it shows.
+    frmSetupComm(RSComm &link, Dialogs &dialogs, QWidget *parent = nullptr);
 
     qint16 PortNumber = 1;
     qint16 PortBaudRate = 9600;
@@ -44,6 +48,8 @@ protected:
     bool eventFilter(QObject *obj, QEvent *e) override;
 
 private:
+    RSComm &link_;
+    Dialogs &dialogs_;
     void trappedError(const QString &title, int number, const QString &description);
     bool validating_ = false;
 };

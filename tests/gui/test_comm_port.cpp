@@ -36,7 +36,7 @@ TEST_F(CommPortTest, LoadShowsTheFileClampedOrDefaultsAndCancelWritesNothing)
             WriteBytes(cfg(), c.file);
         if (c.error)
             dialogs.expectBox(QStringLiteral("SetupComm CurrentSettings"), B::OK, QString::fromLatin1(c.error));
-        frmSetupComm w;
+        frmSetupComm w(*Link, dialogs);
         const QStringList captions = {w.windowTitle(), w.fraCommPort->title(), w.fraPortSpeed->title(), w.cmdSave->text(), w.cmdCancel->text()};
         EXPECT_EQ(captions.join(QLatin1Char('|')), QStringLiteral("Comm Port Settings|Comm Port|Port Speed|&Save|&Cancel"));
         EXPECT_EQ(w.txtCommPort->text(), QString::fromLatin1(c.port));
@@ -81,7 +81,7 @@ TEST_F(CommPortTest, TheLineIsReadAsARecordOfQuotedOrBareItems)
         WriteBytes(cfg(), c.bytes);
         if (c.error)
             dialogs.expectBox(QStringLiteral("SetupComm CurrentSettings"), B::OK, QString::fromLatin1(c.error));
-        frmSetupComm w;
+        frmSetupComm w(*Link, dialogs);
         EXPECT_EQ(w.txtCommPort->text(), QString::fromLatin1(c.port));
         EXPECT_EQ(w.optPortSpeed[1]->isChecked(), c.fast);
         EXPECT_EQ(ReadBytes(cfg()), c.bytes);
@@ -92,7 +92,7 @@ TEST_F(CommPortTest, PortNumberOutsideTheBoundsIsRejectedAndTheDeviceIsShown)
 {
     startMain();
     QFile::link(QStringLiteral("/dev/null"), path("Support/ports/COM3"));
-    frmSetupComm w;
+    frmSetupComm w(*Link, dialogs);
     for (const char *typed : {"0", "100", "abc", ""}) {
         w.txtCommPort->setText(QString::fromLatin1(typed));
         dialogs.expectBox(QStringLiteral("Comm Port"), B::OK, QStringLiteral("Only a Number Between 1 and 99 can be Entered"));
@@ -126,7 +126,7 @@ TEST_F(CommPortTest, SaveWritesTheSettingsAndTheToolFiles)
     };
     for (const auto &[typed, fast, file, tool] : cases) {
         SCOPED_TRACE(typed);
-        frmSetupComm w;
+        frmSetupComm w(*Link, dialogs);
         w.txtCommPort->setText(QString::fromLatin1(typed));
         w.optPortSpeed[fast ? 1 : 0]->setChecked(true);
         w.cmdSave->click();
@@ -134,7 +134,7 @@ TEST_F(CommPortTest, SaveWritesTheSettingsAndTheToolFiles)
         EXPECT_EQ(ReadBytes(cfg()), QByteArray(file));
         EXPECT_EQ(ReadBytes(path("TRX51/TARNEX.SFG")), QByteArray(tool));
         EXPECT_EQ(ReadBytes(path("kdr51/TARNEX.SFG")), QByteArray(tool));
-        frmSetupComm again;   // the file it writes is one it reads
+        frmSetupComm again(*Link, dialogs);   // the file it writes is one it reads
         EXPECT_EQ(again.txtCommPort->text(), QString::fromLatin1(file).section(QLatin1Char(','), 0, 0));
         EXPECT_EQ(again.optPortSpeed[1]->isChecked(), fast);
     }
@@ -151,7 +151,7 @@ TEST_F(CommPortTest, SavingWhileOnlineReopensTheLink)
     ASSERT_TRUE(Link->OnlineMode);
     tick();
     {
-        frmSetupComm w;
+        frmSetupComm w(*Link, dialogs);
         EXPECT_TRUE(w.WasOnline);
         w.optPortSpeed[1]->setChecked(true);
         w.cmdSave_Click();
@@ -161,7 +161,7 @@ TEST_F(CommPortTest, SavingWhileOnlineReopensTheLink)
     }
     // A port that does not answer: the window stays open, the program goes offline.
     QFile::link(path("no-such-device"), path("Support/ports/COM2"));
-    frmSetupComm w;
+    frmSetupComm w(*Link, dialogs);
     w.txtCommPort->setText(QStringLiteral("2"));
     dialogs.expectBox(QStringLiteral("Comm Port Error"), B::OK);
     w.cmdSave_Click();
@@ -195,7 +195,7 @@ TEST_F(CommPortTest, SettingsFileThatIsNotAFileGetsTheWindowsBoxAndDefaults)
                           QStringLiteral("Error Number = 75\r\n\r\nPath/File access error: cannot read %1: %2")
                               .arg(cfg(), QLatin1String(c.why)));
         {
-            frmSetupComm w;
+            frmSetupComm w(*Link, dialogs);
             EXPECT_EQ(w.txtCommPort->text(), QStringLiteral("1"));
             EXPECT_TRUE(w.optPortSpeed[0]->isChecked());
             if (c.saves) {
