@@ -41,6 +41,22 @@ frmSetupComm::frmSetupComm(RSComm &link, Dialogs &dialogs, QWidget *parent)
     setWindowTitle(QStringLiteral("Comm Port Settings"));
     setModal(true);
 
+    buildCommPortFrame();
+    buildPortSpeedFrame();
+    buildDetectedPortsFrame();
+    buildButtons();
+    layOutWindow();
+    connectControls();
+
+    Form_Load();
+    listDetectedPorts();
+    setMinimumWidth(540);
+    adjustSize();
+    CenterForm(this);
+}
+
+void frmSetupComm::buildCommPortFrame()
+{
     fraCommPort = new QGroupBox(QStringLiteral("Comm Port"), this);
     txtCommPort = new QLineEdit(fraCommPort);
     txtCommPort->setObjectName(QStringLiteral("txtCommPort"));
@@ -61,7 +77,10 @@ frmSetupComm::frmSetupComm(RSComm &link, Dialogs &dialogs, QWidget *parent)
     auto *portLay = new QVBoxLayout(fraCommPort);
     portLay->addLayout(portRow);
     portLay->addWidget(lblDevice);
+}
 
+void frmSetupComm::buildPortSpeedFrame()
+{
     fraPortSpeed = new QGroupBox(QStringLiteral("Port Speed"), this);
     optPortSpeed[0] = new QRadioButton(QStringLiteral("9600"), fraPortSpeed);
     optPortSpeed[1] = new QRadioButton(QStringLiteral("19200"), fraPortSpeed);
@@ -69,23 +88,28 @@ frmSetupComm::frmSetupComm(RSComm &link, Dialogs &dialogs, QWidget *parent)
     speedLay->addWidget(optPortSpeed[0]);
     speedLay->addWidget(optPortSpeed[1]);
     speedLay->addStretch();
+}
 
-    auto *detectedBox = new QGroupBox(QStringLiteral("Serial ports on this computer"), this);
-    lblDetected = new QLabel(detectedBox);
+void frmSetupComm::buildDetectedPortsFrame()
+{
+    fraDetected = new QGroupBox(QStringLiteral("Serial ports on this computer"), this);
+    lblDetected = new QLabel(fraDetected);
     lblDetected->setObjectName(QStringLiteral("lblDetected"));
     lblDetected->setWordWrap(true);
     lblDetected->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto *detLay = new QVBoxLayout(detectedBox);
+    auto *detLay = new QVBoxLayout(fraDetected);
     detLay->addWidget(lblDetected);
+}
 
+void frmSetupComm::buildButtons()
+{
     cmdSave = new QPushButton(QStringLiteral("&Save"), this);
     cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     cmdSave->setDefault(true);
-    connect(cmdSave, &QPushButton::clicked, this, &frmSetupComm::cmdSave_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmSetupComm::cmdCancel_Click);
-    connect(txtCommPort, &QLineEdit::textChanged, this, &frmSetupComm::refreshDevice);
-    txtCommPort->installEventFilter(this);
+}
 
+void frmSetupComm::layOutWindow()
+{
     auto *top = new QHBoxLayout;
     top->addWidget(fraCommPort, 3);
     top->addWidget(fraPortSpeed, 1);
@@ -95,15 +119,28 @@ frmSetupComm::frmSetupComm(RSComm &link, Dialogs &dialogs, QWidget *parent)
     buttons->addWidget(cmdCancel);
     auto *lay = new QVBoxLayout(this);
     lay->addLayout(top);
-    lay->addWidget(detectedBox);
+    lay->addWidget(fraDetected);
     lay->addLayout(buttons);
+}
 
-    // Load.
+void frmSetupComm::connectControls()
+{
+    connect(cmdSave, &QPushButton::clicked, this, &frmSetupComm::cmdSave_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmSetupComm::cmdCancel_Click);
+    connect(txtCommPort, &QLineEdit::textChanged, this, &frmSetupComm::refreshDevice);
+    txtCommPort->installEventFilter(this);
+}
+
+void frmSetupComm::Form_Load()
+{
     WasOnline = link_.OnlineMode;
     LoadCommSettings();
     ToolFolders = {AppFolder::resolve(QStringLiteral("\\TRX51")), AppFolder::resolve(QStringLiteral("\\TRX96")),
                    AppFolder::resolve(QStringLiteral("\\KDR51"))};
+}
 
+void frmSetupComm::listDetectedPorts()
+{
     QStringList found;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
         QString line = info.systemLocation();
@@ -120,9 +157,6 @@ frmSetupComm::frmSetupComm(RSComm &link, Dialogs &dialogs, QWidget *parent)
     lblDetected->setText((found.isEmpty() ? QStringLiteral("No serial ports detected.") : found.join(QLatin1Char('\n')))
                          + QStringLiteral("\n\nTo use a device as COM n, make the link %1%2COMn point to it.")
                                .arg(portsDir, QDir::separator()));
-    setMinimumWidth(540);
-    adjustSize();
-    CenterForm(this);
 }
 
 void frmSetupComm::trappedError(const QString &title, int number, const QString &description)

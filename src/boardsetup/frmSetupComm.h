@@ -10,7 +10,6 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
-class QPlainTextEdit;
 class RSComm;
 class Dialogs;
 class UpDown;
@@ -35,6 +34,7 @@ public:
     QPushButton *cmdSave;
     QPushButton *cmdCancel;
     QLabel *lblDevice;        // what the number means on this machine
+    QGroupBox *fraDetected;
     QLabel *lblDetected;      // serial ports the system reports
 
     void LoadCommSettings();
@@ -48,6 +48,18 @@ protected:
     bool eventFilter(QObject *obj, QEvent *e) override;
 
 private:
+    // The controls, group by group, and their layout.
+    void buildCommPortFrame();
+    void buildPortSpeedFrame();
+    void buildDetectedPortsFrame();
+    void buildButtons();
+    void layOutWindow();
+    void connectControls();
+    // What the window shows when it opens: the settings in use and the tool folders.
+    void Form_Load();
+    // The serial ports the system reports, and how to name one as a COM port.
+    void listDetectedPorts();
+
     RSComm &link_;
     Dialogs &dialogs_;
     void trappedError(const QString &title, int number, const QString &description);
