@@ -7,7 +7,10 @@
 #include "UpDown.h"
 #include "Utilities.h"
 #include <QDir>
+#include <QAbstractButton>
+#include <QApplication>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -18,7 +21,6 @@
 #include <QRadioButton>
 #include <QSaveFile>
 #include <QSerialPortInfo>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -225,32 +227,59 @@ bool frmSetupComm::txtCommPort_Validate()
     const std::optional<double> v = CommSettings::numberValue(txtCommPort->text());
     if (v && *v >= lo && *v <= hi)
         return true;
+    // The box takes the focus from the field while it is up: that is not a leave.
+    validating_ = true;
     dialogs_.message(Dialogs::Icon::Information, QStringLiteral("Comm Port"),
                      QStringLiteral("Only a Number Between %1 and %2 can be Entered").arg(lo).arg(hi));
+    validating_ = false;
     return false;
 }
 
 bool frmSetupComm::eventFilter(QObject *obj, QEvent *e)
 {
-    if (obj == txtCommPort && e->type() == QEvent::FocusOut && !validating_) {
-        // Checked once the focus has settled: leaving for Cancel or for
-        // another window is not an entry.
-        QTimer::singleShot(0, this, [this] {
-            QWidget *now = focusWidget();
-            if (!isVisible() || !isActiveWindow() || now == txtCommPort || now == cmdCancel)
-                return;
-            validating_ = true;
-            if (!txtCommPort_Validate()) {
-                txtCommPort->setFocus();
-            }
-            validating_ = false;
-        });
+    if (obj == txtCommPort && e->type() == QEvent::FocusOut && !validating_ && isVisible()
+        && static_cast<QFocusEvent *>(e)->reason() != Qt::PopupFocusReason) {
+        // Checked once the focus has settled, outside the key or mouse event
+        // that moved it; Save and Cancel run a check still due themselves.
+        portCheckDue_ = true;
+        QMetaObject::invokeMethod(this, &frmSetupComm::txtCommPort_LostFocus, Qt::QueuedConnection);
     }
     return QDialog::eventFilter(obj, e);
 }
 
+void frmSetupComm::txtCommPort_LostFocus()
+{
+    if (!portCheckDue_)
+        return;
+    portCheckDue_ = false;
+    if (!isVisible() || txtCommPort_Validate())
+        return;
+    // Refused. Within the window the focus goes back to the field, and a
+    // button pressed to get there is not clicked; leaving for Cancel or for
+    // another window keeps the focus where it went.
+    QWidget *now = QApplication::focusWidget();
+    if (!now || now == txtCommPort || now == cmdCancel || now->window() != this)
+        return;
+    if (auto *button = qobject_cast<QAbstractButton *>(now))
+        button->setDown(false);
+    txtCommPort->setFocus(Qt::OtherFocusReason);
+}
+
+bool frmSetupComm::leavingPortField()
+{
+    // Chosen by its access key or by Enter, a button acts without taking the
+    // focus: the field is left now.
+    const bool leaving = portCheckDue_ || (isVisible() && focusWidget() == txtCommPort);
+    portCheckDue_ = false;
+    return leaving;
+}
+
 void frmSetupComm::cmdSave_Click()
 {
+    if (leavingPortField() && !txtCommPort_Validate()) {
+        txtCommPort->setFocus(Qt::OtherFocusReason);
+        return;
+    }
     link_.CloseRSComm();
 
     const int lo = updCommPort->Min(), hi = updCommPort->Max();
@@ -291,5 +320,8 @@ void frmSetupComm::cmdSave_Click()
 
 void frmSetupComm::cmdCancel_Click()
 {
+    // Cancel takes what was typed as it is: the box is shown, the window closes anyway.
+    if (leavingPortField())
+        txtCommPort_Validate();
     reject();
 }

@@ -40,7 +40,15 @@ public:
     void LoadCommSettings();
     // The bounds check of the port number box; false (after the box) when rejected.
     bool txtCommPort_Validate();
+    // Runs the check when the port field has been left, whatever for: another
+    // control, Cancel, another window. Within the window a refused number
+    // keeps the focus in the field.
+    void txtCommPort_LostFocus();
+    // Save checks the port field first when it is being left for Save, and
+    // saves nothing when the number is refused.
     void cmdSave_Click();
+    // Cancel checks the port field when it is being left for Cancel, then
+    // closes the window whatever the check said.
     void cmdCancel_Click();
     void refreshDevice();
 
@@ -60,8 +68,13 @@ private:
     // The serial ports the system reports, and how to name one as a COM port.
     void listDetectedPorts();
 
+    // True when Save or Cancel is leaving the port field, or left it without
+    // its check having run yet; the check is then no longer due elsewhere.
+    bool leavingPortField();
+
     RSComm &link_;
     Dialogs &dialogs_;
     void trappedError(const QString &title, int number, const QString &description);
-    bool validating_ = false;
+    bool validating_ = false;     // the bounds box is up
+    bool portCheckDue_ = false;   // the port field was left and not checked yet
 };

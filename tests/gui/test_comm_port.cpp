@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <functional>
 #include <sys/stat.h>
 
@@ -85,6 +86,80 @@ TEST_F(CommPortTest, TheLineIsReadAsARecordOfQuotedOrBareItems)
         EXPECT_EQ(w.txtCommPort->text(), QString::fromLatin1(c.port));
         EXPECT_EQ(w.optPortSpeed[1]->isChecked(), c.fast);
         EXPECT_EQ(ReadBytes(cfg()), c.bytes);
+    }
+}
+
+TEST_F(CommPortTest, LeavingThePortFieldChecksItsBoundsHoweverItIsLeft)
+{
+    // Driven from the keyboard as a technician would. The check runs once
+    // the focus has settled; the access keys click after a short press.
+    startMain();
+    const QString bounds = QStringLiteral("Only a Number Between 1 and 99 can be Entered");
+    auto settle = [] { QCoreApplication::sendPostedEvents(); QCoreApplication::processEvents(); };
+    struct Case {
+        const char *how;
+        const char *typed;
+        std::function<void(frmSetupComm &)> leave;
+        std::function<bool(frmSetupComm &)> done;   // the keys have had their effect
+        bool box;
+        bool stays;          // the window is still open afterwards
+        bool focusHeld;      // the focus is back in the port field
+        const char *saved;   // the settings file afterwards
+    };
+    const auto boxShown = [&](frmSetupComm &) { return !dialogs.boxes().empty(); };
+    const auto closed = [](frmSetupComm &w) { return !w.isVisible(); };
+    const auto key = [](Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        return [=](frmSetupComm &w) { QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w, k, mods); };
+    };
+    QDialog other;   // any other window the technician turns to
+    other.setWindowTitle(QStringLiteral("another window"));
+    other.setModal(true);
+    const Case cases[] = {
+        {"Tab to the speed", "150", key(Qt::Key_Tab), boxShown, true, true, true, "3, 9600 \r\n"},
+        {"Alt+S", "150", key(Qt::Key_S, Qt::AltModifier), boxShown, true, true, true, "3, 9600 \r\n"},
+        {"Enter", "0", key(Qt::Key_Return), boxShown, true, true, true, "3, 9600 \r\n"},
+        {"a click on Save", "150", [](frmSetupComm &w) { QTest::mouseClick(w.cmdSave, Qt::LeftButton); }, boxShown,
+         true, true, true, "3, 9600 \r\n"},
+        {"another window", "100",
+         [&](frmSetupComm &) { other.show(); other.activateWindow(); }, boxShown, true, true, true, "3, 9600 \r\n"},
+        {"Shift+Tab to Cancel, Space", "150",
+         [&](frmSetupComm &w) {
+             key(Qt::Key_Backtab, Qt::ShiftModifier)(w);
+             settle();
+             EXPECT_EQ(QApplication::focusWidget(), w.cmdCancel);
+             key(Qt::Key_Space)(w);
+         },
+         closed, true, false, false, "3, 9600 \r\n"},
+        {"Alt+C", "abc", key(Qt::Key_C, Qt::AltModifier), closed, true, false, false, "3, 9600 \r\n"},
+        {"Esc", "150", key(Qt::Key_Escape), closed, false, false, false, "3, 9600 \r\n"},
+        {"Alt+S on a good number", "12", key(Qt::Key_S, Qt::AltModifier), closed, false, false, false, "12, 9600 \r\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.how);
+        WriteBytes(cfg(), "3, 9600 \r\n");
+        dialogs.clear();
+        if (c.box)
+            dialogs.expectBox(QStringLiteral("Comm Port"), B::OK, bounds);
+        frmSetupComm w(*Link, dialogs);
+        w.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        w.txtCommPort->setFocus();
+        settle();
+        w.txtCommPort->selectAll();
+        QTest::keyClicks(w.txtCommPort, QString::fromLatin1(c.typed));
+        c.leave(w);
+        EXPECT_TRUE(QTest::qWaitFor([&] { settle(); return c.done(w); }, 5000));
+        settle();
+        EXPECT_EQ(dialogs.boxes().size(), c.box ? 1u : 0u);
+        EXPECT_EQ(w.isVisible(), c.stays);
+        if (c.stays) {
+            EXPECT_EQ(w.txtCommPort->text(), QString::fromLatin1(c.typed));
+        }
+        if (c.focusHeld) {
+            EXPECT_EQ(w.focusWidget(), w.txtCommPort);
+        }
+        EXPECT_EQ(ReadBytes(cfg()), QByteArray(c.saved));
+        other.hide();
     }
 }
 
