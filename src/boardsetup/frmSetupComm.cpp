@@ -6,9 +6,9 @@
 #include "RSComm.h"
 #include "UpDown.h"
 #include "Utilities.h"
-#include <QDir>
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QFileInfo>
