@@ -32,8 +32,8 @@ void RegisterOrvelWindows()
     frmMDIMain::setChildFactory(2, [](RSComm &link, Dialogs &dialogs) { return new frmK2950DF1(link, dialogs); });
     frmMDIMain::setChildFactory(3, [](RSComm &link, Dialogs &dialogs) { return new frmData(link, dialogs); });
     frmMDIMain::setChildFactory(4, [](RSComm &link, Dialogs &dialogs) { return new frmLTIO(link, dialogs); });
-    frmMDIMain::setCommPortWindow([](QWidget *parent, RSComm &, Dialogs &) {
-        frmSetupComm dlg(parent);
+    frmMDIMain::setCommPortWindow([](QWidget *parent, RSComm &link, Dialogs &dialogs) {
+        frmSetupComm dlg(link, dialogs, parent);
         dlg.exec();
     });
 }

@@ -1,12 +1,16 @@
 #include "frmSetupComm.h"
 #include "AppFolder.h"
+#include "CommSettings.h"
 #include "Dialogs.h"
 #include "Globals.h"
 #include "RSComm.h"
 #include "UpDown.h"
 #include "Utilities.h"
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -17,55 +21,9 @@
 #include <QRadioButton>
 #include <QSaveFile>
 #include <QSerialPortInfo>
-#include <QTimer>
 #include <QVBoxLayout>
-#include <cmath>
-#include <limits>
 
 namespace {
-
-// The comm settings file is one short line ("1, 9600 "); anything longer is not one.
-constexpr qint64 kMaxSettingsFileBytes = 4096;
-
-// A text read as a 16-bit number item of a settings line: error 13 when it is
-// not a number, error 6 when it does not fit.
-struct Item16 {
-    qint16 value = 0;
-    int error = 0;
-};
-
-Item16 readItem16(const QString &text)
-{
-    Item16 r;
-    const QString t = text.trimmed();
-    if (t.isEmpty())
-        return r;   // an empty item reads as 0
-    bool ok = false;
-    const double d = t.toDouble(&ok);
-    if (!ok || !std::isfinite(d)) {
-        r.error = 13;
-        return r;
-    }
-    const double rounded = std::nearbyint(d);   // halves go to the even neighbour
-    if (rounded < -32768.0 || rounded > 32767.0) {
-        r.error = 6;
-        return r;
-    }
-    r.value = qint16(rounded);
-    return r;
-}
-
-QString errorDescription(int number)
-{
-    switch (number) {
-    case 6: return QStringLiteral("Overflow");
-    case 13: return QStringLiteral("Type mismatch");
-    case 62: return QStringLiteral("Input past end of file");
-    case 75: return QStringLiteral("Path/File access error");
-    case 76: return QStringLiteral("Path not found");
-    default: return QStringLiteral("Application-defined or object-defined error");
-    }
-}
 
 int clampPort(double v, int lo, int hi)
 {
@@ -78,13 +36,29 @@ int clampPort(double v, int lo, int hi)
 
 } // namespace
 
-frmSetupComm::frmSetupComm(QWidget *parent)
-    : QDialog(parent)
+frmSetupComm::frmSetupComm(RSComm &link, Dialogs &dialogs, QWidget *parent)
+    : QDialog(parent), link_(link), dialogs_(dialogs)
 {
     setObjectName(QStringLiteral("frmSetupComm"));
     setWindowTitle(QStringLiteral("Comm Port Settings"));
     setModal(true);
 
+    buildCommPortFrame();
+    buildPortSpeedFrame();
+    buildDetectedPortsFrame();
+    buildButtons();
+    layOutWindow();
+    connectControls();
+
+    Form_Load();
+    listDetectedPorts();
+    setMinimumWidth(540);
+    adjustSize();
+    CenterForm(this);
+}
+
+void frmSetupComm::buildCommPortFrame()
+{
     fraCommPort = new QGroupBox(QStringLiteral("Comm Port"), this);
     txtCommPort = new QLineEdit(fraCommPort);
     txtCommPort->setObjectName(QStringLiteral("txtCommPort"));
@@ -105,7 +79,10 @@ frmSetupComm::frmSetupComm(QWidget *parent)
     auto *portLay = new QVBoxLayout(fraCommPort);
     portLay->addLayout(portRow);
     portLay->addWidget(lblDevice);
+}
 
+void frmSetupComm::buildPortSpeedFrame()
+{
     fraPortSpeed = new QGroupBox(QStringLiteral("Port Speed"), this);
     optPortSpeed[0] = new QRadioButton(QStringLiteral("9600"), fraPortSpeed);
     optPortSpeed[1] = new QRadioButton(QStringLiteral("19200"), fraPortSpeed);
@@ -113,23 +90,28 @@ frmSetupComm::frmSetupComm(QWidget *parent)
     speedLay->addWidget(optPortSpeed[0]);
     speedLay->addWidget(optPortSpeed[1]);
     speedLay->addStretch();
+}
 
-    auto *detectedBox = new QGroupBox(QStringLiteral("Serial ports on this computer"), this);
-    lblDetected = new QLabel(detectedBox);
+void frmSetupComm::buildDetectedPortsFrame()
+{
+    fraDetected = new QGroupBox(QStringLiteral("Serial ports on this computer"), this);
+    lblDetected = new QLabel(fraDetected);
     lblDetected->setObjectName(QStringLiteral("lblDetected"));
     lblDetected->setWordWrap(true);
     lblDetected->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto *detLay = new QVBoxLayout(detectedBox);
+    auto *detLay = new QVBoxLayout(fraDetected);
     detLay->addWidget(lblDetected);
+}
 
+void frmSetupComm::buildButtons()
+{
     cmdSave = new QPushButton(QStringLiteral("&Save"), this);
     cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     cmdSave->setDefault(true);
-    connect(cmdSave, &QPushButton::clicked, this, &frmSetupComm::cmdSave_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmSetupComm::cmdCancel_Click);
-    connect(txtCommPort, &QLineEdit::textChanged, this, &frmSetupComm::refreshDevice);
-    txtCommPort->installEventFilter(this);
+}
 
+void frmSetupComm::layOutWindow()
+{
     auto *top = new QHBoxLayout;
     top->addWidget(fraCommPort, 3);
     top->addWidget(fraPortSpeed, 1);
@@ -139,15 +121,28 @@ frmSetupComm::frmSetupComm(QWidget *parent)
     buttons->addWidget(cmdCancel);
     auto *lay = new QVBoxLayout(this);
     lay->addLayout(top);
-    lay->addWidget(detectedBox);
+    lay->addWidget(fraDetected);
     lay->addLayout(buttons);
+}
 
-    // Load.
-    WasOnline = Link && Link->OnlineMode;
+void frmSetupComm::connectControls()
+{
+    connect(cmdSave, &QPushButton::clicked, this, &frmSetupComm::cmdSave_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmSetupComm::cmdCancel_Click);
+    connect(txtCommPort, &QLineEdit::textChanged, this, &frmSetupComm::refreshDevice);
+    txtCommPort->installEventFilter(this);
+}
+
+void frmSetupComm::Form_Load()
+{
+    WasOnline = link_.OnlineMode;
     LoadCommSettings();
     ToolFolders = {AppFolder::resolve(QStringLiteral("\\TRX51")), AppFolder::resolve(QStringLiteral("\\TRX96")),
                    AppFolder::resolve(QStringLiteral("\\KDR51"))};
+}
 
+void frmSetupComm::listDetectedPorts()
+{
     QStringList found;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
         QString line = info.systemLocation();
@@ -164,48 +159,37 @@ frmSetupComm::frmSetupComm(QWidget *parent)
     lblDetected->setText((found.isEmpty() ? QStringLiteral("No serial ports detected.") : found.join(QLatin1Char('\n')))
                          + QStringLiteral("\n\nTo use a device as COM n, make the link %1%2COMn point to it.")
                                .arg(portsDir, QDir::separator()));
-    setMinimumWidth(540);
-    adjustSize();
-    CenterForm(this);
 }
 
 void frmSetupComm::trappedError(const QString &title, int number, const QString &description)
 {
-    if (AppDialogs)
-        AppDialogs->message(Dialogs::Icon::Information, title,
-                            QStringLiteral("Error Number = %1\r\n\r\n%2").arg(number).arg(description));
+    dialogs_.message(Dialogs::Icon::Information, title,
+                     QStringLiteral("Error Number = %1\r\n\r\n%2").arg(number).arg(description));
 }
 
 void frmSetupComm::LoadCommSettings()
 {
     PortNumber = 1;
     PortBaudRate = 9600;
-    const QString file = Link ? Link->CommSettingsFile() : AppFolder::resolve(QStringLiteral("\\Support\\RSPort.cfg"));
-    const FileBytes read = QFileInfo::exists(file) ? readRegularFile(file, kMaxSettingsFileBytes) : FileBytes{};
-    if (!read.ok()) {
-        trappedError(QStringLiteral("SetupComm CurrentSettings"), 75,
-                     QStringLiteral("%1: cannot read %2: %3").arg(errorDescription(75), QDir::toNativeSeparators(file), read.error));
-    } else {
-        const QString text = Ansi::decode(read.bytes);
-        if (!text.isEmpty()) {
-            const QString line = text.section(QLatin1Char('\n'), 0, 0).remove(QLatin1Char('\r'));
-            const QStringList items = line.split(QLatin1Char(','));
-            const Item16 port = readItem16(items.value(0));
-            int error = port.error;
-            if (!error) {
-                PortNumber = port.value;
-                if (items.size() < 2) {
-                    error = 62;
-                } else {
-                    const Item16 speed = readItem16(items.at(1));
-                    error = speed.error;
-                    if (!error)
-                        PortBaudRate = speed.value;
-                }
-            }
-            if (error)
-                trappedError(QStringLiteral("SetupComm CurrentSettings"), error, errorDescription(error));
+    const QString file = link_.CommSettingsFile();
+    const CommSettings::FileContents read = CommSettings::read(file);
+    if (read.unreadable) {
+        trappedError(QStringLiteral("SetupComm CurrentSettings"), read.unreadable.number, read.unreadable.text());
+    } else if (read.exists && !read.record.empty) {
+        // Both items are 16-bit numbers here; what was read before a failing
+        // item is kept and shown.
+        const CommSettings::Record &r = read.record;
+        CommSettings::Problem problem = r.problem;
+        if (r.portRead)
+            PortNumber = r.port;
+        if (!problem && r.speedRead) {
+            const CommSettings::Integer16 speed = CommSettings::readInteger16(r.speed);
+            problem = speed.problem;
+            if (!problem)
+                PortBaudRate = speed.value;
         }
+        if (problem)
+            trappedError(QStringLiteral("SetupComm CurrentSettings"), problem.number, problem.description);
     }
     if (PortNumber < updCommPort->Min())
         PortNumber = qint16(updCommPort->Min());
@@ -221,13 +205,12 @@ void frmSetupComm::LoadCommSettings()
 
 void frmSetupComm::refreshDevice()
 {
-    bool ok = false;
-    const double v = txtCommPort->text().trimmed().toDouble(&ok);
-    if (!ok || v < updCommPort->Min() || v > updCommPort->Max()) {
+    const std::optional<double> v = CommSettings::numberValue(txtCommPort->text());
+    if (!v || *v < updCommPort->Min() || *v > updCommPort->Max()) {
         lblDevice->setText(QStringLiteral("Device: -"));
         return;
     }
-    const int n = clampPort(std::nearbyint(v), updCommPort->Min(), updCommPort->Max());
+    const int n = clampPort(CommSettings::roundHalfEven(*v), updCommPort->Min(), updCommPort->Max());
     const QString dev = AppFolder::portDevice(n);
     QString text = QStringLiteral("COM%1 on this computer:\n%2").arg(n).arg(QDir::toNativeSeparators(dev));
     const QFileInfo fi(dev);
@@ -241,62 +224,75 @@ void frmSetupComm::refreshDevice()
 bool frmSetupComm::txtCommPort_Validate()
 {
     const int lo = updCommPort->Min(), hi = updCommPort->Max();
-    bool ok = false;
-    const double v = txtCommPort->text().trimmed().toDouble(&ok);
-    if (ok && std::isfinite(v) && v >= lo && v <= hi)
+    const std::optional<double> v = CommSettings::numberValue(txtCommPort->text());
+    if (v && *v >= lo && *v <= hi)
         return true;
-    if (AppDialogs)
-        AppDialogs->message(Dialogs::Icon::Information, QStringLiteral("Comm Port"),
-                            QStringLiteral("Only a Number Between %1 and %2 can be Entered").arg(lo).arg(hi));
+    // The box takes the focus from the field while it is up: that is not a leave.
+    validating_ = true;
+    dialogs_.message(Dialogs::Icon::Information, QStringLiteral("Comm Port"),
+                     QStringLiteral("Only a Number Between %1 and %2 can be Entered").arg(lo).arg(hi));
+    validating_ = false;
     return false;
 }
 
 bool frmSetupComm::eventFilter(QObject *obj, QEvent *e)
 {
-    if (obj == txtCommPort && e->type() == QEvent::FocusOut && !validating_) {
-        // Checked once the focus has settled: leaving for Cancel or for
-        // another window is not an entry.
-        QTimer::singleShot(0, this, [this] {
-            QWidget *now = focusWidget();
-            if (!isVisible() || !isActiveWindow() || now == txtCommPort || now == cmdCancel)
-                return;
-            validating_ = true;
-            if (!txtCommPort_Validate()) {
-                txtCommPort->setFocus();
-            }
-            validating_ = false;
-        });
+    if (obj == txtCommPort && e->type() == QEvent::FocusOut && !validating_ && isVisible()
+        && static_cast<QFocusEvent *>(e)->reason() != Qt::PopupFocusReason) {
+        // Checked once the focus has settled, outside the key or mouse event
+        // that moved it; Save and Cancel run a check still due themselves.
+        portCheckDue_ = true;
+        QMetaObject::invokeMethod(this, &frmSetupComm::txtCommPort_LostFocus, Qt::QueuedConnection);
     }
     return QDialog::eventFilter(obj, e);
 }
 
+void frmSetupComm::txtCommPort_LostFocus()
+{
+    if (!portCheckDue_)
+        return;
+    portCheckDue_ = false;
+    if (!isVisible() || txtCommPort_Validate())
+        return;
+    // Refused. Within the window the focus goes back to the field, and a
+    // button pressed to get there is not clicked; leaving for Cancel or for
+    // another window keeps the focus where it went.
+    QWidget *now = QApplication::focusWidget();
+    if (!now || now == txtCommPort || now == cmdCancel || now->window() != this)
+        return;
+    if (auto *button = qobject_cast<QAbstractButton *>(now))
+        button->setDown(false);
+    txtCommPort->setFocus(Qt::OtherFocusReason);
+}
+
+bool frmSetupComm::leavingPortField()
+{
+    // Chosen by its access key or by Enter, a button acts without taking the
+    // focus: the field is left now.
+    const bool leaving = portCheckDue_ || (isVisible() && focusWidget() == txtCommPort);
+    portCheckDue_ = false;
+    return leaving;
+}
+
 void frmSetupComm::cmdSave_Click()
 {
-    if (Link)
-        Link->CloseRSComm();
-
-    const int lo = updCommPort->Min(), hi = updCommPort->Max();
-    const QString text = txtCommPort->text().trimmed();
-    bool ok = false;
-    double v = text.toDouble(&ok);
-    if (!ok || !std::isfinite(v))
-        v = double(LeadingNumber(text));
-    PortNumber = qint16(clampPort(std::nearbyint(v), lo, hi));
-    PortBaudRate = optPortSpeed[1]->isChecked() ? 19200 : 9600;
-
-    const QString file = Link ? Link->CommSettingsFile() : AppFolder::resolve(QStringLiteral("\\Support\\RSPort.cfg"));
-    const QFileInfo fi(file);
-    if (!fi.dir().exists() && !QDir().mkpath(fi.absolutePath())) {
-        trappedError(QStringLiteral("SetupComm"), 76, errorDescription(76));
+    if (leavingPortField() && !txtCommPort_Validate()) {
+        txtCommPort->setFocus(Qt::OtherFocusReason);
         return;
     }
-    {
-        QSaveFile f(file);
-        const QByteArray line = QStringLiteral("%1, %2 \r\n").arg(PortNumber).arg(PortBaudRate).toLatin1();
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || f.write(line) != line.size() || !f.commit()) {
-            trappedError(QStringLiteral("SetupComm"), 75, errorDescription(75));
-            return;
-        }
+    link_.CloseRSComm();
+
+    const int lo = updCommPort->Min(), hi = updCommPort->Max();
+    const QString text = txtCommPort->text();
+    const std::optional<double> typed = CommSettings::numberValue(text);
+    const double v = typed ? *typed : double(LeadingNumber(text));
+    PortNumber = qint16(clampPort(CommSettings::roundHalfEven(v), lo, hi));
+    PortBaudRate = optPortSpeed[1]->isChecked() ? 19200 : 9600;
+
+    const QString file = link_.CommSettingsFile();
+    if (const CommSettings::Problem p = CommSettings::write(file, CommSettings::line(PortNumber, PortBaudRate))) {
+        trappedError(QStringLiteral("SetupComm"), p.number, p.description);
+        return;
     }
     for (const QString &folder : ToolFolders) {
         if (!QFileInfo(folder).isDir())
@@ -304,7 +300,7 @@ void frmSetupComm::cmdSave_Click()
         QSaveFile f(AppFolder::resolveAbsolute(folder + QStringLiteral("/TARNEX.SFG")));
         const QByteArray line = QByteArray::number(PortNumber - 1) + "\r\n";
         if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || f.write(line) != line.size() || !f.commit()) {
-            trappedError(QStringLiteral("SetupComm"), 75, errorDescription(75));
+            trappedError(QStringLiteral("SetupComm"), 75, QStringLiteral("Path/File access error"));
             return;
         }
     }
@@ -313,16 +309,19 @@ void frmSetupComm::cmdSave_Click()
         accept();
         return;
     }
-    Link->OpenRSComm(CommPortControl);
-    if (Link->OnlineMode) {
+    link_.OpenRSComm(CommPortControl);
+    if (link_.OnlineMode) {
         accept();
         return;
     }
-    Link->OnlineMode = false;
+    link_.OnlineMode = false;
     refreshDevice();
 }
 
 void frmSetupComm::cmdCancel_Click()
 {
+    // Cancel takes what was typed as it is: the box is shown, the window closes anyway.
+    if (leavingPortField())
+        txtCommPort_Validate();
     reject();
 }

@@ -1,13 +1,11 @@
 #include "RSComm.h"
 #include "AppFolder.h"
 #include "Clock.h"
+#include "CommSettings.h"
 #include "Dialogs.h"
 #include "SerialPort.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <functional>
 
@@ -39,13 +37,13 @@ QString trappedText(const StepError &e)
     return QStringLiteral("Error Number = %1").arg(e.number) + kCRLF + kCRLF + e.description;
 }
 
-struct CommSettings {
-    int port = 1;
-    QString speed = QStringLiteral("9600");
-};
-
-// The comm settings file is one short line ("1,9600"); anything longer is not one.
-constexpr qint64 kMaxSettingsFileBytes = 4096;
+// A settings line the link cannot read, as the link reports it: the trapped
+// error and the file it was found in.
+StepError settingsError(const CommSettings::Problem &p, const QString &path)
+{
+    return {p.number, QStringLiteral("%1: in the comm settings file %2, %3")
+                          .arg(p.description, QDir::toNativeSeparators(path), p.detail)};
+}
 }
 
 RSComm::RSComm(Dialogs &dialogs, const Clock &clock) : dialogs_(dialogs), clock_(clock) {}
@@ -59,7 +57,8 @@ QString RSComm::CommSettingsFile() const
 
 void RSComm::InitializeRSComm(SerialPort *port)
 {
-    CommSettings cfg;
+    int portNumber = 1;
+    QString speed = QStringLiteral("9600");
     const QString path = CommSettingsFile();
 
     // Each step may fail; the operator chooses Retry (the step runs again) or Cancel.
@@ -78,52 +77,38 @@ void RSComm::InitializeRSComm(SerialPort *port)
         }
     };
 
-    auto writeDefaults = [&]() -> StepError {
-        const QString dir = QFileInfo(path).absolutePath();
-        if (!QDir().mkpath(dir))
-            return {76, QStringLiteral("Path not found: cannot create the folder %1").arg(QDir::toNativeSeparators(dir))};
-        // Unbuffered, so a full disk shows in the count written instead of in a cut-off file.
-        static const QByteArray line("1,9600\r\n");
-        QSaveFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || f.write(line) != line.size() || !f.commit())
-            return {75, QStringLiteral("Path/File access error: cannot write %1").arg(QDir::toNativeSeparators(path))};
-        cfg = CommSettings{};
-        return {};
-    };
-
+    // Reads the file, or makes it with the defaults when there is none or it
+    // has no bytes at all.
     auto readSettings = [&]() -> StepError {
-        cfg = CommSettings{};
-        const FileBytes file = readRegularFile(path, kMaxSettingsFileBytes);
-        if (!file.ok())
-            return {75, QStringLiteral("Path/File access error: cannot read %1: %2").arg(QDir::toNativeSeparators(path), file.error)};
-        const QByteArray &all = file.bytes;
-        if (all.trimmed().isEmpty())
-            return writeDefaults();
-        const QString line = Ansi::decode(all).section(QLatin1Char('\n'), 0, 0).remove(QLatin1Char('\r'));
-        const QString portItem = line.section(QLatin1Char(','), 0, 0).trimmed();
-        const QString speedItem = line.section(QLatin1Char(','), 1, 1).trimmed();
-        bool ok = true;
-        double port = portItem.isEmpty() ? 0.0 : portItem.toDouble(&ok);
-        if (!ok || port != port)
-            return {13, QStringLiteral("Type mismatch: the comm settings file %1 holds \"%2\" where a port number belongs")
-                            .arg(QDir::toNativeSeparators(path), portItem.left(40))};
-        if (port < MinPortNumber)
-            port = MinPortNumber;
-        if (port > MaxPortNumber)
-            port = MaxPortNumber;
-        cfg.port = int(port + 0.5);
-        const std::int64_t speed = LeadingNumber(speedItem);
-        cfg.speed = (speed == 9600 || speed == 19200) ? QString::number(speed) : QStringLiteral("9600");
+        portNumber = 1;
+        speed = QStringLiteral("9600");
+        const CommSettings::FileContents file = CommSettings::read(path);
+        if (file.unreadable)
+            return {file.unreadable.number, file.unreadable.text()};
+        if (!file.exists || file.record.empty) {
+            if (const CommSettings::Problem p = CommSettings::write(path, CommSettings::defaultLine()))
+                return {p.number, p.text()};
+            return {};
+        }
+        const CommSettings::Record &r = file.record;
+        if (r.problem)
+            return settingsError(r.problem, path);
+        portNumber = std::clamp(int(r.port), int(MinPortNumber), int(MaxPortNumber));
+        // The speed is text here; its value is taken the way the comm port
+        // window reads it, so both agree on the speed in use.
+        const std::optional<double> value = CommSettings::numberValue(r.speed);
+        const double whole = value ? CommSettings::roundHalfEven(*value) : 0.0;
+        speed = whole == 19200.0 ? QStringLiteral("19200") : QStringLiteral("9600");
         return {};
     };
 
-    if (!runStep([&] { return QFileInfo::exists(path) ? readSettings() : writeDefaults(); }))
+    if (!runStep(readSettings))
         return;
     if (!runStep([&]() -> StepError {
             if (port->isOpen())
                 port->close();
-            port->setPortNumber(cfg.port);
-            if (!port->setSettings(cfg.speed + QStringLiteral(",n,8,1")))
+            port->setPortNumber(portNumber);
+            if (!port->setSettings(speed + QStringLiteral(",n,8,1")))
                 return {380, QStringLiteral("Invalid property value: ") + port->errorString()};
             return {};
         }))

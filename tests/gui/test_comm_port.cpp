@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <functional>
 #include <sys/stat.h>
 
@@ -36,7 +37,7 @@ TEST_F(CommPortTest, LoadShowsTheFileClampedOrDefaultsAndCancelWritesNothing)
             WriteBytes(cfg(), c.file);
         if (c.error)
             dialogs.expectBox(QStringLiteral("SetupComm CurrentSettings"), B::OK, QString::fromLatin1(c.error));
-        frmSetupComm w;
+        frmSetupComm w(*Link, dialogs);
         const QStringList captions = {w.windowTitle(), w.fraCommPort->title(), w.fraPortSpeed->title(), w.cmdSave->text(), w.cmdCancel->text()};
         EXPECT_EQ(captions.join(QLatin1Char('|')), QStringLiteral("Comm Port Settings|Comm Port|Port Speed|&Save|&Cancel"));
         EXPECT_EQ(w.txtCommPort->text(), QString::fromLatin1(c.port));
@@ -49,11 +50,124 @@ TEST_F(CommPortTest, LoadShowsTheFileClampedOrDefaultsAndCancelWritesNothing)
     }
 }
 
+TEST_F(CommPortTest, TheLineIsReadAsARecordOfQuotedOrBareItems)
+{
+    // Both items are read as 16-bit whole numbers (halves to the even
+    // neighbour); blanks and line breaks before an item are skipped. After a
+    // failed read the window shows what was read up to that point.
+    startMain();
+    const char *pastEnd = "Error Number = 62\r\n\r\nInput past end of file";
+    const char *overflow = "Error Number = 6\r\n\r\nOverflow";
+    const char *mismatch = "Error Number = 13\r\n\r\nType mismatch";
+    struct Case { QByteArray bytes; const char *port; bool fast; const char *error; };
+    const Case cases[] = {
+        {"\"3\",\"19200\"\r\n", "3", true, nullptr},
+        {" \"4\" , \" 19200 \" \r\n", "4", true, nullptr},
+        {"2.5,9600\r\n", "2", false, nullptr},
+        {"3.5,19200\r\n", "4", true, nullptr},
+        {"5,19199.5\r\n", "5", true, nullptr},
+        {"\r\n\r\n  8,19200\r\n", "8", true, nullptr},
+        {"3\r\n19200\r\n", "3", true, nullptr},   // the speed item on the next line
+        {"5,\r\n", "5", false, nullptr},           // an empty speed item reads as 0
+        {"3\r\n", "3", false, pastEnd},            // the file ends before the speed
+        {" ", "1", false, pastEnd},                 // blanks only: no item at all
+        {" \t\r\n \r\n", "1", false, pastEnd},
+        {"40000,9600\r\n", "1", false, overflow},
+        {"3 4,9600\r\n", "1", false, mismatch},
+        {"6,fast\r\n", "6", false, mismatch},
+        {"7,19200 baud\r\n", "7", false, mismatch},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.bytes.toStdString());
+        WriteBytes(cfg(), c.bytes);
+        if (c.error)
+            dialogs.expectBox(QStringLiteral("SetupComm CurrentSettings"), B::OK, QString::fromLatin1(c.error));
+        frmSetupComm w(*Link, dialogs);
+        EXPECT_EQ(w.txtCommPort->text(), QString::fromLatin1(c.port));
+        EXPECT_EQ(w.optPortSpeed[1]->isChecked(), c.fast);
+        EXPECT_EQ(ReadBytes(cfg()), c.bytes);
+    }
+}
+
+TEST_F(CommPortTest, LeavingThePortFieldChecksItsBoundsHoweverItIsLeft)
+{
+    // Driven from the keyboard as a technician would. The check runs once
+    // the focus has settled; the access keys click after a short press.
+    startMain();
+    const QString bounds = QStringLiteral("Only a Number Between 1 and 99 can be Entered");
+    auto settle = [] { QCoreApplication::sendPostedEvents(); QCoreApplication::processEvents(); };
+    struct Case {
+        const char *how;
+        const char *typed;
+        std::function<void(frmSetupComm &)> leave;
+        std::function<bool(frmSetupComm &)> done;   // the keys have had their effect
+        bool box;
+        bool stays;          // the window is still open afterwards
+        bool focusHeld;      // the focus is back in the port field
+        const char *saved;   // the settings file afterwards
+    };
+    const auto boxShown = [&](frmSetupComm &) { return !dialogs.boxes().empty(); };
+    const auto closed = [](frmSetupComm &w) { return !w.isVisible(); };
+    const auto key = [](Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        return [=](frmSetupComm &w) { QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w, k, mods); };
+    };
+    QDialog other;   // any other window the technician turns to
+    other.setWindowTitle(QStringLiteral("another window"));
+    other.setModal(true);
+    const Case cases[] = {
+        {"Tab to the speed", "150", key(Qt::Key_Tab), boxShown, true, true, true, "3, 9600 \r\n"},
+        {"Alt+S", "150", key(Qt::Key_S, Qt::AltModifier), boxShown, true, true, true, "3, 9600 \r\n"},
+        {"Enter", "0", key(Qt::Key_Return), boxShown, true, true, true, "3, 9600 \r\n"},
+        {"a click on Save", "150", [](frmSetupComm &w) { QTest::mouseClick(w.cmdSave, Qt::LeftButton); }, boxShown,
+         true, true, true, "3, 9600 \r\n"},
+        {"another window", "100",
+         [&](frmSetupComm &) { other.show(); other.activateWindow(); }, boxShown, true, true, true, "3, 9600 \r\n"},
+        {"Shift+Tab to Cancel, Space", "150",
+         [&](frmSetupComm &w) {
+             key(Qt::Key_Backtab, Qt::ShiftModifier)(w);
+             settle();
+             EXPECT_EQ(QApplication::focusWidget(), w.cmdCancel);
+             key(Qt::Key_Space)(w);
+         },
+         closed, true, false, false, "3, 9600 \r\n"},
+        {"Alt+C", "abc", key(Qt::Key_C, Qt::AltModifier), closed, true, false, false, "3, 9600 \r\n"},
+        {"Esc", "150", key(Qt::Key_Escape), closed, false, false, false, "3, 9600 \r\n"},
+        {"Alt+S on a good number", "12", key(Qt::Key_S, Qt::AltModifier), closed, false, false, false, "12, 9600 \r\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.how);
+        WriteBytes(cfg(), "3, 9600 \r\n");
+        dialogs.clear();
+        if (c.box)
+            dialogs.expectBox(QStringLiteral("Comm Port"), B::OK, bounds);
+        frmSetupComm w(*Link, dialogs);
+        w.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        w.txtCommPort->setFocus();
+        settle();
+        w.txtCommPort->selectAll();
+        QTest::keyClicks(w.txtCommPort, QString::fromLatin1(c.typed));
+        c.leave(w);
+        EXPECT_TRUE(QTest::qWaitFor([&] { settle(); return c.done(w); }, 5000));
+        settle();
+        EXPECT_EQ(dialogs.boxes().size(), c.box ? 1u : 0u);
+        EXPECT_EQ(w.isVisible(), c.stays);
+        if (c.stays) {
+            EXPECT_EQ(w.txtCommPort->text(), QString::fromLatin1(c.typed));
+        }
+        if (c.focusHeld) {
+            EXPECT_EQ(w.focusWidget(), w.txtCommPort);
+        }
+        EXPECT_EQ(ReadBytes(cfg()), QByteArray(c.saved));
+        other.hide();
+    }
+}
+
 TEST_F(CommPortTest, PortNumberOutsideTheBoundsIsRejectedAndTheDeviceIsShown)
 {
     startMain();
     QFile::link(QStringLiteral("/dev/null"), path("Support/ports/COM3"));
-    frmSetupComm w;
+    frmSetupComm w(*Link, dialogs);
     for (const char *typed : {"0", "100", "abc", ""}) {
         w.txtCommPort->setText(QString::fromLatin1(typed));
         dialogs.expectBox(QStringLiteral("Comm Port"), B::OK, QStringLiteral("Only a Number Between 1 and 99 can be Entered"));
@@ -87,7 +201,7 @@ TEST_F(CommPortTest, SaveWritesTheSettingsAndTheToolFiles)
     };
     for (const auto &[typed, fast, file, tool] : cases) {
         SCOPED_TRACE(typed);
-        frmSetupComm w;
+        frmSetupComm w(*Link, dialogs);
         w.txtCommPort->setText(QString::fromLatin1(typed));
         w.optPortSpeed[fast ? 1 : 0]->setChecked(true);
         w.cmdSave->click();
@@ -95,7 +209,7 @@ TEST_F(CommPortTest, SaveWritesTheSettingsAndTheToolFiles)
         EXPECT_EQ(ReadBytes(cfg()), QByteArray(file));
         EXPECT_EQ(ReadBytes(path("TRX51/TARNEX.SFG")), QByteArray(tool));
         EXPECT_EQ(ReadBytes(path("kdr51/TARNEX.SFG")), QByteArray(tool));
-        frmSetupComm again;   // the file it writes is one it reads
+        frmSetupComm again(*Link, dialogs);   // the file it writes is one it reads
         EXPECT_EQ(again.txtCommPort->text(), QString::fromLatin1(file).section(QLatin1Char(','), 0, 0));
         EXPECT_EQ(again.optPortSpeed[1]->isChecked(), fast);
     }
@@ -112,7 +226,7 @@ TEST_F(CommPortTest, SavingWhileOnlineReopensTheLink)
     ASSERT_TRUE(Link->OnlineMode);
     tick();
     {
-        frmSetupComm w;
+        frmSetupComm w(*Link, dialogs);
         EXPECT_TRUE(w.WasOnline);
         w.optPortSpeed[1]->setChecked(true);
         w.cmdSave_Click();
@@ -122,7 +236,7 @@ TEST_F(CommPortTest, SavingWhileOnlineReopensTheLink)
     }
     // A port that does not answer: the window stays open, the program goes offline.
     QFile::link(path("no-such-device"), path("Support/ports/COM2"));
-    frmSetupComm w;
+    frmSetupComm w(*Link, dialogs);
     w.txtCommPort->setText(QStringLiteral("2"));
     dialogs.expectBox(QStringLiteral("Comm Port Error"), B::OK);
     w.cmdSave_Click();
@@ -146,6 +260,8 @@ TEST_F(CommPortTest, SettingsFileThatIsNotAFileGetsTheWindowsBoxAndDefaults)
         {"link to /dev/zero", [&] { ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), cfg())); },
          "it is a device, not a regular file", false},
         {"folder", [&] { ASSERT_TRUE(QDir().mkpath(cfg())); }, "it is a folder, not a file", false},
+        {"link to nothing", [&] { ASSERT_TRUE(QFile::link(path("gone.cfg"), cfg())); }, "No such file or directory", false},
+        {"link to itself", [&] { ASSERT_TRUE(QFile::link(cfg(), cfg())); }, "Too many levels of symbolic links", false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -154,7 +270,7 @@ TEST_F(CommPortTest, SettingsFileThatIsNotAFileGetsTheWindowsBoxAndDefaults)
                           QStringLiteral("Error Number = 75\r\n\r\nPath/File access error: cannot read %1: %2")
                               .arg(cfg(), QLatin1String(c.why)));
         {
-            frmSetupComm w;
+            frmSetupComm w(*Link, dialogs);
             EXPECT_EQ(w.txtCommPort->text(), QStringLiteral("1"));
             EXPECT_TRUE(w.optPortSpeed[0]->isChecked());
             if (c.saves) {

@@ -48,7 +48,7 @@ TEST_F(GuiTest, Screenshots)
     shoot(&m, QStringLiteral("main-shiftdata"));
 
     {
-        frmSetupComm w(&m);
+        frmSetupComm w(*Link, dialogs, &m);
         w.show();
         shoot(&w, QStringLiteral("commport"));
     }

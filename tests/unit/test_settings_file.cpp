@@ -56,8 +56,8 @@ TEST_F(SettingsFile, LinesTheProgramWritesAndOddValues)
         {"0,9600\r\n", 1, "9600,n,8,1"},
         {"-3,19200\r\n", 1, "19200,n,8,1"},
         {"  7 ,  19200\r\n", 7, "19200,n,8,1"},
-        {"5\r\n", 5, "9600,n,8,1"},             // no speed at all
         {"6,fast\r\n", 6, "9600,n,8,1"},
+        {"5,\r\n", 5, "9600,n,8,1"},            // an empty speed item
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.line.toStdString());
@@ -69,6 +69,61 @@ TEST_F(SettingsFile, LinesTheProgramWritesAndOddValues)
         EXPECT_EQ(readSettings(), c.line);   // read, never rewritten
         port.exchange(0xFF, 0x55);
         link.CloseRSComm();
+    }
+}
+
+TEST_F(SettingsFile, TheLineIsReadAsARecordOfQuotedOrBareItems)
+{
+    // The port is read as a 16-bit whole number (halves to the even
+    // neighbour), the speed as text whose value is rounded the same way;
+    // blanks and line breaks before an item are skipped. A record the file cannot give is offered for Retry or
+    // Cancel, and the file is left as it is.
+    struct Case { QByteArray bytes; int port; const char *settings; int error; };
+    const Case cases[] = {
+        {"\"3\",\"19200\"\r\n", 3, "19200,n,8,1", 0},
+        {" \"4\" , \" 19200 \" \r\n", 4, "19200,n,8,1", 0},
+        {"5,\"9600\"", 5, "9600,n,8,1", 0},
+        {"2.5,9600\r\n", 2, "9600,n,8,1", 0},
+        {"3.5,9600\r\n", 4, "9600,n,8,1", 0},
+        {"98.5,9600\r\n", 98, "9600,n,8,1", 0},
+        {"5,19199.5\r\n", 5, "19200,n,8,1", 0},     // the speed's value is rounded the same way
+        {"7,19200 baud\r\n", 7, "9600,n,8,1", 0},   // and a speed that is no number is 9600
+        {"\t6\t,\t19200\t\r\n", 6, "19200,n,8,1", 0},
+        {"\r\n\r\n  8,19200\r\n", 8, "19200,n,8,1", 0},
+        {"3\r\n19200\r\n", 3, "19200,n,8,1", 0},   // the speed item on the next line
+        {",19200\r\n", 1, "19200,n,8,1", 0},        // an empty port item reads as 0
+        {"3\r\n", 0, nullptr, 62},                   // the file ends before the speed
+        {"3", 0, nullptr, 62},
+        {" ", 0, nullptr, 62},                        // blanks only: no item at all
+        {"\r\n", 0, nullptr, 62},
+        {" \t\r\n \r\n", 0, nullptr, 62},
+        {"40000,9600\r\n", 0, nullptr, 6},            // no 16-bit number
+        {"-32769,9600\r\n", 0, nullptr, 6},
+        {"COM2,9600\r\n", 0, nullptr, 13},
+        {"3 4,9600\r\n", 0, nullptr, 13},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.bytes.toStdString());
+        writeSettings(c.bytes);
+        const int opens = port.opens();
+        if (c.error) {
+            dialogs.clear();
+            dialogs.expectBox(QStringLiteral("RSComm InitializeRSComm"), Button::Cancel);
+            link.OpenRSComm(&port);
+            EXPECT_TRUE(link.initError());
+            EXPECT_EQ(port.opens(), opens);
+            ASSERT_EQ(dialogs.boxes().size(), 1u);
+            EXPECT_TRUE(dialogs.boxes()[0].text.startsWith(QStringLiteral("Error Number = %1\r\n\r\n").arg(c.error)))
+                << dialogs.boxes()[0].text.toStdString();
+        } else {
+            port.exchange(0xFF, 0x55);
+            link.OpenRSComm(&port);
+            EXPECT_EQ(port.portNumber(), c.port);
+            EXPECT_EQ(port.settings().toStdString(), c.settings);
+            port.exchange(0xFF, 0x55);
+            link.CloseRSComm();
+        }
+        EXPECT_EQ(readSettings(), c.bytes);
     }
 }
 
@@ -130,6 +185,10 @@ TEST_F(SettingsFile, WhatIsNotASettingsFileIsRefusedAtOnceWithRetryOrCancel)
         {"folder", [&] { ASSERT_TRUE(QDir().mkpath(cfg)); }, "it is a folder, not a file"},
         {"a file no settings line fills", [&] { writeSettings("1,9600\r\n" + QByteArray(5000, ' ')); },
          "it is larger than any such file can be (more than 4096 bytes)"},
+        // A name that is there but leads nowhere is a file that cannot be read, not a missing one.
+        {"link to nothing", [&] { ASSERT_TRUE(QFile::link(dir.path() + QStringLiteral("/gone.cfg"), cfg)); },
+         "No such file or directory"},
+        {"link to itself", [&] { ASSERT_TRUE(QFile::link(cfg, cfg)); }, "Too many levels of symbolic links"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
