@@ -24,11 +24,35 @@ namespace {
 // last line shown when ctest's time-out stops the test.
 class FaultMatrix : public ::testing::TestWithParam<std::string> {};
 
+// The families that wait out the longest time-outs are cut in two halves
+// ("slow_0", "slow_1"), so ctest can run the halves side by side.
+std::vector<std::string> shards()
+{
+    std::vector<std::string> out;
+    for (const std::string &f : families()) {
+        if (f == "slow" || f == "lose") {
+            out.push_back(f + "_0");
+            out.push_back(f + "_1");
+        } else {
+            out.push_back(f);
+        }
+    }
+    return out;
+}
+
 TEST_P(FaultMatrix, NoWrongSuccessAndNoStrayWrite)
 {
     QTemporaryDir dir;
     Tally tally;
-    for (const Case &c : matrix(GetParam(), sizeFromEnvironment())) {
+    const std::string param = GetParam();
+    const auto cut = param.find('_');
+    const std::string family = param.substr(0, cut);
+    const int shard = cut == std::string::npos ? -1 : std::stoi(param.substr(cut + 1));
+    const std::vector<Case> all = matrix(family, sizeFromEnvironment());
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        if (shard >= 0 && int(i % 2) != shard)
+            continue;
+        const Case &c = all[i];
         std::printf("  %s", c.name().c_str());
         std::fflush(stdout);
         const Outcome o = runCase(c, dir.path());
@@ -45,7 +69,7 @@ TEST_P(FaultMatrix, NoWrongSuccessAndNoStrayWrite)
     EXPECT_EQ(tally.strayWrites, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, ::testing::ValuesIn(families()),
+INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, ::testing::ValuesIn(shards()),
                          [](const ::testing::TestParamInfo<std::string> &i) { return i.param; });
 
 boardsim::Options stillBoard()
@@ -89,7 +113,7 @@ TEST(FaultRegressions, UnreachableAddressesAreRefusedBeforeSending)
             SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString() + " stderr: " + r.err);
             EXPECT_EQ(r.status, 3);
             EXPECT_EQ(r.written, 0u);
-            EXPECT_EQ(r.out, "");
+            EXPECT_EQ(r.out, args[0] == QLatin1String("read") ? "\n" : "");   // read keeps one line per address
         }
     }
     EXPECT_EQ(b.board.stats().bytesIn, 0u);
