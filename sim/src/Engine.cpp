@@ -242,146 +242,163 @@ void Engine::Impl::addressHighByte(std::uint8_t b, std::vector<std::uint8_t> &ou
 void Engine::Impl::protocol(std::uint8_t b, std::vector<std::uint8_t> &out)
 {
     switch (state) {
-    case State::Idle:
-        if (b == kSync) {
-            out.push_back(resync());
-        } else {
-            out.push_back(refuse());
-        }
-        return;
-
+    case State::Idle: return idleByte(b, out);
     case State::Command:
         if (!commandByte(b, out))
             out.push_back(refuse());
         return;
+    case State::Read: return readModeByte(b, out);
+    case State::Write: return writeModeByte(b, out);
+    case State::Records: return recordByte(b, out);
+    case State::PlsData: return plsDataByte(b, out);
+    case State::PlsAnswer: return plsAnswerByte(b, out);
+    case State::ReadyPoll: return readyPollByte(b, out);
+    }
+}
 
-    case State::Read:
-        if (seqPos == 0) {
-            addressHighByte(b, out);
-        } else {
-            const std::uint32_t a = static_cast<std::uint32_t>(hi) << 8 | b;
-            seqPos = 0;
-            ++stats.reads;
-            answerIsReadData = true;
-            answerAddress = a;
-            out.push_back(mem[a]);
-        }
+// Idle (power-up, or after a byte the board had no use for): only 0xFF counts.
+void Engine::Impl::idleByte(std::uint8_t b, std::vector<std::uint8_t> &out)
+{
+    out.push_back(b == kSync ? resync() : refuse());
+}
+
+// Read mode: address high byte (echoed), then the low byte, answered with the data.
+void Engine::Impl::readModeByte(std::uint8_t b, std::vector<std::uint8_t> &out)
+{
+    if (seqPos == 0)
+        return addressHighByte(b, out);
+    const std::uint32_t a = static_cast<std::uint32_t>(hi) << 8 | b;
+    seqPos = 0;
+    ++stats.reads;
+    answerIsReadData = true;
+    answerAddress = a;
+    out.push_back(mem[a]);
+}
+
+// Write mode: high byte, low byte and data, each echoed; the data is stored.
+void Engine::Impl::writeModeByte(std::uint8_t b, std::vector<std::uint8_t> &out)
+{
+    if (seqPos == 0)
+        return addressHighByte(b, out);
+    if (seqPos == 1) {
+        lo = b;
+        seqPos = 2;
+        out.push_back(b);
         return;
+    }
+    const std::uint32_t a = static_cast<std::uint32_t>(hi) << 8 | lo;
+    seqPos = 0;
+    ++stats.writes;
+    store(a, b);
+    out.push_back(faultHits(FaultSpec::BadEcho, a) ? wrongEcho(b) : b);
+}
 
-    case State::Write:
-        if (seqPos == 0) {
-            addressHighByte(b, out);
-        } else if (seqPos == 1) {
-            lo = b;
-            seqPos = 2;
-            out.push_back(b);
-        } else {
-            const std::uint32_t a = static_cast<std::uint32_t>(hi) << 8 | lo;
-            seqPos = 0;
-            ++stats.writes;
-            store(a, b);
-            out.push_back(faultHits(FaultSpec::BadEcho, a) ? wrongEcho(b) : b);
-        }
-        return;
-
-    case State::Records:
-        switch (recPos) {
-        case 0:
-            if (b == kSync) {
-                // end of the program: the load request has been served
-                mem[addr::ProgramLoadRequest] = 0;
-                out.push_back(resync());
-                return;
-            }
-            recCount = b;
-            recSum = b;
-            recPos = 1;
-            return;
-        case 1:
-            recHi = b;
-            recSum += b;
-            recPos = 2;
-            return;
-        case 2:
-            recLo = b;
-            recSum += b;
-            recIndex = 0;
-            recPos = 3;
-            break;
-        default: {
-            const std::uint32_t a = (static_cast<std::uint32_t>(recHi) << 8 | recLo) + recIndex;
-            program[a & 0xFFFF] = b;
-            recSum += b;
-            ++recIndex;
-            break;
-        }
-        }
-        if (recIndex == recCount) {
-            ++stats.records;
-            recPos = 0;
-            const auto sum = static_cast<std::uint8_t>(recSum & 0xFF);
-            out.push_back(faultHits(FaultSpec::BadChecksum, stats.records) ? static_cast<std::uint8_t>(sum + 1) : sum);
-        }
-        return;
-
-    case State::PlsData:
-        if (b == kSync && plsData.empty() && (isChannelCommand(plsCommand) || plsCommand == kCmdRecall)) {
+// Program records: count, address high and low, count data bytes; the last
+// byte is answered with the checksum. 0xFF where a record would start ends
+// the program.
+void Engine::Impl::recordByte(std::uint8_t b, std::vector<std::uint8_t> &out)
+{
+    switch (recPos) {
+    case 0:
+        if (b == kSync) {
+            // end of the program: the load request has been served
+            mem[addr::ProgramLoadRequest] = 0;
             out.push_back(resync());
             return;
         }
-        if (!plsByteValid(b)) {
-            out.push_back(refuse());
-            return;
-        }
-        plsData.push_back(b);
+        recCount = b;
+        recSum = b;
+        recPos = 1;
+        return;
+    case 1:
+        recHi = b;
+        recSum += b;
+        recPos = 2;
+        return;
+    case 2:
+        recLo = b;
+        recSum += b;
+        recIndex = 0;
+        recPos = 3;
+        break;
+    default: {
+        const std::uint32_t a = (static_cast<std::uint32_t>(recHi) << 8 | recLo) + recIndex;
+        program[a & 0xFFFF] = b;
+        recSum += b;
+        ++recIndex;
+        break;
+    }
+    }
+    if (recIndex == recCount) {
+        ++stats.records;
+        recPos = 0;
+        const auto sum = static_cast<std::uint8_t>(recSum & 0xFF);
+        out.push_back(faultHits(FaultSpec::BadChecksum, stats.records) ? static_cast<std::uint8_t>(sum + 1) : sum);
+    }
+}
+
+// The value bytes of a PLS command, each answered 0x55.
+void Engine::Impl::plsDataByte(std::uint8_t b, std::vector<std::uint8_t> &out)
+{
+    if (b == kSync && plsData.empty() && (isChannelCommand(plsCommand) || plsCommand == kCmdRecall)) {
+        out.push_back(resync());
+        return;
+    }
+    if (!plsByteValid(b)) {
+        out.push_back(refuse());
+        return;
+    }
+    plsData.push_back(b);
+    out.push_back(kAck);
+    if (static_cast<int>(plsData.size()) < plsNeed)
+        return;
+    if (plsCommand == kCmdRecall) {
+        const PlsChannel &ch = plsChannels[plsData[0]];
+        plsAnswers = {ch.last, static_cast<std::uint8_t>(ch.first & 0xFF), static_cast<std::uint8_t>(ch.first >> 8)};
+        plsAnswerPos = 0;
+        state = State::PlsAnswer;
+    } else {
+        plsApply();
+        busyLeft = plsBusyPolls;
+        pollStep = 0;
+        state = State::ReadyPoll;
+    }
+}
+
+// The answers of a PLS query, one for each 0x55 the PC sends.
+void Engine::Impl::plsAnswerByte(std::uint8_t b, std::vector<std::uint8_t> &out)
+{
+    if (b == kSync)
+        out.push_back(resync());
+    else if (b != kAck || plsAnswerPos >= plsAnswers.size())
+        out.push_back(refuse());
+    else
+        out.push_back(plsAnswers[plsAnswerPos++]);
+}
+
+// The ready poll after a PLS change: 0x38 -> 0x55, 0x55 -> busy (0x55) or
+// ready (0x00), 0x55 -> 0x55.
+void Engine::Impl::readyPollByte(std::uint8_t b, std::vector<std::uint8_t> &out)
+{
+    if (b == kSync) {
+        out.push_back(resync());
+    } else if (pollStep == 0 && b == kReadyPoll) {
+        pollStep = 1;
         out.push_back(kAck);
-        if (static_cast<int>(plsData.size()) < plsNeed)
-            return;
-        if (plsCommand == kCmdRecall) {
-            const PlsChannel &ch = plsChannels[plsData[0]];
-            plsAnswers = {ch.last, static_cast<std::uint8_t>(ch.first & 0xFF), static_cast<std::uint8_t>(ch.first >> 8)};
-            plsAnswerPos = 0;
-            state = State::PlsAnswer;
-        } else {
-            plsApply();
-            busyLeft = plsBusyPolls;
+    } else if (pollStep == 1 && b == kAck) {
+        if (busyLeft > 0) {
+            --busyLeft;
             pollStep = 0;
-            state = State::ReadyPoll;
-        }
-        return;
-
-    case State::PlsAnswer:
-        if (b == kSync) {
-            out.push_back(resync());
-        } else if (b != kAck || plsAnswerPos >= plsAnswers.size()) {
-            out.push_back(refuse());
+            out.push_back(kAck);    // still busy
         } else {
-            out.push_back(plsAnswers[plsAnswerPos++]);
+            pollStep = 2;
+            out.push_back(0x00);    // ready
         }
-        return;
-
-    case State::ReadyPoll:
-        if (b == kSync) {
-            out.push_back(resync());
-        } else if (pollStep == 0 && b == kReadyPoll) {
-            pollStep = 1;
-            out.push_back(kAck);
-        } else if (pollStep == 1 && b == kAck) {
-            if (busyLeft > 0) {
-                --busyLeft;
-                pollStep = 0;
-                out.push_back(kAck);    // still busy
-            } else {
-                pollStep = 2;
-                out.push_back(0x00);    // ready
-            }
-        } else if (pollStep == 2 && b == kAck) {
-            pollStep = 0;
-            out.push_back(kAck);
-        } else {
-            out.push_back(refuse());
-        }
-        return;
+    } else if (pollStep == 2 && b == kAck) {
+        pollStep = 0;
+        out.push_back(kAck);
+    } else {
+        out.push_back(refuse());
     }
 }
 

@@ -99,6 +99,14 @@ struct Engine::Impl {
     // protocol (Engine.cpp)
     std::vector<std::uint8_t> feed(std::uint8_t b);
     void protocol(std::uint8_t b, std::vector<std::uint8_t> &out);
+    // One function per protocol state.
+    void idleByte(std::uint8_t b, std::vector<std::uint8_t> &out);
+    void readModeByte(std::uint8_t b, std::vector<std::uint8_t> &out);
+    void writeModeByte(std::uint8_t b, std::vector<std::uint8_t> &out);
+    void recordByte(std::uint8_t b, std::vector<std::uint8_t> &out);
+    void plsDataByte(std::uint8_t b, std::vector<std::uint8_t> &out);
+    void plsAnswerByte(std::uint8_t b, std::vector<std::uint8_t> &out);
+    void readyPollByte(std::uint8_t b, std::vector<std::uint8_t> &out);
     void addressHighByte(std::uint8_t b, std::vector<std::uint8_t> &out);
     bool commandByte(std::uint8_t b, std::vector<std::uint8_t> &out);
     std::uint8_t refuse();

@@ -54,21 +54,24 @@ bool parseUnsigned(const char *text, unsigned long long max, unsigned long long 
     return true;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
-{
+// What the command line asks for.
+struct Settings {
     boardsim::Options opt;
     std::string linkPath;
     std::string dumpPath;
     std::vector<std::string> sets;
+};
 
+// Reads the command line into `out`; returns an exit status when the program
+// is to end at once (0 after --help, 2 for a bad argument), else -1.
+int parseArguments(int argc, char **argv, Settings &out)
+{
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&](const char *name) -> const char * {
             if (i + 1 >= argc) {
                 std::fprintf(stderr, "orvel-boardsim: %s needs a value\n", name);
-                std::exit(2);
+                return nullptr;
             }
             return argv[++i];
         };
@@ -76,56 +79,65 @@ int main(int argc, char **argv)
         if (arg == "--help" || arg == "-h") {
             usage(stdout);
             return 0;
-        } else if (arg == "--link") {
-            linkPath = value("--link");
+        }
+        if (arg == "--realtime-line") {
+            out.opt.realtimeLine = true;
+            continue;
+        }
+        if (arg == "--still") {
+            out.opt.lineRunning = false;
+            continue;
+        }
+        if (arg != "--link" && arg != "--dump" && arg != "--baud" && arg != "--seed" && arg != "--fault" && arg != "--set") {
+            std::fprintf(stderr, "orvel-boardsim: unknown argument \"%s\" (see --help)\n", arg.c_str());
+            return 2;
+        }
+        const char *v = value(arg.c_str());
+        if (!v)
+            return 2;
+        std::string err;
+        if (arg == "--link") {
+            out.linkPath = v;
         } else if (arg == "--dump") {
-            dumpPath = value("--dump");
-            if (dumpPath.empty()) {
+            out.dumpPath = v;
+            if (out.dumpPath.empty()) {
                 std::fprintf(stderr, "orvel-boardsim: --dump needs a file name\n");
                 return 2;
             }
         } else if (arg == "--baud") {
-            const char *v = value("--baud");
             if (!parseUnsigned(v, 4000000, &n) || n < 50) {
                 std::fprintf(stderr, "orvel-boardsim: --baud \"%s\": expected a speed such as 9600 or 19200\n", v);
                 return 2;
             }
-            opt.baud = static_cast<int>(n);
-        } else if (arg == "--realtime-line") {
-            opt.realtimeLine = true;
-        } else if (arg == "--still") {
-            opt.lineRunning = false;
+            out.opt.baud = static_cast<int>(n);
         } else if (arg == "--seed") {
-            const char *v = value("--seed");
             if (!parseUnsigned(v, 0xFFFFFFFFull, &n)) {
                 std::fprintf(stderr, "orvel-boardsim: --seed \"%s\": expected a number 0 to 4294967295\n", v);
                 return 2;
             }
-            opt.seed = static_cast<std::uint32_t>(n);
+            out.opt.seed = static_cast<std::uint32_t>(n);
         } else if (arg == "--fault") {
-            const char *v = value("--fault");
             boardsim::FaultSpec rule;
-            std::string err;
             if (!boardsim::parseFault(v, &rule, &err)) {
                 std::fprintf(stderr, "orvel-boardsim: %s\n", err.c_str());
                 return 2;
             }
-            opt.faults.push_back(v);
-        } else if (arg == "--set") {
-            const char *v = value("--set");
+            out.opt.faults.push_back(v);
+        } else {   // --set
             boardsim::Assignment a;
-            std::string err;
             if (!boardsim::parseAssignment(v, &a, &err)) {
                 std::fprintf(stderr, "orvel-boardsim: --set %s\n", err.c_str());
                 return 2;
             }
-            sets.push_back(v);
-        } else {
-            std::fprintf(stderr, "orvel-boardsim: unknown argument \"%s\" (see --help)\n", arg.c_str());
-            return 2;
+            out.sets.push_back(v);
         }
     }
+    return -1;
+}
 
+// Serves the board until SIGINT or SIGTERM; returns the exit status.
+int serve(const Settings &cfg)
+{
     // Signals are taken by sigwait below; block them before the board's
     // thread starts so it inherits the mask.
     sigset_t sigs;
@@ -134,8 +146,8 @@ int main(int argc, char **argv)
     sigaddset(&sigs, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &sigs, nullptr);
 
-    boardsim::PtyBoard board(opt);
-    for (const auto &s : sets)
+    boardsim::PtyBoard board(cfg.opt);
+    for (const auto &s : cfg.sets)
         board.set(s);
     std::string err;
     if (!board.start(&err)) {
@@ -144,13 +156,13 @@ int main(int argc, char **argv)
     }
     std::printf("%s\n", board.slavePath().c_str());
     std::fflush(stdout);
-    if (!linkPath.empty()) {
-        if (!board.linkTo(linkPath, &err)) {
+    if (!cfg.linkPath.empty()) {
+        if (!board.linkTo(cfg.linkPath, &err)) {
             std::fprintf(stderr, "orvel-boardsim: %s\n", err.c_str());
             board.stop();
             return 1;
         }
-        std::fprintf(stderr, "orvel-boardsim: %s -> %s\n", linkPath.c_str(), board.slavePath().c_str());
+        std::fprintf(stderr, "orvel-boardsim: %s -> %s\n", cfg.linkPath.c_str(), board.slavePath().c_str());
     }
 
     int sig = 0;
@@ -158,9 +170,20 @@ int main(int argc, char **argv)
     const std::string summary = board.summary();
     board.stop();
     std::fprintf(stderr, "%s\n", summary.c_str());
-    if (!dumpPath.empty() && !board.dumpMemory(dumpPath, &err)) {
+    if (!cfg.dumpPath.empty() && !board.dumpMemory(cfg.dumpPath, &err)) {
         std::fprintf(stderr, "orvel-boardsim: --dump: %s\n", err.c_str());
         return 1;
     }
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    Settings cfg;
+    const int early = parseArguments(argc, argv, cfg);
+    if (early >= 0)
+        return early;
+    return serve(cfg);
 }
