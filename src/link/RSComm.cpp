@@ -206,8 +206,7 @@ int RSComm::ExchangeByte(int value, bool noReply, bool flushFirst)
     for (;;) {
         // A byte already waiting is the answer, also when the deadline passed
         // while the box was up.
-        if (port_->bytesWaiting() > 0
-            || (clock_.monotonicNs() < deadline && port_->waitForInput(deadline))) {
+        if (port_->waitForInput(deadline) || port_->bytesWaiting() > 0) {
             const int b = port_->readByte();
             if (b < 0)
                 continue;
