@@ -111,9 +111,10 @@ void note(Outcome &o, const std::string &what)
     o.problem += (o.problem.empty() ? "" : "; ") + what;
 }
 
-// Values a read could have returned with the answers garble and noise put in
-// place of its data bytes: every mix of the board's byte and the stray bytes
-// recorded for each named address.
+// Values a read could have returned with the answers garble put in place of
+// its data bytes: every mix of the board's byte and the garbled bytes recorded
+// for each named address. A stray byte before an answer is not excused: the
+// real answer follows it, and the link is expected to notice the extra byte.
 std::set<std::uint64_t> undetectableValues(const Target &t, const std::vector<std::uint8_t> &mem,
                                            const std::vector<boardsim::AnswerFault> &faults)
 {
@@ -122,7 +123,7 @@ std::set<std::uint64_t> undetectableValues(const Target &t, const std::vector<st
         const std::uint32_t a = t.address + static_cast<std::uint32_t>(i);
         std::vector<std::uint8_t> c{mem[a]};
         for (const auto &f : faults)
-            if (f.readData && f.address == a)
+            if (f.readData && f.address == a && !f.noise)
                 c.push_back(f.stray);
         choices.push_back(c);
     }
@@ -174,7 +175,8 @@ void evaluate(const Case &c, Outcome &o, const std::vector<boardsim::AnswerFault
             // data answer of that read changes the other bits undetectably.
             bool explained = false;
             for (const auto &f : faults)
-                explained = explained || (f.readData && f.address == a && ((f.stray ^ after[a]) & ~namedBits & 0xFF) == 0);
+                explained = explained
+                            || (f.readData && !f.noise && f.address == a && ((f.stray ^ after[a]) & ~namedBits & 0xFF) == 0);
             if (explained) {
                 o.undetectable = true;
                 note(o, "other bits of " + name + " from a " + spoilt(faults, a) + " of the read-back (undetectable)");
