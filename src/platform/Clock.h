@@ -16,6 +16,9 @@ public:
     // no real time in tests.
     virtual std::int64_t realWaitNs(std::int64_t untilNs) const { return untilNs - monotonicNs(); }
     virtual void waitedUntil(std::int64_t /*untilNs*/) const {}
+    // A real device delivered input: on a virtual clock that takes about one
+    // byte-time of the line, so loops bounded in time still end.
+    virtual void inputArrived() const {}
 };
 
 class SystemClock final : public Clock {
@@ -43,6 +46,8 @@ public:
         return left < kRealAnswerWaitNs ? left : kRealAnswerWaitNs;
     }
     void waitedUntil(std::int64_t untilNs) const override { if (untilNs > t_) t_ = untilNs; }
+    static constexpr std::int64_t kLineByteNs = 1'000'000;
+    void inputArrived() const override { t_ += kLineByteNs; }
 private:
     mutable std::int64_t t_ = 1'000'000'000;
     QDateTime wall_ = QDateTime(QDate(2026, 1, 5), QTime(6, 0, 0));

@@ -276,6 +276,7 @@ bool PosixSerialPort::waitForInput(std::int64_t deadlineNs)
             const ssize_t got = ::read(fd_, tmp, sizeof tmp);
             if (got > 0) {
                 buf_.append(tmp, got);
+                clock_.inputArrived();
                 return true;
             }
             if (got < 0 && errno == EINTR)
@@ -301,6 +302,7 @@ bool PosixSerialPort::waitForInput(std::int64_t deadlineNs)
                 lostDevice();   // readable with nothing to read: the other side is gone
         }
     }
+    clock_.inputArrived();
     return true;
 }
 

@@ -14,16 +14,25 @@ qint64 numericValue(const QString &text)
 BoardStatus StatusPoll::pollOnline()
 {
     BoardStatus s;
-    if (!link_.CommError && numericValue(link_.RSRead(BoardMap::StoppingAlarmFlag)) != 0)
+    // A read the link gave up on reads "0": that is no news, not "no alarm".
+    auto read = [&](const QString &address) {
+        const qint64 v = numericValue(link_.RSRead(address));
+        if (!link_.lastAccessOk())
+            s.incomplete = true;
+        return v;
+    };
+    if (!link_.CommError && read(BoardMap::StoppingAlarmFlag) != 0)
         s.faults = true;
-    if (!link_.CommError && numericValue(link_.RSRead(BoardMap::WarningAlarmFlag)) != 0)
+    if (!link_.CommError && !s.incomplete && read(BoardMap::WarningAlarmFlag) != 0)
         s.faults = true;
-    if (s.faults && !link_.CommError)
-        s.alarmNumber = numericValue(link_.RSRead(BoardMap::AlarmNumber));
+    if (s.faults && !link_.CommError && !s.incomplete)
+        s.alarmNumber = read(BoardMap::AlarmNumber);
     if (link_.CommError) {
         s.linkDown = true;
         return s;
     }
+    if (s.incomplete)
+        return s;
     if (!s.faults) {
         s.statusMessage = QStringLiteral("-- System Normal --\r\nSet-up Program is Currently ONLINE");
         s.panelText = QStringLiteral("System Message:  All Faults Normal");

@@ -9,6 +9,7 @@ class RSComm;
 
 struct BoardStatus {
     bool linkDown = false;     // CommError was seen: the program goes offline
+    bool incomplete = false;   // a read did not complete (a line fault): nothing is known this tick
     bool faults = false;       // a stopping or warning alarm is set
     qint64 alarmNumber = 0;    // read only when faults is set
     QString statusMessage;     // the system message (StatusMessage)

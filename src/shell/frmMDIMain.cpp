@@ -558,6 +558,8 @@ void frmMDIMain::pollStatus()
 
     if (Link->OnlineMode) {
         const BoardStatus s = StatusPoll(*Link, AlarmMessages).pollOnline();
+        if (s.incomplete && !s.linkDown)
+            return;   // the line spoilt this tick's reads: keep what is shown
         if (!s.linkDown) {
             showStatus(s);
             return;

@@ -83,6 +83,26 @@ TEST_F(GuiTest, TickTurnsFlagsAndAlarmNumberIntoTheSystemMessage)
     EXPECT_FALSE(Link->CommError);
 }
 
+TEST_F(GuiTest, ATickWhoseReadsTheLineSpoiltKeepsTheMessageShown)
+{
+    boardsim::PtyBoard &b = boardOnCom1();
+    frmMDIMain &m = startMain();
+    m.mnuViewOnline_Click();
+    b.set("F54=1");
+    b.set("B2072=3");
+    tick();
+    const QString alarm = StatusMessage;
+    ASSERT_TRUE(alarm.startsWith(QStringLiteral("** System ALARM **")));
+    // The echo of high address byte 0 (the flag bytes) always wrong: the reads
+    // give "0", which must not read as "no alarm".
+    ASSERT_TRUE(b.addFault("bad-hi-echo=0"));
+    tick();
+    EXPECT_EQ(StatusMessage, alarm);
+    EXPECT_EQ(panel(1), kFaults);
+    EXPECT_FALSE(Link->CommError);
+    EXPECT_TRUE(dialogs.boxes().empty());
+}
+
 TEST_F(GuiTest, PortThatCannotOpenLeavesTheProgramOfflineWithACommFault)
 {
     deadCom1();
