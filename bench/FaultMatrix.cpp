@@ -111,10 +111,12 @@ void note(Outcome &o, const std::string &what)
     o.problem += (o.problem.empty() ? "" : "; ") + what;
 }
 
-// Values a read could have returned with the answers garble put in place of
-// its data bytes: every mix of the board's byte and the garbled bytes recorded
-// for each named address. A stray byte before an answer is not excused: the
-// real answer follows it, and the link is expected to notice the extra byte.
+// Values a read could have returned with the answers the line spoilt in place
+// of its data bytes: every mix of the board's byte and the bytes recorded for
+// each named address. A garbled data answer is never detectable (reads carry
+// no checksum). A stray byte before an answer is, since the real answer
+// follows it, except before the last answer of a read: the read may be over
+// before the real answer arrives.
 std::set<std::uint64_t> undetectableValues(const Target &t, const std::vector<std::uint8_t> &mem,
                                            const std::vector<boardsim::AnswerFault> &faults)
 {
@@ -122,8 +124,9 @@ std::set<std::uint64_t> undetectableValues(const Target &t, const std::vector<st
     for (int i = 0; i < t.width(); ++i) {
         const std::uint32_t a = t.address + static_cast<std::uint32_t>(i);
         std::vector<std::uint8_t> c{mem[a]};
+        const bool last = i == t.width() - 1;
         for (const auto &f : faults)
-            if (f.readData && f.address == a && !f.noise)
+            if (f.readData && f.address == a && (!f.noise || last))
                 c.push_back(f.stray);
         choices.push_back(c);
     }
