@@ -19,7 +19,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
 #include <QSerialPortInfo>
 #include <QVBoxLayout>
 
@@ -164,7 +163,7 @@ void frmSetupComm::listDetectedPorts()
 void frmSetupComm::trappedError(const QString &title, int number, const QString &description)
 {
     dialogs_.message(Dialogs::Icon::Information, title,
-                     QStringLiteral("Error Number = %1\r\n\r\n%2").arg(number).arg(description));
+                     Dialogs::trappedErrorText(number, description));
 }
 
 void frmSetupComm::LoadCommSettings()
@@ -297,9 +296,8 @@ void frmSetupComm::cmdSave_Click()
     for (const QString &folder : ToolFolders) {
         if (!QFileInfo(folder).isDir())
             continue;
-        QSaveFile f(AppFolder::resolveAbsolute(folder + QStringLiteral("/TARNEX.SFG")));
         const QByteArray line = QByteArray::number(PortNumber - 1) + "\r\n";
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || f.write(line) != line.size() || !f.commit()) {
+        if (!writeFileWhole(AppFolder::resolveAbsolute(folder + QStringLiteral("/TARNEX.SFG")), line).isEmpty()) {
             trappedError(QStringLiteral("SetupComm"), 75, QStringLiteral("Path/File access error"));
             return;
         }

@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <cerrno>
 #include <cmath>
 #include <sys/stat.h>
@@ -206,9 +205,7 @@ Problem write(const QString &path, const QByteArray &line)
     if (!QDir().mkpath(dir))
         return {76, QStringLiteral("Path not found"),
                 QStringLiteral("cannot create the folder %1").arg(QDir::toNativeSeparators(dir))};
-    // Unbuffered, so a full disk shows in the count written instead of in a cut-off file.
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || f.write(line) != line.size() || !f.commit())
+    if (!writeFileWhole(path, line).isEmpty())
         return {75, QStringLiteral("Path/File access error"),
                 QStringLiteral("cannot write %1").arg(QDir::toNativeSeparators(path))};
     return {};

@@ -34,7 +34,7 @@ struct StepError {
 
 QString trappedText(const StepError &e)
 {
-    return QStringLiteral("Error Number = %1").arg(e.number) + kCRLF + kCRLF + e.description;
+    return Dialogs::trappedErrorText(e.number, e.description);
 }
 
 // A settings line the link cannot read, as the link reports it: the trapped
