@@ -23,6 +23,7 @@ const QString kCommWarning = QStringLiteral("WARNING - Communication Error!");
 constexpr std::int64_t kLongestAnswerDelayNs = 2 * kSecond;
 constexpr std::int64_t kSequenceDropNs = kSecond / 2;
 constexpr std::int64_t kSettleMarginNs = kSecond / 10;
+constexpr std::int64_t kSettleLimitNs = 5 * kSecond;
 
 // A failure inside a step of the link's own routines, reported the way every
 // trapped error of the program is: a number and a description.
@@ -307,10 +308,13 @@ void RSComm::settleLine()
         // Late answers are thrown away until the board has surely dropped the
         // sequence it was in: quiet for the longest answer delay after the last
         // byte sent, and for the drop time after the last byte heard.
+        // A line that never falls quiet is not a board answering: the wait is
+        // bounded all the same.
+        const std::int64_t giveUp = clock_.monotonicNs() + kSettleLimitNs;
         for (;;) {
             const std::int64_t until =
-                std::max(lastSentNs_ + kLongestAnswerDelayNs + kSequenceDropNs + kSettleMarginNs,
-                         lastHeardNs_ + kSequenceDropNs + kSettleMarginNs);
+                std::min(giveUp, std::max(lastSentNs_ + kLongestAnswerDelayNs + kSequenceDropNs + kSettleMarginNs,
+                                          lastHeardNs_ + kSequenceDropNs + kSettleMarginNs));
             if (clock_.monotonicNs() >= until)
                 break;
             if (port_->waitForInput(until)) {

@@ -117,3 +117,43 @@ TEST_F(LineFaults, RetryOpensAPortWhoseDeviceCameBack)
     EXPECT_EQ(port.opens(), 2);
     EXPECT_FALSE(link.CommError);
 }
+
+TEST(LineFaultsBabble, ALineThatNeverFallsQuietDoesNotHoldTheLinkForever)
+{
+    // After a time-out inside a write the line babbles without end: the wait
+    // for quiet is bounded, the handshake then gives its box, and that ends it.
+    struct BabblingPort : ScriptedSerialPort {
+        using ScriptedSerialPort::ScriptedSerialPort;
+        VirtualClock *clock = nullptr;
+        bool babbling = false;
+        bool waitForInput(std::int64_t deadlineNs) override
+        {
+            if (babbling) {
+                clock->advanceNs(100'000'000);
+                injectInput(0x42);
+                return true;
+            }
+            const bool got = ScriptedSerialPort::waitForInput(deadlineNs);
+            babbling = !got;   // from the first time-out on
+            return got;
+        }
+    };
+    QTemporaryDir dir;
+    AppFolder::set(dir.path());
+    VirtualClock clock;
+    BabblingPort port(clock);
+    port.clock = &clock;
+    ScriptedDialogs dialogs;
+    RSComm link(dialogs, clock);
+    port.exchange(0xFF, 0x55);
+    link.OpenRSComm(&port);
+    port.mode(0x02).exchange(999 / 256, 999 / 256).silent(999 % 256);
+    port.setPeer([](int) { return std::optional<int>(); });
+    dialogs.expectBox(kCommBoxTitle, Dialogs::Button::Cancel, QStringLiteral("Cannot Set PLC Mode Within Target Board."));
+    const std::int64_t start = clock.monotonicNs();
+    link.RSWrite(QStringLiteral("B999"), QStringLiteral("9"));
+    EXPECT_FALSE(link.lastAccessOk());
+    EXPECT_TRUE(link.CommError);
+    EXPECT_LT(clock.monotonicNs() - start, 20'000'000'000LL);
+    EXPECT_EQ(dialogs.pending(), 0);
+}
