@@ -751,6 +751,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (!ok)
             continue;
         if (op.write) {
+            // Byte for byte: a D value has more than one layout that reads the same.
+            const std::int64_t low = op.type == Type::D ? op.value % 10000 : op.value;
+            const std::int64_t high = op.value / 10000;
+            const int bytes[4] = {int(low & 0xFF), int(low >> 8), int(high & 0xFF), int(high >> 8)};
+            for (int k = 0; k < op.width && op.bit < 0; ++k) {
+                if (board.mem[std::size_t(op.address + k)] != bytes[k])
+                    violation("RSWrite %s = %lld reported done, byte %d holds %02X instead of %02X",
+                              op.text.toLatin1().constData(), (long long)op.value, op.address + k,
+                              board.mem[std::size_t(op.address + k)], bytes[k]);
+            }
             const std::int64_t held = op.valueIn(board.mem);
             if (held != op.value)
                 violation("RSWrite %s = %lld reported done, the board holds %lld", op.text.toLatin1().constData(),
