@@ -379,7 +379,6 @@ public:
         dataCorrupted_ = false;
     }
     bool dataCorrupted() const { return dataCorrupted_; }
-    int opBytes() const { return opBytes_; }
 
     void setPortNumber(int) override {}
     int portNumber() const override { return 1; }
