@@ -24,6 +24,10 @@ constexpr std::int64_t kLongestAnswerDelayNs = 2 * kSecond;
 constexpr std::int64_t kSequenceDropNs = kSecond / 2;
 constexpr std::int64_t kSettleMarginNs = kSecond / 10;
 constexpr std::int64_t kSettleLimitNs = 5 * kSecond;
+// After an answer that was not the one expected (a stray byte, a garbled
+// answer), the real answer may still be on its way: the link lets the line
+// fall quiet for this long before it sends again.
+constexpr std::int64_t kShortQuietNs = 20'000'000;
 
 // A failure inside a step of the link's own routines, reported the way every
 // trapped error of the program is: a number and a description.
@@ -276,8 +280,12 @@ bool RSComm::SetPLCMode(int mode, int commandByte)
         const int first = ExchangeByte(0xFF, false, true);
         if (first == NoAnswer)
             return false;
-        if (first != 0x55)
+        if (first != 0x55) {
+            // The real answer may still be coming: taken for the next one, it
+            // would put every answer one exchange behind.
+            letLineFallQuiet();
             continue;
+        }
         const int second = ExchangeByte(commandByte, false, false);
         if (second == 0x55) {
             result = true;
@@ -286,6 +294,7 @@ bool RSComm::SetPLCMode(int mode, int commandByte)
             return false;
         } else {
             CurrentMode = 0;
+            letLineFallQuiet();
         }
     }
     return result;
@@ -296,6 +305,22 @@ void RSComm::startAttempt()
     inSequence_ = false;
     lineFault_ = false;
     timedOut_ = false;
+}
+
+void RSComm::letLineFallQuiet()
+{
+    if (!port_ || !port_->isOpen())
+        return;
+    const std::int64_t giveUp = clock_.monotonicNs() + kSettleLimitNs;
+    for (;;) {
+        const std::int64_t until = std::min(giveUp, clock_.monotonicNs() + kShortQuietNs);
+        if (!port_->waitForInput(until) || clock_.monotonicNs() >= giveUp)
+            break;
+        port_->flushInput();
+        lastHeardNs_ = clock_.monotonicNs();
+    }
+    if (port_->isOpen())
+        port_->flushInput();
 }
 
 void RSComm::settleLine()
@@ -323,8 +348,7 @@ void RSComm::settleLine()
             }
         }
     }
-    if (port_->isOpen())
-        port_->flushInput();
+    letLineFallQuiet();
 }
 
 void RSComm::entryAlert(const QString &reason)

@@ -116,6 +116,7 @@ protected:
     Attempt sendWrite(const WriteBytes &w);
     void startAttempt();
     void settleLine();
+    void letLineFallQuiet();
     bool portLost() const;
 
     Dialogs &dialogs_;
