@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <vector>
 #include <map>
 #include <optional>
@@ -23,7 +25,7 @@ struct Options {
 struct Context {
     Environment &env;
     RSComm &link;
-    SerialPort &port;
+    SerialPort *port;   // null for the commands that need no board
 };
 
 struct Command {
@@ -31,6 +33,7 @@ struct Command {
     int minArgs;
     int maxArgs;   // -1: any number
     std::function<int(Context &, const QStringList &)> run;
+    bool needsBoard = true;   // false: the port is not even made
 };
 
 void print(std::FILE *f, const QString &s)
@@ -41,7 +44,7 @@ void print(std::FILE *f, const QString &s)
 // Opens the link; CommFailure when the board cannot be reached.
 int openLink(Context &c)
 {
-    c.link.OpenRSComm(&c.port);
+    c.link.OpenRSComm(c.port);
     if (!c.link.OnlineMode || c.link.CommError)
         return CommFailure;
     return Done;
@@ -164,11 +167,72 @@ int cmdWrite(Context &c, const QStringList &args)
     return finish(c, c.link.CommError ? CommFailure : Done);
 }
 
+// A usage error found by a command itself: the reason and the usage to stderr.
+int usageError(Context &c, const QString &why)
+{
+    complain(c, why);
+    std::fprintf(c.env.err, "%s", usage().toLocal8Bit().constData());
+    return Usage;
+}
+
+// A whole decimal number (optional sign) that fits the type; false otherwise.
+template <typename T>
+bool wholeNumber(const QString &text, T &value)
+{
+    bool ok = false;
+    const qlonglong v = text.toLongLong(&ok, 10);
+    if (!ok || v < std::numeric_limits<T>::min() || v > std::numeric_limits<T>::max())
+        return false;
+    value = T(v);
+    return true;
+}
+
+// The address checks need no board: they never make or open the port.
+int cmdValidate(Context &c, const QStringList &args)
+{
+    int code = 0;
+    if (!wholeNumber(args[1], code))
+        return usageError(c, QStringLiteral("BOARDCODE is not a whole number: \"%1\"").arg(args[1]));
+    print(c.env.out, RSComm::ValidAdd(args[0], code) ? QStringLiteral("valid") : QStringLiteral("invalid"));
+    return Done;
+}
+
+int cmdEquate(Context &c, const QStringList &args)
+{
+    int code = 0;
+    if (!wholeNumber(args[1], code))
+        return usageError(c, QStringLiteral("BOARDCODE is not a whole number: \"%1\"").arg(args[1]));
+    print(c.env.out, RSComm::EquateAdd(args[0], code));
+    return Done;
+}
+
+int cmdNumbering(Context &c, const QStringList &args, std::int64_t (*convert)(std::int64_t))
+{
+    std::int64_t n = 0;
+    if (!wholeNumber(args[0], n))
+        return usageError(c, QStringLiteral("N is not a whole number: \"%1\"").arg(args[0]));
+    print(c.env.out, QString::number(convert(n)));
+    return Done;
+}
+
+int cmdOctal(Context &c, const QStringList &args) { return cmdNumbering(c, args, RSComm::Dec2Octal); }
+int cmdDecimal(Context &c, const QStringList &args) { return cmdNumbering(c, args, RSComm::Octal2Dec); }
+
 const std::map<QString, Command> &commands()
 {
     static const std::map<QString, Command> table = {
-        {QStringLiteral("read"), {QStringLiteral("read ADDR...        print the value at each board address"), 1, -1, cmdRead}},
-        {QStringLiteral("write"), {QStringLiteral("write ADDR VALUE    write VALUE to the board address"), 2, 2, cmdWrite}},
+        {QStringLiteral("read"), {QStringLiteral("read ADDR...             print the value at each board address"), 1, -1, cmdRead}},
+        {QStringLiteral("write"), {QStringLiteral("write ADDR VALUE         write VALUE to the board address"), 2, 2, cmdWrite}},
+        {QStringLiteral("validate"),
+         {QStringLiteral("validate ADDR BOARDCODE  print valid or invalid: does ADDR exist on that board type"), 2, 2,
+          cmdValidate, false}},
+        {QStringLiteral("equate"),
+         {QStringLiteral("equate ADDR BOARDCODE    print the byte address of an I/O point (X, Y, I), or ADDR"), 2, 2,
+          cmdEquate, false}},
+        {QStringLiteral("octal"),
+         {QStringLiteral("octal N                  print N in the two-field point numbering (9 -> 11)"), 1, 1, cmdOctal, false}},
+        {QStringLiteral("decimal"),
+         {QStringLiteral("decimal N                print the point number N as decimal (11 -> 9)"), 1, 1, cmdDecimal, false}},
     };
     return table;
 }
@@ -186,6 +250,9 @@ QString usage()
     u += QStringLiteral("\naddresses: B999 (byte), W1014 (word), D1100 (decimal double word), B4001.0 (bit),\n"
                         "           F87 (flag), 1F40H (hexadecimal byte address, below FF00H)\n"
                         "values:    plain decimal digits\n"
+                        "BOARDCODE: the board type code, the character code of the first character of its\n"
+                        "           program file: 49 (K2705) to 69 (T6850(PLS)); N: a whole number\n"
+                        "validate, equate, octal and decimal need no board and never open the port.\n"
                         "read prints one line per address, in order; a line is empty when its value is unknown.\n"
                         "exit status: 0 done, 1 board not reached or communication failure,\n"
                         "             2 usage error, 3 value or address refused before sending\n");
@@ -240,9 +307,11 @@ int run(const QStringList &args, Environment &env)
     if (rest.size() < cmd.minArgs || (cmd.maxArgs >= 0 && rest.size() > cmd.maxArgs))
         return usageError(QStringLiteral("usage: orvelctl ") + cmd.synopsis.section(QStringLiteral("  "), 0, 0).trimmed());
 
-    CliPort port(env.makePort(), opt.port, opt.baud);
+    std::unique_ptr<CliPort> port;
+    if (cmd.needsBoard)
+        port = std::make_unique<CliPort>(env.makePort(), opt.port, opt.baud);
     RSComm link(env.dialogs, SystemClock::instance());
-    Context ctx{env, link, port};
+    Context ctx{env, link, port.get()};
     return cmd.run(ctx, rest);
 }
 

@@ -1,4 +1,5 @@
 #include "RSComm.h"
+#include "AddressCheck.h"
 #include "AppFolder.h"
 #include "Clock.h"
 #include "CommSettings.h"
@@ -54,6 +55,26 @@ StepError settingsError(const CommSettings::Problem &p, const QString &path)
 RSComm::RSComm(Dialogs &dialogs, const Clock &clock) : dialogs_(dialogs), clock_(clock) {}
 
 RSComm::~RSComm() = default;
+
+bool RSComm::ValidAdd(const QString &Var, int TargetBoardIndex)
+{
+    return addresscheck::ValidAdd(Var, TargetBoardIndex);
+}
+
+QString RSComm::EquateAdd(const QString &Var, int TargetBoardIndex)
+{
+    return addresscheck::EquateAdd(Var, TargetBoardIndex);
+}
+
+std::int64_t RSComm::Dec2Octal(std::int64_t DecNum)
+{
+    return addresscheck::Dec2Octal(DecNum);
+}
+
+std::int64_t RSComm::Octal2Dec(std::int64_t OctNum)
+{
+    return addresscheck::Octal2Dec(OctNum);
+}
 
 QString RSComm::CommSettingsFile() const
 {

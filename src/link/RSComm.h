@@ -55,6 +55,15 @@ public:
     // false, with its "ENTRY ALERT" box shown, when the write would be refused.
     bool CheckWrite(const QString &Add, const QString &DataValue);
 
+    // Address checks over the same notation; pure, no board traffic (AddressCheck.h).
+    // Whether the address exists on the board with that type code.
+    static bool ValidAdd(const QString &Var, int TargetBoardIndex);
+    // The byte or byte-and-bit address of an I/O point name, or Var unchanged.
+    static QString EquateAdd(const QString &Var, int TargetBoardIndex);
+    // The two-field point numbering; 64-bit, Dec2Octal saturates at its ends.
+    static std::int64_t Dec2Octal(std::int64_t DecNum);
+    static std::int64_t Octal2Dec(std::int64_t OctNum);
+
     // A board access is in progress (a box raised inside an exchange lets
     // timers run; they must not start another access).
     bool isBusy() const { return busy_ > 0; }

@@ -66,3 +66,64 @@ TEST(Orvelctl, BoxesBecomeOneLine)
     EXPECT_EQ(ConsoleDialogs::oneLine(QStringLiteral("T"), QStringLiteral("a\r\n\r\nb\rc\nd")).toStdString(),
               "T: a /  / b / c / d");
 }
+
+// validate, equate, octal and decimal answer from the address rules alone:
+// the port is never made, whatever the options say.
+TEST(Orvelctl, AddressChecksNeedNoBoard)
+{
+    struct Case {
+        QStringList args;
+        const char *out;
+    };
+    const Case cases[] = {
+        {{QStringLiteral("validate"), QStringLiteral("W188"), QStringLiteral("49")}, "valid\n"},
+        {{QStringLiteral("validate"), QStringLiteral("W189"), QStringLiteral("49")}, "invalid\n"},
+        {{QStringLiteral("validate"), QStringLiteral("W188"), QStringLiteral("+49")}, "valid\n"},
+        {{QStringLiteral("equate"), QStringLiteral("x10.9"), QStringLiteral("58")}, "B51.7\n"},
+        {{QStringLiteral("equate"), QStringLiteral("X12"), QStringLiteral("58")}, "X12\n"},
+        {{QStringLiteral("octal"), QStringLiteral("9")}, "11\n"},
+        {{QStringLiteral("octal"), QStringLiteral("-9")}, "-11\n"},
+        {{QStringLiteral("octal"), QStringLiteral("9223372036854775807")}, "9223372036854775807\n"},
+        {{QStringLiteral("decimal"), QStringLiteral("11")}, "9\n"},
+        {{QStringLiteral("--port"), QStringLiteral("3"), QStringLiteral("--baud"), QStringLiteral("9600"),
+          QStringLiteral("decimal"), QStringLiteral("77")}, "63\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        Captured cap;
+        bool made = false;
+        EXPECT_EQ(runCli(c.args, cap, &made), orvelctl::Done);
+        EXPECT_FALSE(made);
+        EXPECT_EQ(Captured::text(cap.out), c.out);
+        EXPECT_EQ(Captured::text(cap.err), "");
+    }
+}
+
+TEST(Orvelctl, AddressCheckUsageErrors)
+{
+    const QStringList bad[] = {
+        {QStringLiteral("validate"), QStringLiteral("W188")},
+        {QStringLiteral("validate"), QStringLiteral("W188"), QStringLiteral("49"), QStringLiteral("50")},
+        {QStringLiteral("validate"), QStringLiteral("W188"), QStringLiteral("K2705")},
+        {QStringLiteral("validate"), QStringLiteral("W188"), QStringLiteral("4294967345")},   // beyond an int
+        {QStringLiteral("equate"), QStringLiteral("X10")},
+        {QStringLiteral("equate"), QStringLiteral("X10"), QStringLiteral("58.0")},
+        {QStringLiteral("equate"), QStringLiteral("X10"), QStringLiteral("")},
+        {QStringLiteral("octal")},
+        {QStringLiteral("octal"), QStringLiteral("1"), QStringLiteral("2")},
+        {QStringLiteral("octal"), QStringLiteral("abc")},
+        {QStringLiteral("octal"), QStringLiteral("12abc")},
+        {QStringLiteral("octal"), QStringLiteral("9223372036854775808")},
+        {QStringLiteral("decimal"), QStringLiteral("0x10")},
+        {QStringLiteral("decimal"), QStringLiteral("-99999999999999999999")},
+    };
+    for (const QStringList &a : bad) {
+        SCOPED_TRACE(a.join(QLatin1Char(' ')).toStdString());
+        Captured cap;
+        bool made = false;
+        EXPECT_EQ(runCli(a, cap, &made), orvelctl::Usage);
+        EXPECT_FALSE(made);
+        EXPECT_EQ(Captured::text(cap.out), "");
+        EXPECT_NE(Captured::text(cap.err).find("usage: orvelctl"), std::string::npos);
+    }
+}
