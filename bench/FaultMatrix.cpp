@@ -18,10 +18,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double secondsSince(Clock::time_point t0)
-{
-    return std::chrono::duration<double>(Clock::now() - t0).count();
-}
+double secondsSince(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
 
 // The real port, counting the bytes that went out, so the run can wait
 // until the board has taken in all of them before its memory is compared.
@@ -106,10 +103,7 @@ std::string hexByte(std::uint8_t b)
     return s;
 }
 
-void note(Outcome &o, const std::string &what)
-{
-    o.problem += (o.problem.empty() ? "" : "; ") + what;
-}
+void note(Outcome &o, const std::string &what) { o.problem += (o.problem.empty() ? "" : "; ") + what; }
 
 // Values a read could have returned with the answers the line spoilt in place
 // of its data bytes: every mix of the board's byte and the bytes recorded for
@@ -179,7 +173,7 @@ void evaluate(const Case &c, Outcome &o, const std::vector<boardsim::AnswerFault
             bool explained = false;
             for (const auto &f : faults)
                 explained = explained
-                            || (f.readData && !f.noise && f.address == a && ((f.stray ^ after[a]) & ~namedBits & 0xFF) == 0);
+                    || (f.readData && !f.noise && f.address == a && ((f.stray ^ after[a]) & ~namedBits & 0xFF) == 0);
             if (explained) {
                 o.undetectable = true;
                 note(o, "other bits of " + name + " from a " + spoilt(faults, a) + " of the read-back (undetectable)");
@@ -188,8 +182,9 @@ void evaluate(const Case &c, Outcome &o, const std::vector<boardsim::AnswerFault
         }
         o.strayWrite = true;
         if (++strays <= 4)
-            note(o, (named ? "other bits of " + name + ": " : "stray write: B" + std::to_string(a) + " ") +
-                        std::to_string(before[a]) + " -> " + std::to_string(after[a]));
+            note(o,
+                 (named ? "other bits of " + name + ": " : "stray write: B" + std::to_string(a) + " ")
+                     + std::to_string(before[a]) + " -> " + std::to_string(after[a]));
     }
     if (strays > 4)
         note(o, std::to_string(strays - 4) + " more stray bytes");
@@ -212,12 +207,14 @@ void evaluate(const Case &c, Outcome &o, const std::vector<boardsim::AnswerFault
             const bool oneNumber = end && end != o.run.out.c_str() && std::string(end) == "\n";
             if (oneNumber && undetectableValues(t, before, faults).count(printed)) {
                 o.undetectable = true;
-                note(o, "printed " + std::to_string(printed) + " after a " + spoilt(faults, t.address) +
-                            " (undetectable)");
+                note(o,
+                     "printed " + std::to_string(printed) + " after a " + spoilt(faults, t.address)
+                         + " (undetectable)");
             } else {
                 o.wrongSuccess = true;
-                note(o, "exit 0 printing \"" + o.run.out.substr(0, o.run.out.find('\n')) + "\", the board holds " +
-                            std::to_string(value));
+                note(o,
+                     "exit 0 printing \"" + o.run.out.substr(0, o.run.out.find('\n')) + "\", the board holds "
+                         + std::to_string(value));
             }
         }
         if (status == 1) {
@@ -250,7 +247,7 @@ void evaluate(const Case &c, Outcome &o, const std::vector<boardsim::AnswerFault
     }
 }
 
-} // namespace
+}   // namespace
 
 QString Target::text() const
 {
@@ -313,8 +310,7 @@ Outcome runCase(const Case &c, const QString &appDir)
     for (const auto &s : c.sets)
         board.set(s);
     QDir().mkpath(appDir + QStringLiteral("/Support/ports"));
-    if (!board.start(&error) ||
-        !board.linkTo((appDir + QStringLiteral("/Support/ports/COM1")).toStdString(), &error)) {
+    if (!board.start(&error) || !board.linkTo((appDir + QStringLiteral("/Support/ports/COM1")).toStdString(), &error)) {
         o.wrongSuccess = true;
         note(o, "the simulated board did not start: " + error);
         return o;
@@ -407,7 +403,7 @@ void addProbeFindings(const std::string &family, Size size, std::vector<Case> &c
         add({'D', 1100}, true, 12344577, "slow=1100", {"B1279=90", "B57855=90"});
     }
 }
-} // namespace
+}   // namespace
 
 std::vector<Case> matrix(const std::string &family, Size size)
 {
@@ -537,9 +533,10 @@ void Tally::add(const Tally &t)
 std::string Tally::line(const std::string &label) const
 {
     char buf[256];
-    std::snprintf(buf, sizeof buf, "fault matrix %s: %d runs, %d wrong_success, %d stray_writes, %d undetectable, %.1f s",
-                  label.c_str(), runs, wrongSuccess, strayWrites, undetectable, seconds);
+    std::snprintf(buf, sizeof buf,
+                  "fault matrix %s: %d runs, %d wrong_success, %d stray_writes, %d undetectable, %.1f s", label.c_str(),
+                  runs, wrongSuccess, strayWrites, undetectable, seconds);
     return buf;
 }
 
-} // namespace faultmatrix
+}   // namespace faultmatrix

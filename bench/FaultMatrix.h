@@ -29,36 +29,36 @@ struct Target {
     std::uint32_t address = 0;   // first byte
     int bit = -1;                // 0..7 for a bit of a byte
     int width() const { return type == 'D' ? 4 : type == 'W' ? 2 : 1; }
-    QString text() const;        // "B999", "W1014", "D1100", "B4001.3"
+    QString text() const;   // "B999", "W1014", "D1100", "B4001.3"
 };
 
 struct Case {
-    std::string family;                 // "clean", "echo", "noise", ...
+    std::string family;   // "clean", "echo", "noise", ...
     Target target;
     bool write = false;
-    std::uint32_t value = 0;            // the value written
-    std::vector<std::string> faults;    // --fault rules
+    std::uint32_t value = 0;           // the value written
+    std::vector<std::string> faults;   // --fault rules
     std::uint32_t seed = 1;
-    std::vector<std::string> sets;      // board memory before the run, "W1014=1234"
-    bool cannotComplete = false;        // the faults leave no way to finish: exit 0 is wrong
-    std::string name() const;           // "write W1014 45678 [lose=6] seed 1"
+    std::vector<std::string> sets;   // board memory before the run, "W1014=1234"
+    bool cannotComplete = false;     // the faults leave no way to finish: exit 0 is wrong
+    std::string name() const;        // "write W1014 45678 [lose=6] seed 1"
 };
 
 // What one run of orvelctl did.
 struct CliRun {
     int status = -1;
     std::string out, err;
-    std::uint64_t written = 0;          // bytes orvelctl put on the line
+    std::uint64_t written = 0;   // bytes orvelctl put on the line
     double seconds = 0;
 };
 
 struct Outcome {
     CliRun run;
-    std::uint64_t received = 0;         // bytes the board took in
+    std::uint64_t received = 0;   // bytes the board took in
     bool wrongSuccess = false;
     bool strayWrite = false;
     bool undetectable = false;
-    std::string problem;                // what broke the rules, for the log
+    std::string problem;   // what broke the rules, for the log
     std::vector<std::uint8_t> before, after;
 };
 
@@ -85,8 +85,8 @@ std::vector<Operation> operations();
 std::vector<std::string> presets();
 
 enum class Size { Ci, Full };
-Size sizeFromEnvironment();             // ORVEL_FAULT_MATRIX=full gives Full
-std::vector<std::string> families();    // clean, echo, noise, garble, lose, silence, pull, slow
+Size sizeFromEnvironment();            // ORVEL_FAULT_MATRIX=full gives Full
+std::vector<std::string> families();   // clean, echo, noise, garble, lose, silence, pull, slow
 std::vector<Case> matrix(const std::string &family, Size size);
 
 struct Tally {
@@ -97,4 +97,4 @@ struct Tally {
     std::string line(const std::string &label) const;
 };
 
-} // namespace faultmatrix
+}   // namespace faultmatrix

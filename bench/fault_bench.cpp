@@ -51,15 +51,16 @@ int main(int argc, char **argv)
         {"faults.runs", double(total.runs), "cases", "(fixed seeds; the integration test's CI cases)", false},
         {"faults.wrong_success", double(total.wrongSuccess), "cases", "0", true},
         {"faults.stray_writes", double(total.strayWrites), "cases", "0", true},
-        {"faults.undetectable", double(total.undetectable), "cases", "(reads whose data answer the line spoilt; not a goal)", false},
+        {"faults.undetectable", double(total.undetectable), "cases",
+         "(reads whose data answer the line spoilt; not a goal)", false},
         {"faults.seconds", total.seconds, "s", "(time orvelctl took over all cases)", false},
     };
     if (json) {
         std::printf("{");
         for (std::size_t i = 0; i < figures.size(); ++i) {
             const Figure &f = figures[i];
-            std::printf("%s\"%s\": {\"value\": %.3f, \"unit\": \"%s\", \"goal\": \"%s\"}", i ? ", " : "", f.name, f.value,
-                        f.unit, f.goal);
+            std::printf("%s\"%s\": {\"value\": %.3f, \"unit\": \"%s\", \"goal\": \"%s\"}", i ? ", " : "", f.name,
+                        f.value, f.unit, f.goal);
         }
         std::printf("}\n");
     } else {

@@ -179,7 +179,8 @@ int main(int argc, char **argv)
         const double sysShare = (threadSysNs() - s0) / (cpu * 2.0 * (quick ? 20000 : 200000));
         figures.push_back({"link.exchanges_per_s", 1e9 / wall, "1/s", "> 960 (a 19200 baud line)", -960});
         figures.push_back({"link.cpu_us_per_exchange", cpu / 1000.0, "us", "(pty system calls included)", 1e9});
-        figures.push_back({"link.cpu_kernel_share", 100.0 * sysShare, "%", "(of the CPU above, spent in system calls)", 1e9});
+        figures.push_back(
+            {"link.cpu_kernel_share", 100.0 * sysShare, "%", "(of the CPU above, spent in system calls)", 1e9});
         figures.push_back({"link.cpu_us_beyond_pty", cpu / 1000.0 - floor.cpuUs, "us",
                            "< 10.4 (1% of the 19200 baud line time)", line19200 / 100});
     }
@@ -202,8 +203,7 @@ int main(int argc, char **argv)
         const double line = baud == 19200 ? line19200 : line9600;
         const auto [wall, cpu] = timeReads(rig, quick ? 500 : 3000);
         const double added = wall / 1000.0 - line;
-        figures.push_back({"link.added_us_" + std::to_string(baud), added, "us",
-                           "(pty and simulator included)", 1e9});
+        figures.push_back({"link.added_us_" + std::to_string(baud), added, "us", "(pty and simulator included)", 1e9});
         figures.push_back({"link.added_less_pty_us_" + std::to_string(baud), added - ptyUs, "us",
                            "< " + QString::number(line * 0.03, 'f', 1).toStdString() + " (3% of the line time)",
                            line * 0.03});
@@ -215,8 +215,8 @@ int main(int argc, char **argv)
         std::printf("{");
         for (size_t i = 0; i < figures.size(); ++i) {
             const Figure &f = figures[i];
-            std::printf("%s\"%s\": {\"value\": %.3f, \"unit\": \"%s\", \"goal\": \"%s\"}", i ? ", " : "", f.name.c_str(),
-                        f.value, f.unit.c_str(), f.goal.c_str());
+            std::printf("%s\"%s\": {\"value\": %.3f, \"unit\": \"%s\", \"goal\": \"%s\"}", i ? ", " : "",
+                        f.name.c_str(), f.value, f.unit.c_str(), f.goal.c_str());
         }
         std::printf("}\n");
     } else {

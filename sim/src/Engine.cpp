@@ -17,7 +17,7 @@ bool isReadWordCommand(std::uint8_t c) { return c == 24 || c == 40 || c == 72 ||
 bool isSendWordCommand(std::uint8_t c) { return c == 26 || c == 42; }
 bool isChannelCommand(std::uint8_t c) { return c == 27 || c == 43; }
 bool isBlockCommand(std::uint8_t c) { return c == 59 || c == 75 || c == 91 || c == 107; }
-} // namespace
+}   // namespace
 
 // ---------------------------------------------------------------- memory
 
@@ -82,10 +82,7 @@ std::uint8_t Engine::Impl::resync()
     return kAck;
 }
 
-std::uint8_t Engine::Impl::wrongEcho(std::uint8_t b) const
-{
-    return static_cast<std::uint8_t>(b ^ 0x01);
-}
+std::uint8_t Engine::Impl::wrongEcho(std::uint8_t b) const { return static_cast<std::uint8_t>(b ^ 0x01); }
 
 // A fault of this kind and first argument that has not used up its count.
 bool Engine::Impl::faultHits(FaultSpec::Kind kind, std::uint64_t arg)
@@ -154,7 +151,7 @@ bool Engine::Impl::plsByteValid(std::uint8_t b) const
         return b < kPlsChannels;
     auto wordAt = [&](std::size_t lo) { return static_cast<std::uint32_t>(plsData[lo] | b << 8); };
     if (plsCommand == 27 && (i == 2 || i == 4))
-        return wordAt(i - 1) < plsScale;     // setpoints inside the scale
+        return wordAt(i - 1) < plsScale;   // setpoints inside the scale
     if (plsCommand == 42 && i == 1)
         return wordAt(0) < plsScale;
     if (plsCommand == 26 && i == 1)
@@ -201,18 +198,13 @@ void Engine::Impl::dropStaleSequence()
         return;
     switch (state) {
     case State::Read:
-    case State::Write:
-        seqPos = 0;
-        break;
-    case State::Records:
-        recPos = 0;
-        break;
+    case State::Write: seqPos = 0; break;
+    case State::Records: recPos = 0; break;
     case State::PlsData:
         if (!plsData.empty())
             state = State::Idle;
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -389,10 +381,10 @@ void Engine::Impl::readyPollByte(std::uint8_t b, std::vector<std::uint8_t> &out)
         if (busyLeft > 0) {
             --busyLeft;
             pollStep = 0;
-            out.push_back(kAck);    // still busy
+            out.push_back(kAck);   // still busy
         } else {
             pollStep = 2;
-            out.push_back(0x00);    // ready
+            out.push_back(0x00);   // ready
         }
     } else if (pollStep == 2 && b == kAck) {
         pollStep = 0;
@@ -429,8 +421,7 @@ std::vector<std::uint8_t> Engine::Impl::feed(std::uint8_t b)
             if (n >= s.a)
                 pulled = true;
             break;
-        default:
-            break;
+        default: break;
         }
     }
     if (!out.empty()) {
@@ -671,4 +662,4 @@ std::uint32_t Engine::testBlowoffs() const { return d->testBlowoffs; }
 bool Engine::lineStopped() const { return d->bit(flag::MachineFault); }
 void Engine::raiseAlarm(int number) { d->raiseAlarm(number); }
 
-} // namespace boardsim
+}   // namespace boardsim

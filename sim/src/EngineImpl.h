@@ -73,19 +73,19 @@ struct Engine::Impl {
     std::uint64_t lineMs = 0;
     Rng lineRng;
     Rng noiseRng;
-    std::int64_t speedMilli = 0;       // cans per minute x 1000
+    std::int64_t speedMilli = 0;   // cans per minute x 1000
     int targetSpeed = 1200;
     std::uint16_t resolverRaw = 0;
     std::uint64_t resolverAcc = 0;
     std::uint64_t canCounter = 0;
-    int lastCanKind = 0;               // 0 good, 1 leaker, 2 vision, 3 missing
+    int lastCanKind = 0;   // 0 good, 1 leaker, 2 vision, 3 missing
     std::uint64_t nextAlarmMs = 0;
     std::uint64_t alarmClearMs = 0;
     std::uint64_t rejectPulseUntil = 0;
     std::uint64_t blowoffUntil = 0;
     std::uint32_t testBlowoffs = 0;
     bool fifoSeen = false;
-    std::uint32_t fifoAvg16 = 0;       // average in tenths x 16
+    std::uint32_t fifoAvg16 = 0;   // average in tenths x 16
 
     // memory helpers; store() is the one path for outside writes
     void store(std::uint32_t a, std::uint8_t v);
@@ -137,4 +137,4 @@ struct Engine::Impl {
     void calibrateFifo();
 };
 
-} // namespace boardsim
+}   // namespace boardsim

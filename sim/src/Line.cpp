@@ -34,7 +34,7 @@ int daysInMonth(int month, int year2)
         return 29;
     return month >= 1 && month <= 12 ? days[month - 1] : 31;
 }
-} // namespace
+}   // namespace
 
 void Engine::Impl::initLine()
 {
@@ -204,8 +204,7 @@ void Engine::Impl::onCan()
     // Where the inputs were seen, in resolver counts (256 per revolution).
     const std::uint16_t centres[] = {96, 140, 32, 200};
     for (int i = 0; i < 4; ++i)
-        setWord(560 + 2 * static_cast<std::uint32_t>(i),
-                static_cast<std::uint16_t>(centres[i] + lineRng.below(5) - 2));
+        setWord(560 + 2 * static_cast<std::uint32_t>(i), static_cast<std::uint16_t>(centres[i] + lineRng.below(5) - 2));
 
     // Can, blow-off and delay times, in half milliseconds.
     const std::int64_t cpm = speedMilli / 1000;
@@ -224,7 +223,8 @@ void Engine::Impl::updateIo()
     const std::int64_t cpm = speedMilli / 1000;
     setWord(addr::ResolverPos, static_cast<std::uint16_t>(pos));
     setWord(addr::MachineSpeed, static_cast<std::uint16_t>(cpm));
-    setWord(addr::ResolverPeriod, static_cast<std::uint16_t>(cpm > 0 ? std::min<std::int64_t>(65535, 600000 / cpm) : 0));
+    setWord(addr::ResolverPeriod,
+            static_cast<std::uint16_t>(cpm > 0 ? std::min<std::int64_t>(65535, 600000 / cpm) : 0));
 
     const std::uint32_t deg = pos * 360 / scale;
     std::uint8_t channels = 0;
@@ -258,15 +258,15 @@ void Engine::Impl::updateIo()
     const bool fault = bit(flag::MachineFault);
     std::uint16_t out01 = 0;
     if (lineMs < rejectPulseUntil || lineMs < blowoffUntil)
-        out01 |= 1 << 0;  // reject blow-off solenoid
+        out01 |= 1 << 0;   // reject blow-off solenoid
     if (lineMs < rejectPulseUntil)
-        out01 |= 1 << 1;  // diverter
+        out01 |= 1 << 1;   // diverter
     if (fault || bit(flag::TrackingFault))
-        out01 |= 1 << 2;  // alarm beacon
+        out01 |= 1 << 2;   // alarm beacon
     if (!fault)
-        out01 |= 1 << 3;  // run permit
+        out01 |= 1 << 3;   // run permit
     if (fault && lineMs % 1000 < 500)
-        out01 |= 1 << 4;  // horn
+        out01 |= 1 << 4;   // horn
     setWord(addr::Slot01, out01);
 
     const auto pocket = static_cast<std::uint16_t>((canCounter + mem[998]) % kPockets);
@@ -371,7 +371,8 @@ void Engine::Impl::commandWritten(std::uint32_t a, std::uint8_t old, std::uint8_
     if (acted && opt.lineRunning)
         updateIo();
     else if (acted)
-        setWord(addr::ResolverPos, static_cast<std::uint16_t>((resolverRaw + word(addr::ResolverOffset)) % resolverScale()));
+        setWord(addr::ResolverPos,
+                static_cast<std::uint16_t>((resolverRaw + word(addr::ResolverOffset)) % resolverScale()));
 }
 
-} // namespace boardsim
+}   // namespace boardsim

@@ -57,7 +57,7 @@ bool fail(std::string *error, const std::string &message)
     return false;
 }
 
-} // namespace
+}   // namespace
 
 bool parseAssignment(const std::string &text, Assignment *out, std::string *error)
 {
@@ -143,18 +143,25 @@ struct FaultName {
 };
 const FaultName kFaults[] = {
     {"silence", FaultSpec::Silence, 0, 0, "silence              the board never answers"},
-    {"silence-after", FaultSpec::Silence, 1, 1, "silence-after=N      answers the first N bytes received, then nothing"},
-    {"lose", FaultSpec::Lose, 1, 2, "lose=N[,K]           the answers to received bytes N .. N+K-1 (from 1; K default 1) are lost"},
-    {"bad-echo", FaultSpec::BadEcho, 1, 2, "bad-echo=ADDR[,K]    write mode: wrong echo of the data byte written to ADDR (first K times; default always); the byte is stored"},
-    {"bad-hi-echo", FaultSpec::BadHighEcho, 1, 2, "bad-hi-echo=HI[,K]   read and write mode: wrong echo of the address high byte HI (0-254)"},
-    {"bad-checksum", FaultSpec::BadChecksum, 1, 1, "bad-checksum=R       program records: wrong checksum answer to record R (from 1)"},
+    {"silence-after", FaultSpec::Silence, 1, 1,
+     "silence-after=N      answers the first N bytes received, then nothing"},
+    {"lose", FaultSpec::Lose, 1, 2,
+     "lose=N[,K]           the answers to received bytes N .. N+K-1 (from 1; K default 1) are lost"},
+    {"bad-echo", FaultSpec::BadEcho, 1, 2,
+     "bad-echo=ADDR[,K]    write mode: wrong echo of the data byte written to ADDR (first K times; default always); the byte is stored"},
+    {"bad-hi-echo", FaultSpec::BadHighEcho, 1, 2,
+     "bad-hi-echo=HI[,K]   read and write mode: wrong echo of the address high byte HI (0-254)"},
+    {"bad-checksum", FaultSpec::BadChecksum, 1, 1,
+     "bad-checksum=R       program records: wrong checksum answer to record R (from 1)"},
     {"noise", FaultSpec::Noise, 1, 1, "noise=N              a stray byte goes out before every N-th answer"},
     {"garble", FaultSpec::Garble, 1, 1, "garble=N             every N-th answer is replaced by another byte"},
-    {"pull-after", FaultSpec::Pull, 1, 1, "pull-after=N         the cable is pulled (pty closed) after N bytes received"},
+    {"pull-after", FaultSpec::Pull, 1, 1,
+     "pull-after=N         the cable is pulled (pty closed) after N bytes received"},
     {"slow", FaultSpec::Slow, 1, 1, "slow=MS              every answer leaves MS milliseconds late"},
-    {"pls-busy", FaultSpec::PlsBusy, 1, 1, "pls-busy=N           the PLS ready poll answers busy N times after each change (default 1)"},
+    {"pls-busy", FaultSpec::PlsBusy, 1, 1,
+     "pls-busy=N           the PLS ready poll answers busy N times after each change (default 1)"},
 };
-} // namespace
+}   // namespace
 
 std::string faultGrammar()
 {
@@ -220,8 +227,7 @@ bool parseFault(const std::string &text, FaultSpec *out, std::string *error)
             if (s.a > 600000)
                 return fail(error, "fault \"" + text + "\": at most 600000 ms");
             break;
-        default:
-            break;
+        default: break;
         }
         *out = s;
         return true;
@@ -229,4 +235,4 @@ bool parseFault(const std::string &text, FaultSpec *out, std::string *error)
     return fail(error, "unknown fault \"" + text + "\"; known faults:\n" + faultGrammar());
 }
 
-} // namespace boardsim
+}   // namespace boardsim

@@ -39,8 +39,7 @@ void sleepUntilPrecisely(std::uint64_t ns)
     const std::uint64_t early = ns > kSpin ? ns - kSpin : 0;
     ts.tv_sec = static_cast<time_t>(early / 1000000000ull);
     ts.tv_nsec = static_cast<long>(early % 1000000000ull);
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
-    }
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {}
     for (;;) {
         timespec now{};
         clock_gettime(CLOCK_MONOTONIC, &now);
@@ -48,7 +47,6 @@ void sleepUntilPrecisely(std::uint64_t ns)
             return;
     }
 }
-
 
 bool setError(std::string *error, const std::string &what)
 {
@@ -71,7 +69,7 @@ bool makeParents(const std::string &path, std::string *error)
     return true;
 }
 
-} // namespace
+}   // namespace
 
 struct PtyBoard::Impl {
     explicit Impl(const Options &o) : opt(o), engine(o) {}
@@ -305,7 +303,7 @@ bool PtyBoard::linkTo(const std::string &linkPath, std::string *error)
             *error = "empty link path";
         return false;
     }
-    struct stat st{};
+    struct stat st {};
     if (lstat(linkPath.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
         if (error)
             *error = linkPath + " exists and is not a symbolic link; not replacing it";
@@ -326,10 +324,10 @@ bool PtyBoard::linkTo(const std::string &linkPath, std::string *error)
     return true;
 }
 
-#define BOARD_LOCKED(expr)                          \
-    std::lock_guard<std::mutex> lock(d->m);         \
-    if (d->running)                                 \
-        d->engine.advanceTo(d->simNow());           \
+#define BOARD_LOCKED(expr) \
+    std::lock_guard<std::mutex> lock(d->m); \
+    if (d->running) \
+        d->engine.advanceTo(d->simNow()); \
     expr
 
 std::uint8_t PtyBoard::peek(std::uint32_t addr) const { BOARD_LOCKED(return d->engine.peek(addr);) }
@@ -396,4 +394,4 @@ bool PtyBoard::dumpMemory(const std::string &path, std::string *error) const
     return true;
 }
 
-} // namespace boardsim
+}   // namespace boardsim

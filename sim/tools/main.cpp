@@ -88,7 +88,8 @@ int parseArguments(int argc, char **argv, Settings &out)
             out.opt.lineRunning = false;
             continue;
         }
-        if (arg != "--link" && arg != "--dump" && arg != "--baud" && arg != "--seed" && arg != "--fault" && arg != "--set") {
+        if (arg != "--link" && arg != "--dump" && arg != "--baud" && arg != "--seed" && arg != "--fault"
+            && arg != "--set") {
             std::fprintf(stderr, "orvel-boardsim: unknown argument \"%s\" (see --help)\n", arg.c_str());
             return 2;
         }
@@ -177,7 +178,7 @@ int serve(const Settings &cfg)
     return 0;
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char **argv)
 {

@@ -75,7 +75,9 @@ void PrepareAppFolder(const QString &dir, const QString &from)
     QDir().mkpath(dir + QStringLiteral("/Support/ports"));
     for (const char *sub : {"Help", "Support"}) {
         const QString src = from + QLatin1Char('/') + QString::fromLatin1(sub);
-        if (!QFileInfo(src).isDir() || QFileInfo(src).canonicalFilePath() == QFileInfo(dir + QLatin1Char('/') + QString::fromLatin1(sub)).canonicalFilePath())
+        if (!QFileInfo(src).isDir()
+            || QFileInfo(src).canonicalFilePath()
+                == QFileInfo(dir + QLatin1Char('/') + QString::fromLatin1(sub)).canonicalFilePath())
             continue;
         QDirIterator it(src, QDir::Files, QDirIterator::Subdirectories);
         while (it.hasNext()) {
@@ -182,7 +184,7 @@ void quitOnTerminate(QObject *owner)
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
 }
-} // namespace
+}   // namespace
 
 int RunOrvel(int argc, char **argv)
 {
@@ -224,8 +226,8 @@ int RunOrvel(int argc, char **argv)
             std::fprintf(stderr, "orvel: %s\n", qPrintable(why));
             return 1;
         }
-        std::fprintf(stderr, "orvel: demo board on %s, linked as %s/Support/ports/COM1\n",
-                     qPrintable(demo.slavePath()), qPrintable(AppFolder::path()));
+        std::fprintf(stderr, "orvel: demo board on %s, linked as %s/Support/ports/COM1\n", qPrintable(demo.slavePath()),
+                     qPrintable(AppFolder::path()));
     }
 
     RegisterOrvelWindows();

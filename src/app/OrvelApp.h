@@ -12,7 +12,7 @@ struct OrvelOptions {
     QString appDir;      // --app-dir DIR
     bool demo = false;   // --demo
     bool help = false;
-    QString error;       // a command line that could not be understood
+    QString error;   // a command line that could not be understood
 };
 
 OrvelOptions ParseOrvelArguments(const QStringList &args);

@@ -1,6 +1,3 @@
 #include "OrvelApp.h"
 
-int main(int argc, char **argv)
-{
-    return RunOrvel(argc, argv);
-}
+int main(int argc, char **argv) { return RunOrvel(argc, argv); }

@@ -1,8 +1,7 @@
 #include "frmK2950DF1.h"
 #include "ChildCaption.h"
 
-frmK2950DF1::frmK2950DF1(RSComm &link, Dialogs &dialogs, QWidget *parent)
-    : ChildWindow(link, dialogs, parent)
+frmK2950DF1::frmK2950DF1(RSComm &link, Dialogs &dialogs, QWidget *parent) : ChildWindow(link, dialogs, parent)
 {
     setObjectName(QStringLiteral("frmK2950DF1"));
     setWindowTitle(QStringLiteral("K2950DF1"));

@@ -33,7 +33,7 @@ int clampPort(double v, int lo, int hi)
     return int(v);
 }
 
-} // namespace
+}   // namespace
 
 frmSetupComm::frmSetupComm(RSComm &link, Dialogs &dialogs, QWidget *parent)
     : QDialog(parent), link_(link), dialogs_(dialogs)
@@ -162,8 +162,7 @@ void frmSetupComm::listDetectedPorts()
 
 void frmSetupComm::trappedError(const QString &title, int number, const QString &description)
 {
-    dialogs_.message(Dialogs::Icon::Information, title,
-                     Dialogs::trappedErrorText(number, description));
+    dialogs_.message(Dialogs::Icon::Information, title, Dialogs::trappedErrorText(number, description));
 }
 
 void frmSetupComm::LoadCommSettings()
@@ -214,7 +213,8 @@ void frmSetupComm::refreshDevice()
     QString text = QStringLiteral("COM%1 on this computer:\n%2").arg(n).arg(QDir::toNativeSeparators(dev));
     const QFileInfo fi(dev);
     if (fi.isSymLink())
-        text += QStringLiteral("\n\u2192 %1%2").arg(fi.symLinkTarget(), fi.exists() ? QString() : QStringLiteral("  (missing)"));
+        text += QStringLiteral("\n\u2192 %1%2")
+                    .arg(fi.symLinkTarget(), fi.exists() ? QString() : QStringLiteral("  (missing)"));
     else if (!fi.exists())
         text += QStringLiteral("  (no such device)");
     lblDevice->setText(text);

@@ -33,9 +33,9 @@ public:
     std::array<QRadioButton *, 2> optPortSpeed;
     QPushButton *cmdSave;
     QPushButton *cmdCancel;
-    QLabel *lblDevice;        // what the number means on this machine
+    QLabel *lblDevice;   // what the number means on this machine
     QGroupBox *fraDetected;
-    QLabel *lblDetected;      // serial ports the system reports
+    QLabel *lblDetected;   // serial ports the system reports
 
     void LoadCommSettings();
     // The bounds check of the port number box; false (after the box) when rejected.

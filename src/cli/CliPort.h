@@ -8,7 +8,8 @@
 class CliPort final : public SerialPort {
 public:
     CliPort(std::unique_ptr<SerialPort> inner, std::optional<int> port, std::optional<int> baud)
-        : inner_(std::move(inner)), port_(port), baud_(baud) {}
+        : inner_(std::move(inner)), port_(port), baud_(baud)
+    {}
     void setPortNumber(int n) override { inner_->setPortNumber(port_.value_or(n)); }
     int portNumber() const override { return inner_->portNumber(); }
     bool setSettings(const QString &s) override

@@ -36,10 +36,7 @@ struct Command {
     bool needsBoard = true;   // false: the port is not even made
 };
 
-void print(std::FILE *f, const QString &s)
-{
-    std::fprintf(f, "%s\n", s.toLocal8Bit().constData());
-}
+void print(std::FILE *f, const QString &s) { std::fprintf(f, "%s\n", s.toLocal8Bit().constData()); }
 
 // Opens the link; CommFailure when the board cannot be reached.
 int openLink(Context &c)
@@ -59,10 +56,7 @@ int finish(Context &c, int status)
     return status;
 }
 
-void complain(Context &c, const QString &text)
-{
-    print(c.env.err, QStringLiteral("orvelctl: ") + text);
-}
+void complain(Context &c, const QString &text) { print(c.env.err, QStringLiteral("orvelctl: ") + text); }
 
 // The command line takes only well-formed addresses: a type letter B, W or D
 // with a byte address and an optional bit, a flag F with its number, or
@@ -159,9 +153,10 @@ int cmdWrite(Context &c, const QStringList &args)
     if (c.link.lastAccessRefused())
         return finish(c, Refused);
     if (!c.link.lastAccessOk()) {
-        complain(c, c.link.CommError
-                        ? QStringLiteral("%1: not written, the link to the board is down").arg(args[0])
-                        : QStringLiteral("%1: not confirmed, the board's echoes were wrong or missing").arg(args[0]));
+        complain(c,
+                 c.link.CommError
+                     ? QStringLiteral("%1: not written, the link to the board is down").arg(args[0])
+                     : QStringLiteral("%1: not confirmed, the board's echoes were wrong or missing").arg(args[0]));
         return finish(c, CommFailure);
     }
     return finish(c, c.link.CommError ? CommFailure : Done);
@@ -221,8 +216,10 @@ int cmdDecimal(Context &c, const QStringList &args) { return cmdNumbering(c, arg
 const std::map<QString, Command> &commands()
 {
     static const std::map<QString, Command> table = {
-        {QStringLiteral("read"), {QStringLiteral("read ADDR...             print the value at each board address"), 1, -1, cmdRead}},
-        {QStringLiteral("write"), {QStringLiteral("write ADDR VALUE         write VALUE to the board address"), 2, 2, cmdWrite}},
+        {QStringLiteral("read"),
+         {QStringLiteral("read ADDR...             print the value at each board address"), 1, -1, cmdRead}},
+        {QStringLiteral("write"),
+         {QStringLiteral("write ADDR VALUE         write VALUE to the board address"), 2, 2, cmdWrite}},
         {QStringLiteral("validate"),
          {QStringLiteral("validate ADDR BOARDCODE  print valid or invalid: does ADDR exist on that board type"), 2, 2,
           cmdValidate, false}},
@@ -230,21 +227,23 @@ const std::map<QString, Command> &commands()
          {QStringLiteral("equate ADDR BOARDCODE    print the byte address of an I/O point (X, Y, I), or ADDR"), 2, 2,
           cmdEquate, false}},
         {QStringLiteral("octal"),
-         {QStringLiteral("octal N                  print N in the two-field point numbering (9 -> 11)"), 1, 1, cmdOctal, false}},
+         {QStringLiteral("octal N                  print N in the two-field point numbering (9 -> 11)"), 1, 1, cmdOctal,
+          false}},
         {QStringLiteral("decimal"),
-         {QStringLiteral("decimal N                print the point number N as decimal (11 -> 9)"), 1, 1, cmdDecimal, false}},
+         {QStringLiteral("decimal N                print the point number N as decimal (11 -> 9)"), 1, 1, cmdDecimal,
+          false}},
     };
     return table;
 }
 
-} // namespace
+}   // namespace
 
 QString usage()
 {
-    QString u = QStringLiteral(
-        "usage: orvelctl [--app-dir DIR] [--port N] [--baud 9600|19200] COMMAND ARGS...\n"
-        "Talks to the T6850 board over the comm port set in <app folder>/Support/RSPort.cfg.\n"
-        "--port and --baud replace the settings file's values for this run only.\n\ncommands:\n");
+    QString u =
+        QStringLiteral("usage: orvelctl [--app-dir DIR] [--port N] [--baud 9600|19200] COMMAND ARGS...\n"
+                       "Talks to the T6850 board over the comm port set in <app folder>/Support/RSPort.cfg.\n"
+                       "--port and --baud replace the settings file's values for this run only.\n\ncommands:\n");
     for (const auto &[name, cmd] : commands())
         u += QStringLiteral("  ") + cmd.synopsis + QLatin1Char('\n');
     u += QStringLiteral("\naddresses: B999 (byte), W1014 (word), D1100 (decimal double word), B4001.0 (bit),\n"
@@ -286,7 +285,8 @@ int run(const QStringList &args, Environment &env)
             const int n = v.toInt(&ok);
             if (!ok || n < RSComm::MinPortNumber || n > RSComm::MaxPortNumber)
                 return usageError(QStringLiteral("--port takes a number from %1 to %2")
-                                      .arg(RSComm::MinPortNumber).arg(RSComm::MaxPortNumber));
+                                      .arg(RSComm::MinPortNumber)
+                                      .arg(RSComm::MaxPortNumber));
             opt.port = n;
         } else if (o == QLatin1String("--baud")) {
             const int b = v.toInt(&ok);
@@ -305,7 +305,8 @@ int run(const QStringList &args, Environment &env)
     const QStringList rest = args.mid(i + 1);
     const Command &cmd = it->second;
     if (rest.size() < cmd.minArgs || (cmd.maxArgs >= 0 && rest.size() > cmd.maxArgs))
-        return usageError(QStringLiteral("usage: orvelctl ") + cmd.synopsis.section(QStringLiteral("  "), 0, 0).trimmed());
+        return usageError(QStringLiteral("usage: orvelctl ")
+                          + cmd.synopsis.section(QStringLiteral("  "), 0, 0).trimmed());
 
     std::unique_ptr<CliPort> port;
     if (cmd.needsBoard)
@@ -315,4 +316,4 @@ int run(const QStringList &args, Environment &env)
     return cmd.run(ctx, rest);
 }
 
-} // namespace orvelctl
+}   // namespace orvelctl

@@ -1,8 +1,7 @@
 #include "frmData.h"
 #include "ChildCaption.h"
 
-frmData::frmData(RSComm &link, Dialogs &dialogs, QWidget *parent)
-    : ChildWindow(link, dialogs, parent)
+frmData::frmData(RSComm &link, Dialogs &dialogs, QWidget *parent) : ChildWindow(link, dialogs, parent)
 {
     setObjectName(QStringLiteral("frmData"));
     setWindowTitle(QStringLiteral("Shift Data"));

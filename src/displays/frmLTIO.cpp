@@ -1,8 +1,7 @@
 #include "frmLTIO.h"
 #include "ChildCaption.h"
 
-frmLTIO::frmLTIO(RSComm &link, Dialogs &dialogs, QWidget *parent)
-    : ChildWindow(link, dialogs, parent)
+frmLTIO::frmLTIO(RSComm &link, Dialogs &dialogs, QWidget *parent) : ChildWindow(link, dialogs, parent)
 {
     setObjectName(QStringLiteral("frmLTIO"));
     setWindowTitle(QStringLiteral("I/O Status"));

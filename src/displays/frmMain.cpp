@@ -5,8 +5,7 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
-frmMain::frmMain(RSComm &link, Dialogs &dialogs, QWidget *parent)
-    : ChildWindow(link, dialogs, parent)
+frmMain::frmMain(RSComm &link, Dialogs &dialogs, QWidget *parent) : ChildWindow(link, dialogs, parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Main Display"));

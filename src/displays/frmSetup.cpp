@@ -1,8 +1,7 @@
 #include "frmSetup.h"
 #include "ChildCaption.h"
 
-frmSetup::frmSetup(RSComm &link, Dialogs &dialogs, QWidget *parent)
-    : ChildWindow(link, dialogs, parent)
+frmSetup::frmSetup(RSComm &link, Dialogs &dialogs, QWidget *parent) : ChildWindow(link, dialogs, parent)
 {
     setObjectName(QStringLiteral("frmSetup"));
     setWindowTitle(QStringLiteral("Set-Up"));

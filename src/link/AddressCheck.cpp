@@ -11,28 +11,30 @@ namespace {
 bool groupS(int code)
 {
     switch (code) {
-    case 49: case 51: case 52: case 53: case 54: case 56:
-    case 58: case 59: case 60: case 61: case 65: case 66:
-        return true;
-    default:
-        return false;
+    case 49:
+    case 51:
+    case 52:
+    case 53:
+    case 54:
+    case 56:
+    case 58:
+    case 59:
+    case 60:
+    case 61:
+    case 65:
+    case 66: return true;
+    default: return false;
     }
 }
 
 bool groupL(int code) { return code == 50 || code == 68; }
 
 // The first character in upper case; 0 for an empty text.
-char16_t letterOf(const QString &var)
-{
-    return var.isEmpty() ? u'\0' : var.front().toUpper().unicode();
-}
+char16_t letterOf(const QString &var) { return var.isEmpty() ? u'\0' : var.front().toUpper().unicode(); }
 
 // The characters from the second up to, but not including, the last two
 // (of "B4001.0" that is "4001"); empty when there are too few.
-QString betweenLetterAndBit(const QString &var)
-{
-    return var.mid(1, std::max<qsizetype>(0, var.size() - 3));
-}
+QString betweenLetterAndBit(const QString &var) { return var.mid(1, std::max<qsizetype>(0, var.size() - 3)); }
 
 struct Range {
     std::int64_t lower = 0;
@@ -54,10 +56,12 @@ std::optional<std::int64_t> upperI(int code)
     if (code == 49 || code == 50)
         return 151;
     switch (code) {
-    case 51: case 52: case 53: case 54: case 56:
-        return 21;
-    default:
-        return std::nullopt;
+    case 51:
+    case 52:
+    case 53:
+    case 54:
+    case 56: return 21;
+    default: return std::nullopt;
     }
 }
 
@@ -73,22 +77,17 @@ struct Equate {
 };
 
 constexpr Equate kEquates[] = {
-    {49, u'X', 30, 49}, {49, u'X', 31, 50}, {49, u'X', 50, 51}, {49, u'X', 51, 52}, {49, u'X', 60, 53},
-    {49, u'X', 61, 54}, {49, u'X', 70, 55}, {49, u'X', 71, 56}, {49, u'X', 80, 57},
-    {49, u'Y', 81, 58}, {49, u'Y', 90, 59}, {49, u'Y', 100, 60}, {49, u'Y', 110, 61}, {49, u'Y', 111, 62},
-    {49, u'Y', 120, 63}, {49, u'Y', 121, 64}, {49, u'Y', 130, 65}, {49, u'Y', 140, 66}, {49, u'Y', 141, 67},
-    {58, u'X', 10, 51}, {58, u'X', 11, 52},
-    {58, u'Y', 0, 49}, {58, u'Y', 1, 50},
-    {59, u'X', 10, 51}, {59, u'X', 11, 52}, {59, u'X', 20, 53}, {59, u'X', 21, 54},
-    {59, u'Y', 0, 49}, {59, u'Y', 1, 50},
-    {60, u'X', 10, 51}, {60, u'X', 11, 52}, {60, u'X', 20, 53},
-    {60, u'Y', 0, 49}, {60, u'Y', 1, 50}, {60, u'Y', 21, 54},
-    {61, u'X', 0, 49}, {61, u'X', 1, 50}, {61, u'X', 10, 51},
-    {61, u'Y', 11, 52},
-    {65, u'X', 10, 51}, {65, u'X', 11, 52}, {65, u'X', 20, 53},
-    {65, u'Y', 0, 49}, {65, u'Y', 1, 50}, {65, u'Y', 21, 54},
-    {66, u'X', 10, 51}, {66, u'X', 11, 52}, {66, u'X', 20, 53}, {66, u'X', 21, 54},
-    {66, u'Y', 0, 49}, {66, u'Y', 1, 50},
+    {49, u'X', 30, 49},  {49, u'X', 31, 50},  {49, u'X', 50, 51},  {49, u'X', 51, 52},  {49, u'X', 60, 53},
+    {49, u'X', 61, 54},  {49, u'X', 70, 55},  {49, u'X', 71, 56},  {49, u'X', 80, 57},  {49, u'Y', 81, 58},
+    {49, u'Y', 90, 59},  {49, u'Y', 100, 60}, {49, u'Y', 110, 61}, {49, u'Y', 111, 62}, {49, u'Y', 120, 63},
+    {49, u'Y', 121, 64}, {49, u'Y', 130, 65}, {49, u'Y', 140, 66}, {49, u'Y', 141, 67}, {58, u'X', 10, 51},
+    {58, u'X', 11, 52},  {58, u'Y', 0, 49},   {58, u'Y', 1, 50},   {59, u'X', 10, 51},  {59, u'X', 11, 52},
+    {59, u'X', 20, 53},  {59, u'X', 21, 54},  {59, u'Y', 0, 49},   {59, u'Y', 1, 50},   {60, u'X', 10, 51},
+    {60, u'X', 11, 52},  {60, u'X', 20, 53},  {60, u'Y', 0, 49},   {60, u'Y', 1, 50},   {60, u'Y', 21, 54},
+    {61, u'X', 0, 49},   {61, u'X', 1, 50},   {61, u'X', 10, 51},  {61, u'Y', 11, 52},  {65, u'X', 10, 51},
+    {65, u'X', 11, 52},  {65, u'X', 20, 53},  {65, u'Y', 0, 49},   {65, u'Y', 1, 50},   {65, u'Y', 21, 54},
+    {66, u'X', 10, 51},  {66, u'X', 11, 52},  {66, u'X', 20, 53},  {66, u'X', 21, 54},  {66, u'Y', 0, 49},
+    {66, u'Y', 1, 50},
 };
 
 // Board 50 maps its sixteen point groups onto consecutive byte pairs: X and Y
@@ -124,23 +123,18 @@ bool ValidAdd(const QString &Var, int TargetBoardIndex)
 {
     const int code = TargetBoardIndex;
     const char16_t letter = letterOf(Var);
-    const std::int64_t number =
-        LeadingNumber(Var.contains(QLatin1Char('.')) ? betweenLetterAndBit(Var) : Var.mid(1));
+    const std::int64_t number = LeadingNumber(Var.contains(QLatin1Char('.')) ? betweenLetterAndBit(Var) : Var.mid(1));
 
     Range r;
     bool pointRule = false, evenRule = false;
     switch (letter) {
-    case u'B':
-        r = {32, groupS(code) ? 255 : groupL(code) ? 8275 : 65535};
-        break;
+    case u'B': r = {32, groupS(code) ? 255 : groupL(code) ? 8275 : 65535}; break;
     case u'W':
     case u'D':
         r = {32, groupS(code) ? 254 : groupL(code) ? 8274 : 65534};
         evenRule = true;
         break;
-    case u'F':
-        r = {0, groupS(code) ? 120 : 991};
-        break;
+    case u'F': r = {0, groupS(code) ? 120 : 991}; break;
     case u'X':
     case u'Y':
     case u'I': {
@@ -151,8 +145,7 @@ bool ValidAdd(const QString &Var, int TargetBoardIndex)
         pointRule = true;
         break;
     }
-    default:
-        break;   // unknown letters keep 0..0
+    default: break;   // unknown letters keep 0..0
     }
     if (number < r.lower || number > r.upper)
         return false;

@@ -29,10 +29,14 @@ std::int64_t leadingHex(const QString &text)
     for (QChar c : text) {
         int d;
         const char16_t u = c.unicode();
-        if (u >= '0' && u <= '9') d = u - '0';
-        else if (u >= 'a' && u <= 'f') d = u - 'a' + 10;
-        else if (u >= 'A' && u <= 'F') d = u - 'A' + 10;
-        else break;
+        if (u >= '0' && u <= '9')
+            d = u - '0';
+        else if (u >= 'a' && u <= 'f')
+            d = u - 'a' + 10;
+        else if (u >= 'A' && u <= 'F')
+            d = u - 'A' + 10;
+        else
+            break;
         if (v < (std::int64_t(1) << 40))
             v = v * 16 + d;
     }

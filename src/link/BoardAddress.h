@@ -5,8 +5,8 @@
 // One symbolic board address taken apart: "W188", "D1100", "B4001.0", "F87", "1F40H".
 struct BoardAddress {
     QString type = QStringLiteral("B");   // "B", "W" or "D"
-    std::int64_t byteAdd = 32;             // first byte address
-    int bitMask = 1;                       // 1, 2, 4 ... 128 for bit addresses
+    std::int64_t byteAdd = 32;            // first byte address
+    int bitMask = 1;                      // 1, 2, 4 ... 128 for bit addresses
     bool bitAccess = false;
     // Empty when the address can be sent; otherwise why it cannot
     // (beyond the two address bytes or at FF00H and above, a bit number other than 0..7, no text).

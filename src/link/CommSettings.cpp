@@ -84,14 +84,12 @@ private:
 
 Problem pastEnd(const char *item)
 {
-    return {62, QStringLiteral("Input past end of file"), QStringLiteral("the file ends before the %1").arg(QLatin1String(item))};
+    return {62, QStringLiteral("Input past end of file"),
+            QStringLiteral("the file ends before the %1").arg(QLatin1String(item))};
 }
-} // namespace
+}   // namespace
 
-QString Problem::text() const
-{
-    return detail.isEmpty() ? description : description + QStringLiteral(": ") + detail;
-}
+QString Problem::text() const { return detail.isEmpty() ? description : description + QStringLiteral(": ") + detail; }
 
 std::optional<double> numberValue(const QString &text)
 {
@@ -194,10 +192,7 @@ QByteArray line(int port, int speed)
     return QByteArray::number(port) + ", " + QByteArray::number(speed) + " \r\n";
 }
 
-QByteArray defaultLine()
-{
-    return QByteArrayLiteral("1,9600\r\n");
-}
+QByteArray defaultLine() { return QByteArrayLiteral("1,9600\r\n"); }
 
 Problem write(const QString &path, const QByteArray &line)
 {
@@ -211,4 +206,4 @@ Problem write(const QString &path, const QByteArray &line)
     return {};
 }
 
-} // namespace CommSettings
+}   // namespace CommSettings

@@ -56,11 +56,11 @@ Integer16 readInteger16(const QString &item);
 
 // What a settings file's bytes hold.
 struct Record {
-    bool empty = false;     // no bytes at all
-    bool portRead = false;  // the port item was read before any problem
-    qint16 port = 0;        // as read, not yet brought into the ports' range
+    bool empty = false;      // no bytes at all
+    bool portRead = false;   // the port item was read before any problem
+    qint16 port = 0;         // as read, not yet brought into the ports' range
     bool speedRead = false;
-    QString speed;          // the speed item as text, quotes and blanks taken off
+    QString speed;   // the speed item as text, quotes and blanks taken off
     // Error 62 when the file ends where an item should start; 13 or 6 when
     // the port item is not a 16-bit number. The items read before it keep
     // their values.
@@ -73,8 +73,8 @@ struct FileContents {
     // Something is there under that name, even when it cannot be read (a
     // folder, a pipe, a link that leads nowhere).
     bool exists = false;
-    Problem unreadable;     // error 75, with the path and the reason, when it exists but was not read
-    Record record;          // when it was read
+    Problem unreadable;   // error 75, with the path and the reason, when it exists but was not read
+    Record record;        // when it was read
 };
 FileContents read(const QString &path);
 
@@ -87,4 +87,4 @@ QByteArray defaultLine();
 // Error 76 when the folder cannot be made, 75 when the file cannot be written.
 Problem write(const QString &path, const QByteArray &line);
 
-} // namespace CommSettings
+}   // namespace CommSettings

@@ -38,17 +38,15 @@ struct StepError {
     explicit operator bool() const { return number != 0; }
 };
 
-QString trappedText(const StepError &e)
-{
-    return Dialogs::trappedErrorText(e.number, e.description);
-}
+QString trappedText(const StepError &e) { return Dialogs::trappedErrorText(e.number, e.description); }
 
 // A settings line the link cannot read, as the link reports it: the trapped
 // error and the file it was found in.
 StepError settingsError(const CommSettings::Problem &p, const QString &path)
 {
-    return {p.number, QStringLiteral("%1: in the comm settings file %2, %3")
-                          .arg(p.description, QDir::toNativeSeparators(path), p.detail)};
+    return {p.number,
+            QStringLiteral("%1: in the comm settings file %2, %3")
+                .arg(p.description, QDir::toNativeSeparators(path), p.detail)};
 }
 }
 
@@ -66,20 +64,11 @@ QString RSComm::EquateAdd(const QString &Var, int TargetBoardIndex)
     return addresscheck::EquateAdd(Var, TargetBoardIndex);
 }
 
-std::int64_t RSComm::Dec2Octal(std::int64_t DecNum)
-{
-    return addresscheck::Dec2Octal(DecNum);
-}
+std::int64_t RSComm::Dec2Octal(std::int64_t DecNum) { return addresscheck::Dec2Octal(DecNum); }
 
-std::int64_t RSComm::Octal2Dec(std::int64_t OctNum)
-{
-    return addresscheck::Octal2Dec(OctNum);
-}
+std::int64_t RSComm::Octal2Dec(std::int64_t OctNum) { return addresscheck::Octal2Dec(OctNum); }
 
-QString RSComm::CommSettingsFile() const
-{
-    return AppFolder::resolve(QStringLiteral("\\Support\\RSPort.cfg"));
-}
+QString RSComm::CommSettingsFile() const { return AppFolder::resolve(QStringLiteral("\\Support\\RSPort.cfg")); }
 
 void RSComm::InitializeRSComm(SerialPort *port)
 {
@@ -153,8 +142,7 @@ void RSComm::OpenRSComm(SerialPort *port)
         return;
     if (!port_->open()) {
         const QString text = QStringLiteral("Error Number = %1").arg(port_->errorNumber() ? port_->errorNumber() : 8002)
-                             + kCRLF + QStringLiteral("Error Source = ") + port_->errorSource() + kCRLF + kCRLF
-                             + port_->errorString();
+            + kCRLF + QStringLiteral("Error Source = ") + port_->errorSource() + kCRLF + kCRLF + port_->errorString();
         dialogs_.messageBox(Dialogs::Icon::Critical, Dialogs::Buttons::OK, QStringLiteral("Comm Port Error"), text);
         portWanted_ = false;
         CommError = true;
@@ -265,7 +253,8 @@ int RSComm::ExchangeByte(int value, bool noReply, bool flushFirst)
         }
         const auto answer = dialogs_.messageBox(
             Dialogs::Icon::Critical, Dialogs::Buttons::RetryCancel, kCommWarning,
-            QStringLiteral("Cannot Communicate with Target Board.\rVerify RS-232 Cable is Connected Between\rCOMM Port and PROG Port."));
+            QStringLiteral(
+                "Cannot Communicate with Target Board.\rVerify RS-232 Cable is Connected Between\rCOMM Port and PROG Port."));
         if (answer != Dialogs::Button::Retry)
             return result;
         // The operator wants to go on: an answer that arrives now is taken.
@@ -284,8 +273,9 @@ bool RSComm::SetPLCMode(int mode, int commandByte)
     std::int64_t deadline = clock_.monotonicNs() + 2 * kSecond;
     while (CurrentMode != mode) {
         if (clock_.monotonicNs() > deadline) {
-            const auto answer = dialogs_.messageBox(Dialogs::Icon::Critical, Dialogs::Buttons::RetryCancel, kCommWarning,
-                                                    QStringLiteral("Cannot Set PLC Mode Within Target Board."));
+            const auto answer =
+                dialogs_.messageBox(Dialogs::Icon::Critical, Dialogs::Buttons::RetryCancel, kCommWarning,
+                                    QStringLiteral("Cannot Set PLC Mode Within Target Board."));
             if (answer != Dialogs::Button::Retry) {
                 CommError = true;
                 OnlineMode = false;
@@ -359,8 +349,9 @@ void RSComm::settleLine()
         const std::int64_t giveUp = clock_.monotonicNs() + kSettleLimitNs;
         for (;;) {
             const std::int64_t until =
-                std::min(giveUp, std::max(lastSentNs_ + kLongestAnswerDelayNs + kSequenceDropNs + kSettleMarginNs,
-                                          lastHeardNs_ + kSequenceDropNs + kSettleMarginNs));
+                std::min(giveUp,
+                         std::max(lastSentNs_ + kLongestAnswerDelayNs + kSequenceDropNs + kSettleMarginNs,
+                                  lastHeardNs_ + kSequenceDropNs + kSettleMarginNs));
             if (clock_.monotonicNs() >= until)
                 break;
             if (port_->waitForInput(until)) {
@@ -375,7 +366,8 @@ void RSComm::settleLine()
 void RSComm::entryAlert(const QString &reason)
 {
     refused_ = true;
-    dialogs_.messageBox(Dialogs::Icon::Critical, Dialogs::Buttons::OK, kEntryAlert, QStringLiteral("Error:\r") + reason);
+    dialogs_.messageBox(Dialogs::Icon::Critical, Dialogs::Buttons::OK, kEntryAlert,
+                        QStringLiteral("Error:\r") + reason);
 }
 
 bool RSComm::parseInto(const QString &add)

@@ -85,6 +85,7 @@ protected:
         explicit BusyGuard(RSComm &c) : c_(c), nested_(c.busy_ > 0) { ++c_.busy_; }
         ~BusyGuard() { --c_.busy_; }
         bool nested() const { return nested_; }
+
     private:
         RSComm &c_;
         bool nested_;
@@ -112,9 +113,9 @@ protected:
     // The bytes one write sends, worked out before anything goes on the line.
     struct WriteBytes {
         std::int64_t byteAdd = 0;
-        int count = 0;           // bytes minus one
+        int count = 0;   // bytes minus one
         int d[4] = {0, 0, 0, 0};
-        bool bit = false;        // d[0] is a bit value to merge into the byte
+        bool bit = false;   // d[0] is a bit value to merge into the byte
         int bitMask = 1;
     };
     Attempt readAttempt(const QString &add, QString &value);
@@ -139,10 +140,10 @@ protected:
     bool InitError = false;
 
     // Line state of the current attempt.
-    bool portWanted_ = false;    // the link opened the port and has not closed it since
-    bool inSequence_ = false;    // sending the address and data bytes of an access
-    bool lineFault_ = false;     // this attempt saw a time-out or an answer too many
-    bool timedOut_ = false;      // ... and one of them was a time-out
+    bool portWanted_ = false;   // the link opened the port and has not closed it since
+    bool inSequence_ = false;   // sending the address and data bytes of an access
+    bool lineFault_ = false;    // this attempt saw a time-out or an answer too many
+    bool timedOut_ = false;     // ... and one of them was a time-out
     std::int64_t lastSentNs_ = 0;
     std::int64_t lastHeardNs_ = 0;
 

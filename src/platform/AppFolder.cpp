@@ -19,10 +19,7 @@ QString &folder()
 }
 }
 
-void AppFolder::set(const QString &dir)
-{
-    folder() = QDir(dir).absolutePath();
-}
+void AppFolder::set(const QString &dir) { folder() = QDir(dir).absolutePath(); }
 
 QString AppFolder::path()
 {
@@ -51,7 +48,8 @@ QString AppFolder::resolveAbsolute(const QString &p)
                 next = part;
             } else {
                 matching = false;
-                const QStringList entries = d.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+                const QStringList entries =
+                    d.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
                 for (const QString &e : entries) {
                     if (e.compare(part, Qt::CaseInsensitive) == 0) {
                         next = e;
@@ -101,17 +99,14 @@ QString notAFileText(mode_t mode)
 {
     if (S_ISDIR(mode))
         return QStringLiteral("it is a folder, not a file");
-    const char *what = S_ISFIFO(mode) ? "a named pipe (FIFO)"
-                       : S_ISSOCK(mode) ? "a socket"
-                       : (S_ISCHR(mode) || S_ISBLK(mode)) ? "a device"
-                                                           : "not a file";
+    const char *what = S_ISFIFO(mode)      ? "a named pipe (FIFO)"
+        : S_ISSOCK(mode)                   ? "a socket"
+        : (S_ISCHR(mode) || S_ISBLK(mode)) ? "a device"
+                                           : "not a file";
     return QStringLiteral("it is %1, not a regular file").arg(QLatin1String(what));
 }
 
-QString systemText(int err)
-{
-    return QString::fromLocal8Bit(std::strerror(err));
-}
+QString systemText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
 }
 
 FileBytes readRegularFile(const QString &path, qint64 maxBytes, LargerFile larger)
@@ -141,7 +136,8 @@ FileBytes readRegularFile(const QString &path, qint64 maxBytes, LargerFile large
         ::close(fd);
         return r;
     }
-    const QString tooLarge = QStringLiteral("it is larger than any such file can be (more than %1 bytes)").arg(maxBytes);
+    const QString tooLarge =
+        QStringLiteral("it is larger than any such file can be (more than %1 bytes)").arg(maxBytes);
     if (st.st_size > maxBytes && larger == LargerFile::Refused) {
         r.error = tooLarge;
         ::close(fd);
@@ -175,8 +171,9 @@ namespace Ansi {
 namespace {
 // 0x80..0x9F of Windows-1252; 0 marks the five unassigned codes.
 const char16_t kHigh[32] = {
-    0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
-    0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178,
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
 };
 }
 

@@ -10,7 +10,7 @@
 class AppFolder {
 public:
     static void set(const QString &dir);
-    static QString path();                       // absolute, no trailing separator
+    static QString path();   // absolute, no trailing separator
     static QString resolve(const QString &windowsRelative);
     // Any path: existing components are matched case-insensitively.
     static QString resolveAbsolute(const QString &path);

@@ -34,7 +34,11 @@ public:
     std::int64_t monotonicNs() const override { return t_; }
     QDateTime now() const override { return wall_.addMSecs(t_ / 1000000); }
     void advanceNs(std::int64_t ns) { t_ += ns; }
-    void advanceToNs(std::int64_t ns) { if (ns > t_) t_ = ns; }
+    void advanceToNs(std::int64_t ns)
+    {
+        if (ns > t_)
+            t_ = ns;
+    }
     void setWall(const QDateTime &w) { wall_ = w; }
 
     // A real device gets this long to answer before the clock jumps to the
@@ -45,9 +49,14 @@ public:
         const std::int64_t left = untilNs - t_;
         return left < kRealAnswerWaitNs ? left : kRealAnswerWaitNs;
     }
-    void waitedUntil(std::int64_t untilNs) const override { if (untilNs > t_) t_ = untilNs; }
+    void waitedUntil(std::int64_t untilNs) const override
+    {
+        if (untilNs > t_)
+            t_ = untilNs;
+    }
     static constexpr std::int64_t kLineByteNs = 1'000'000;
     void inputArrived() const override { t_ += kLineByteNs; }
+
 private:
     mutable std::int64_t t_ = 1'000'000'000;
     QDateTime wall_ = QDateTime(QDate(2026, 1, 5), QTime(6, 0, 0));

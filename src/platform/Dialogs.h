@@ -16,9 +16,9 @@ public:
 
     struct FileRequest {
         QString title;
-        QString filter;        // "Set-up Files (*.sdt)"
-        QString initialPath;   // folder or full name proposed
-        QString defaultSuffix; // "sdt"
+        QString filter;              // "Set-up Files (*.sdt)"
+        QString initialPath;         // folder or full name proposed
+        QString defaultSuffix;       // "sdt"
         bool mustExist = false;      // open dialogs
         bool askOverwrite = false;   // save dialogs
     };
@@ -30,13 +30,14 @@ public:
     virtual std::optional<QString> saveFile(const FileRequest &req) = 0;
     virtual std::optional<QString> inputBox(const QString &prompt, const QString &title, const QString &initial) = 0;
     // Printer set-up; true to go on printing.
-    virtual bool printSetup(void *printer) { (void)printer; return true; }
+    virtual bool printSetup(void *printer)
+    {
+        (void)printer;
+        return true;
+    }
 
     // Convenience for the common OK box.
-    void message(Icon icon, const QString &title, const QString &text)
-    {
-        messageBox(icon, Buttons::OK, title, text);
-    }
+    void message(Icon icon, const QString &title, const QString &text) { messageBox(icon, Buttons::OK, title, text); }
 
     // The text of a trapped error box: "Error Number = " n, two line breaks
     // and the description.

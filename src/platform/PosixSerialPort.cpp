@@ -16,13 +16,13 @@
 namespace {
 QString notAPortText(const QString &dev, mode_t mode)
 {
-    const char *what = S_ISREG(mode)    ? "a regular file"
-                       : S_ISDIR(mode)  ? "a folder"
-                       : S_ISFIFO(mode) ? "a named pipe (FIFO)"
-                       : S_ISSOCK(mode) ? "a socket"
-                       : S_ISBLK(mode)  ? "a disk device"
-                       : S_ISCHR(mode)  ? "a device that is not a terminal"
-                                        : "not a terminal";
+    const char *what = S_ISREG(mode) ? "a regular file"
+        : S_ISDIR(mode)              ? "a folder"
+        : S_ISFIFO(mode)             ? "a named pipe (FIFO)"
+        : S_ISSOCK(mode)             ? "a socket"
+        : S_ISBLK(mode)              ? "a disk device"
+        : S_ISCHR(mode)              ? "a device that is not a terminal"
+                                     : "not a terminal";
     return QStringLiteral("%1 is not a serial port: it is %2").arg(dev, QLatin1String(what));
 }
 }

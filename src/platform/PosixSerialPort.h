@@ -39,9 +39,9 @@ public:
     void setDevicePath(const QString &path) { devicePath_ = path; }
 
 private:
-    void fail(int err, const QString &what);      // what: the system's text for err appended
-    void refuse(int err, const QString &why);     // why says it all
-    void fillBuffer();   // moves what the driver holds into buf_ without blocking
+    void fail(int err, const QString &what);    // what: the system's text for err appended
+    void refuse(int err, const QString &why);   // why says it all
+    void fillBuffer();                          // moves what the driver holds into buf_ without blocking
     void lostDevice();
     void checkHangup();
 

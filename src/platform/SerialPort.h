@@ -16,14 +16,14 @@ public:
     virtual bool setSettings(const QString &settings) = 0;
     virtual QString settings() const = 0;
 
-    virtual bool open() = 0;              // false: see errorString()
+    virtual bool open() = 0;   // false: see errorString()
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
 
-    virtual int bytesWaiting() = 0;       // bytes in the input buffer
-    virtual void flushInput() = 0;        // empties the input buffer
+    virtual int bytesWaiting() = 0;   // bytes in the input buffer
+    virtual void flushInput() = 0;    // empties the input buffer
     virtual bool write(const QByteArray &bytes) = 0;
-    virtual int readByte() = 0;           // 0..255, or -1 when nothing is waiting
+    virtual int readByte() = 0;   // 0..255, or -1 when nothing is waiting
 
     // Blocks in the operating system until a byte is waiting or the monotonic
     // clock (Clock::monotonicNs) reaches deadlineNs. True when a byte is waiting.

@@ -14,7 +14,8 @@ public:
     // Every child window reaches the board through the link and shows its
     // boxes through the dialogs it is given.
     ChildWindow(RSComm &link, Dialogs &dialogs, QWidget *parent = nullptr)
-        : QWidget(parent), link_(link), dialogs_(dialogs) {}
+        : QWidget(parent), link_(link), dialogs_(dialogs)
+    {}
     // Runs before the window is deleted: a window stops its poll here.
     virtual void Form_Unload() {}
     // The program's online state changed.

@@ -19,11 +19,11 @@ extern SetupData FileSetup;
 extern QString ProgramVersion;
 extern bool SetupUntitled;
 extern bool OfflineEditing;
-extern int TransferMode;          // 0 upload, 10 download
-extern QString StatusMessage;     // written by the background poll
-extern QStringList AlarmMessages; // alarm texts by alarm number 0..14
+extern int TransferMode;            // 0 upload, 10 download
+extern QString StatusMessage;       // written by the background poll
+extern QStringList AlarmMessages;   // alarm texts by alarm number 0..14
 extern int WaitDisplayMode;
-extern RSComm *Link;              // the one link to the target board
+extern RSComm *Link;   // the one link to the target board
 extern SerialPort *CommPortControl;
 
 // The boxes and file dialogs of the running program, and its clock.

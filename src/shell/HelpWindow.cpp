@@ -44,8 +44,7 @@ public:
 };
 }
 
-HelpWindow::HelpWindow(const QString &file, QWidget *parent)
-    : QWidget(parent, Qt::Window), file_(file)
+HelpWindow::HelpWindow(const QString &file, QWidget *parent) : QWidget(parent, Qt::Window), file_(file)
 {
     setObjectName(QStringLiteral("HelpWindow"));
     setWindowTitle(QStringLiteral("ORVEL Help"));
@@ -72,10 +71,7 @@ HelpWindow::HelpWindow(const QString &file, QWidget *parent)
     resize(720, 640);
 }
 
-QString HelpWindow::loadError() const
-{
-    return static_cast<const ManualBrowser *>(browser_)->loadError;
-}
+QString HelpWindow::loadError() const { return static_cast<const ManualBrowser *>(browser_)->loadError; }
 
 void HelpWindow::showContents()
 {

@@ -53,7 +53,7 @@ void placeDialog(QFileDialog &dlg, const QString &initialPath)
         dlg.selectFile(fi.fileName());
 }
 
-} // namespace
+}   // namespace
 
 Dialogs::Button QtDialogs::messageBox(Icon icon, Buttons buttons, const QString &title, const QString &text)
 {

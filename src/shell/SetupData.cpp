@@ -10,7 +10,10 @@
 
 QString MakeProgramVersion()
 {
-    return QStringLiteral("ORVEL_R%1.%2.%3").arg(ORVEL_VERSION_MAJOR).arg(ORVEL_VERSION_MINOR).arg(ORVEL_VERSION_REVISION);
+    return QStringLiteral("ORVEL_R%1.%2.%3")
+        .arg(ORVEL_VERSION_MAJOR)
+        .arg(ORVEL_VERSION_MINOR)
+        .arg(ORVEL_VERSION_REVISION);
 }
 
 SetupData BuildDefaultSetup(const QString &programVersion)
@@ -19,17 +22,19 @@ SetupData BuildDefaultSetup(const QString &programVersion)
     s.Version = programVersion;
     ResizeSetup(s, kSetupMaxIndex);
 
-    static const struct { int index; const char *address; qint32 value; } fixed[] = {
-        {0, "B999", 1},   {1, "B1000", 5},  {2, "B1001", 5},  {3, "B998", 11},  {4, "B997", 0},
-        {5, "W1014", 215}, {6, "W1016", 10}, {7, "W1018", 100},
-        {8, "B646", 0},   {9, "B644", 0},   {10, "B645", 0},
-        {11, "W1004", 180}, {12, "W1006", 270}, {13, "W1008", 275}, {14, "W1010", 0},
-        {15, "W1002", 0}, {16, "B82", 0},   {17, "B1012", 0}, {18, "B1013", 0}, {19, "B650", 0},
-        {20, "B657", 0},  {21, "B656", 0},  {22, "B655", 0},
-        {23, "W560", 0},  {24, "W562", 0},  {25, "W564", 0},  {26, "W566", 0},
-        {43, "D1100", 0}, {44, "D1104", 0}, {45, "D1108", 0},
-        {62, "D1200", 0}, {63, "D1204", 0}, {64, "D1208", 0},
-        {81, "B4001.0", 0}, {82, "B4050", 1}, {83, "B4011", 10},
+    static const struct {
+        int index;
+        const char *address;
+        qint32 value;
+    } fixed[] = {
+        {0, "B999", 1},    {1, "B1000", 5},    {2, "B1001", 5},    {3, "B998", 11},    {4, "B997", 0},
+        {5, "W1014", 215}, {6, "W1016", 10},   {7, "W1018", 100},  {8, "B646", 0},     {9, "B644", 0},
+        {10, "B645", 0},   {11, "W1004", 180}, {12, "W1006", 270}, {13, "W1008", 275}, {14, "W1010", 0},
+        {15, "W1002", 0},  {16, "B82", 0},     {17, "B1012", 0},   {18, "B1013", 0},   {19, "B650", 0},
+        {20, "B657", 0},   {21, "B656", 0},    {22, "B655", 0},    {23, "W560", 0},    {24, "W562", 0},
+        {25, "W564", 0},   {26, "W566", 0},    {43, "D1100", 0},   {44, "D1104", 0},   {45, "D1108", 0},
+        {62, "D1200", 0},  {63, "D1204", 0},   {64, "D1208", 0},   {81, "B4001.0", 0}, {82, "B4050", 1},
+        {83, "B4011", 10},
     };
     for (const auto &f : fixed) {
         s.Address[f.index] = QString::fromLatin1(f.address);
@@ -138,7 +143,7 @@ bool arrayHeader(Reader &r, quint32 &count, QString &error, qsizetype minBytesEa
     return true;
 }
 
-} // namespace
+}   // namespace
 
 QByteArray encode(const SetupData &s)
 {
@@ -177,7 +182,8 @@ ReadResult decode(const QByteArray &bytes)
             return res;
         }
         if (a.size() > kMaxAddressLength) {
-            res.error = QStringLiteral("address %1 is %2 characters long, longer than any board address").arg(i).arg(a.size());
+            res.error =
+                QStringLiteral("address %1 is %2 characters long, longer than any board address").arg(i).arg(a.size());
             return res;
         }
         s.Address.append(a);
@@ -206,9 +212,6 @@ ReadResult read(const QString &path)
     return decode(file.bytes);
 }
 
-QString write(const QString &path, const SetupData &s)
-{
-    return writeFileWhole(path, encode(s));
-}
+QString write(const QString &path, const SetupData &s) { return writeFileWhole(path, encode(s)); }
 
-} // namespace SetupFile
+}   // namespace SetupFile

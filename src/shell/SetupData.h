@@ -11,8 +11,8 @@
 
 struct SetupData {
     QString Version;
-    QStringList Address;      // index 0..SetupMaxIndex
-    QVector<qint32> Value;    // index 0..SetupMaxIndex
+    QStringList Address;     // index 0..SetupMaxIndex
+    QVector<qint32> Value;   // index 0..SetupMaxIndex
 
     bool operator==(const SetupData &) const = default;
 };
@@ -62,4 +62,4 @@ ReadResult read(const QString &path);
 // stays intact when writing fails. Returns an empty string on success, else why not.
 QString write(const QString &path, const SetupData &s);
 
-} // namespace SetupFile
+}   // namespace SetupFile

@@ -40,8 +40,8 @@ BoardStatus StatusPoll::pollOnline()
     }
     const qint64 n = s.alarmNumber;
     const QString text = (n >= 0 && n <= 14 && n < alarmTexts_.size())
-                             ? alarmTexts_.at(int(n))
-                             : QStringLiteral("Message Number %1 Not Defined").arg(n);
+        ? alarmTexts_.at(int(n))
+        : QStringLiteral("Message Number %1 Not Defined").arg(n);
     s.statusMessage = QStringLiteral("** System ALARM **\r\n") + text;
     s.panelText = QStringLiteral("System Message:  Faults Active in PLC");
     return s;

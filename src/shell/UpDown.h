@@ -12,7 +12,11 @@ public:
     UpDown(QLineEdit *buddy, int min, int max, QWidget *parent = nullptr);
     int Min() const { return min_; }
     int Max() const { return max_; }
-    void setRange(int min, int max) { min_ = min; max_ = max; }
+    void setRange(int min, int max)
+    {
+        min_ = min;
+        max_ = max;
+    }
     QLineEdit *buddy() const { return buddy_; }
     void stepUp() { step(+1); }
     void stepDown() { step(-1); }

@@ -13,10 +13,7 @@ void SelectAllText(QLineEdit *box)
         box->setSelection(0, int(box->text().size()));
 }
 
-float Percent(qint32 part, qint32 whole)
-{
-    return float(double(part) / double(whole) * 100.0);
-}
+float Percent(qint32 part, qint32 whole) { return float(double(part) / double(whole) * 100.0); }
 
 void CenterForm(QWidget *w)
 {

@@ -17,8 +17,7 @@
 #define ORVEL_VERSION_REVISION 3
 #endif
 
-frmAbout::frmAbout(Dialogs &dialogs, QWidget *parent)
-    : QDialog(parent), dialogs_(dialogs)
+frmAbout::frmAbout(Dialogs &dialogs, QWidget *parent) : QDialog(parent), dialogs_(dialogs)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About ORVEL"));
@@ -34,7 +33,11 @@ frmAbout::frmAbout(Dialogs &dialogs, QWidget *parent)
     big.setBold(true);
     lblTitle->setFont(big);
 
-    lblVersion = new QLabel(QStringLiteral("Version %1.%2.%3").arg(ORVEL_VERSION_MAJOR).arg(ORVEL_VERSION_MINOR).arg(ORVEL_VERSION_REVISION), this);
+    lblVersion = new QLabel(QStringLiteral("Version %1.%2.%3")
+                                .arg(ORVEL_VERSION_MAJOR)
+                                .arg(ORVEL_VERSION_MINOR)
+                                .arg(ORVEL_VERSION_REVISION),
+                            this);
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
 
     lblDescription = new QLabel(

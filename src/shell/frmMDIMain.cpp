@@ -44,7 +44,7 @@ const char *const kChildCaptions[frmMDIMain::ChildCount] = {
 
 const QString kSetupFilter = QStringLiteral("Setup Files(*.sdt)");
 
-} // namespace
+}   // namespace
 
 void ApplyOnlineState()
 {
@@ -63,10 +63,7 @@ void frmMDIMain::setCommPortWindow(std::function<void(QWidget *, RSComm &, Dialo
     commPortWindow() = std::move(show);
 }
 
-frmMDIMain *frmMDIMain::instance()
-{
-    return g_instance;
-}
+frmMDIMain *frmMDIMain::instance() { return g_instance; }
 
 frmMDIMain::frmMDIMain(Dialogs &dialogs, const Clock &clock, SerialPort &port, QWidget *parent)
     : QMainWindow(parent), dialogs_(dialogs), clock_(clock), port_(port)
@@ -173,13 +170,15 @@ void frmMDIMain::buildFileMenu()
     mnuFileSave = addCommand(mnuFile, "mnuFileSave", QStringLiteral("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S));
     mnuFileSaveAs = addCommand(mnuFile, "mnuFileSaveAs", QStringLiteral("Save &As..."));
     mnuFile->addSeparator();
-    mnuFileExport = addCommand(mnuFile, "mnuFileExport", QStringLiteral("Export Shift Data..."), QKeySequence(Qt::CTRL | Qt::Key_X));
+    mnuFileExport = addCommand(mnuFile, "mnuFileExport", QStringLiteral("Export Shift Data..."),
+                               QKeySequence(Qt::CTRL | Qt::Key_X));
     mnuFile->addSeparator();
     mnuFileUpload = addCommand(mnuFile, "mnuFileUpload", QStringLiteral("&Upload (save) Data"));
     mnuFileDownloadProgram = addCommand(mnuFile, "mnuFileDownloadProgram", QStringLiteral("Download P&rogram"));
     mnuFileDownload = addCommand(mnuFile, "mnuFileDownload", QStringLiteral("Download (restore) &Data"));
     mnuFile->addSeparator();
-    mnuFilePrint = addCommand(mnuFile, "mnuFilePrint", QStringLiteral("&Print Report..."), QKeySequence(Qt::CTRL | Qt::Key_P));
+    mnuFilePrint =
+        addCommand(mnuFile, "mnuFilePrint", QStringLiteral("&Print Report..."), QKeySequence(Qt::CTRL | Qt::Key_P));
     mnuFilePrintSetup = addCommand(mnuFile, "mnuFilePrintSetup", QStringLiteral("Print Set&up..."));
     mnuFilePrintSetup->setEnabled(false);
     mnuFile->addSeparator();
@@ -189,10 +188,12 @@ void frmMDIMain::buildFileMenu()
 void frmMDIMain::buildEditMenu()
 {
     mnuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    mnuEditOfflineEditing = addCommand(mnuEdit, "mnuEditOfflineEditing", QStringLiteral("Enable &Offline Editing"), QKeySequence(Qt::Key_F2));
+    mnuEditOfflineEditing = addCommand(mnuEdit, "mnuEditOfflineEditing", QStringLiteral("Enable &Offline Editing"),
+                                       QKeySequence(Qt::Key_F2));
     mnuEditOfflineEditing->setCheckable(true);
     mnuEdit->addSeparator();
-    mnuEditCommPort = addCommand(mnuEdit, "mnuEditCommPort", QStringLiteral("Co&mm Port"), QKeySequence(Qt::CTRL | Qt::Key_M));
+    mnuEditCommPort =
+        addCommand(mnuEdit, "mnuEditCommPort", QStringLiteral("Co&mm Port"), QKeySequence(Qt::CTRL | Qt::Key_M));
     mnuEdit->addSeparator();
     mnuEditPasscode = addCommand(mnuEdit, "mnuEditPasscode", QStringLiteral("Set-up Passcode"));
     mnuEditPasscode->setEnabled(false);
@@ -201,7 +202,8 @@ void frmMDIMain::buildEditMenu()
 void frmMDIMain::buildViewMenu()
 {
     mnuView = menuBar()->addMenu(QStringLiteral("&View"));
-    mnuViewTargetBoardStatus = addCommand(mnuView, "mnuViewTargetBoardStatus", QStringLiteral("&Target Board Interface"));
+    mnuViewTargetBoardStatus =
+        addCommand(mnuView, "mnuViewTargetBoardStatus", QStringLiteral("&Target Board Interface"));
     mnuView->addSeparator();
     mnuViewOnline = addCommand(mnuView, "mnuViewOnline", QStringLiteral("O&nline Data"), QKeySequence(Qt::Key_F3));
     mnuViewOffline = addCommand(mnuView, "mnuViewOffline", QStringLiteral("O&ffline Data"), QKeySequence(Qt::Key_F4));
@@ -216,8 +218,11 @@ void frmMDIMain::buildWindowMenu()
     auto *windows = new QActionGroup(this);
     windows->setExclusive(true);
     const QString items[ChildCount] = {
-        QStringLiteral("&1 Main Display"), QStringLiteral("&2 Set-up Parameters"), QStringLiteral("&3 Serial Communications"),
-        QStringLiteral("&4 Shift Data"), QStringLiteral("&5 I/O States"),
+        QStringLiteral("&1 Main Display"),
+        QStringLiteral("&2 Set-up Parameters"),
+        QStringLiteral("&3 Serial Communications"),
+        QStringLiteral("&4 Shift Data"),
+        QStringLiteral("&5 I/O States"),
     };
     for (int i = 0; i < ChildCount; ++i) {
         QAction *a = addCommand(mnuWindow, "mnuWindowForm", items[i]);
@@ -232,7 +237,8 @@ void frmMDIMain::buildWindowMenu()
 void frmMDIMain::buildHelpMenu()
 {
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
-    mnuHelpHelpTopics = addCommand(mnuHelp, "mnuHelpHelpTopics", QStringLiteral("&Help Topics"), QKeySequence(Qt::CTRL | Qt::Key_H));
+    mnuHelpHelpTopics =
+        addCommand(mnuHelp, "mnuHelpHelpTopics", QStringLiteral("&Help Topics"), QKeySequence(Qt::CTRL | Qt::Key_H));
     mnuHelp->addSeparator();
     mnuHelpAbout = addCommand(mnuHelp, "mnuHelpAbout", QStringLiteral("&About ORVEL"));
 }
@@ -243,7 +249,8 @@ void frmMDIMain::connectCommands()
     connect(mnuFileOpen, &QAction::triggered, this, &frmMDIMain::mnuFileOpen_Click);
     connect(mnuFileSave, &QAction::triggered, this, [this] { mnuFileSave_Click(); });
     connect(mnuFileSaveAs, &QAction::triggered, this, [this] { mnuFileSaveAs_Click(); });
-    for (QAction *a : {mnuFileExport, mnuFileUpload, mnuFileDownloadProgram, mnuFileDownload, mnuFilePrint, mnuViewTargetBoardStatus})
+    for (QAction *a : {mnuFileExport, mnuFileUpload, mnuFileDownloadProgram, mnuFileDownload, mnuFilePrint,
+                       mnuViewTargetBoardStatus})
         connect(a, &QAction::triggered, this, [this, a] { notAvailable(a->text()); });
     connect(mnuFileExit, &QAction::triggered, this, &frmMDIMain::mnuFileExit_Click);
     connect(mnuEditOfflineEditing, &QAction::triggered, this, &frmMDIMain::mnuEditOfflineEditing_Click);
@@ -260,7 +267,12 @@ void frmMDIMain::buildStatusBar()
     QStatusBar *sbrMain = statusBar();
     sbrMain->setObjectName(QStringLiteral("sbrMain"));
     sbrMain->setSizeGripEnabled(true);
-    struct Panel { const char *key; const char *text; const char *name; const char *tip; };
+    struct Panel {
+        const char *key;
+        const char *text;
+        const char *name;
+        const char *tip;
+    };
     const Panel panels[4] = {
         {"STATUS", "System Message:", "Status Display", "System Status Display Messages"},
         {"MODE", "OFFLINE", "Online Mode", "Communications Mode"},
@@ -329,10 +341,7 @@ bool frmMDIMain::eventFilter(QObject *obj, QEvent *e)
     return QMainWindow::eventFilter(obj, e);
 }
 
-void frmMDIMain::updateCaption()
-{
-    setWindowTitle(BaseCaption + gFileNameCaption);
-}
+void frmMDIMain::updateCaption() { setWindowTitle(BaseCaption + gFileNameCaption); }
 
 // ---- Set-up files -------------------------------------------------------
 
@@ -419,11 +428,11 @@ std::optional<QString> frmMDIMain::openOnce(const QString &initialPath)
         AcceptFileSetup();
         return std::nullopt;
     }
-    const Dialogs::Button answer = dialogs_.messageBox(
-        Dialogs::Icon::Information, Dialogs::Buttons::YesNoCancel, QStringLiteral("ORVEL"),
-        QStringLiteral("File created by set-up program version: ") + FileSetup.Version + QStringLiteral("\r\n")
-            + QStringLiteral("Data tables may not be properly aligned.") + QStringLiteral("\r\n\r\n")
-            + QStringLiteral("Do you wish to continue?"));
+    const Dialogs::Button answer =
+        dialogs_.messageBox(Dialogs::Icon::Information, Dialogs::Buttons::YesNoCancel, QStringLiteral("ORVEL"),
+                            QStringLiteral("File created by set-up program version: ") + FileSetup.Version
+                                + QStringLiteral("\r\n") + QStringLiteral("Data tables may not be properly aligned.")
+                                + QStringLiteral("\r\n\r\n") + QStringLiteral("Do you wish to continue?"));
     if (answer == Dialogs::Button::Yes) {
         AcceptFileSetup();
         return std::nullopt;
@@ -456,9 +465,10 @@ bool frmMDIMain::mnuFileSave_Click()
     record.Version = ProgramVersion;
     const QString error = SetupFile::write(gFileNamePath, record);
     if (!error.isEmpty()) {
-        dialogs_.message(Dialogs::Icon::Critical, QStringLiteral("ORVEL"),
-                         QStringLiteral("The set-up could not be saved to %1:\r\n\r\n%2\r\n\r\nThe changes are still in memory.")
-                             .arg(gFileNamePath, error));
+        dialogs_.message(
+            Dialogs::Icon::Critical, QStringLiteral("ORVEL"),
+            QStringLiteral("The set-up could not be saved to %1:\r\n\r\n%2\r\n\r\nThe changes are still in memory.")
+                .arg(gFileNamePath, error));
         return false;
     }
     CurrentSetup.Version = ProgramVersion;
@@ -674,8 +684,9 @@ void frmMDIMain::mnuHelpHelpTopics_Click()
     help_->showContents();
     if (const QString why = help_->loadError(); !why.isEmpty()) {
         help_->close();
-        dialogs_.message(Dialogs::Icon::Exclamation, QStringLiteral("ORVEL"),
-                         QStringLiteral("The help file %1 cannot be opened: %2.").arg(QDir::toNativeSeparators(file), why));
+        dialogs_.message(
+            Dialogs::Icon::Exclamation, QStringLiteral("ORVEL"),
+            QStringLiteral("The help file %1 cannot be opened: %2.").arg(QDir::toNativeSeparators(file), why));
         return;
     }
     help_->show();
@@ -694,10 +705,7 @@ void frmMDIMain::mnuHelpAbout_Click()
     about_->activateWindow();
 }
 
-void frmMDIMain::mnuFileExit_Click()
-{
-    close();
-}
+void frmMDIMain::mnuFileExit_Click() { close(); }
 
 void frmMDIMain::notAvailable(const QString &command)
 {

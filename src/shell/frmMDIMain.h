@@ -54,9 +54,8 @@ public:
     QString BaseCaption;
 
     // Menu commands.
-    QAction *mnuFileNew, *mnuFileOpen, *mnuFileSave, *mnuFileSaveAs, *mnuFileExport,
-        *mnuFileUpload, *mnuFileDownloadProgram, *mnuFileDownload, *mnuFilePrint,
-        *mnuFilePrintSetup, *mnuFileExit;
+    QAction *mnuFileNew, *mnuFileOpen, *mnuFileSave, *mnuFileSaveAs, *mnuFileExport, *mnuFileUpload,
+        *mnuFileDownloadProgram, *mnuFileDownload, *mnuFilePrint, *mnuFilePrintSetup, *mnuFileExit;
     QAction *mnuEditOfflineEditing, *mnuEditCommPort, *mnuEditPasscode;
     QAction *mnuViewTargetBoardStatus, *mnuViewOnline, *mnuViewOffline;
     std::array<QAction *, ChildCount> mnuWindowForm;
@@ -70,7 +69,7 @@ public:
     // Commands (public so that other windows and tests can run them).
     void mnuFileNew_Click();
     void mnuFileOpen_Click();
-    bool mnuFileSave_Click();     // false when nothing was saved
+    bool mnuFileSave_Click();   // false when nothing was saved
     bool mnuFileSaveAs_Click();
     void mnuWindowForm_Click(int index);
     void mnuEditOfflineEditing_Click();

@@ -19,8 +19,8 @@ void check(const QString &text)
     if (a.sendable() && (a.byteAdd < 0 || a.byteAdd > kHighestSendableAddress))
         std::abort();
 
-    const int codes[] = {INT_MIN, -1, 0, 1, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59,
-                         60, 61, 62, 63, 64, 65, 66, 67, 68, 69, 70, 255, INT_MAX};
+    const int codes[] = {INT_MIN, -1, 0,  1,  48, 49, 50, 51, 52, 53, 54, 55, 56,  57,     58,
+                         59,      60, 61, 62, 63, 64, 65, 66, 67, 68, 69, 70, 255, INT_MAX};
     for (int code : codes) {
         const bool valid = addresscheck::ValidAdd(text, code);
         // Every range the boards have ends at 65535.

@@ -50,9 +50,9 @@
 namespace {
 
 constexpr std::int64_t kMs = 1'000'000;
-constexpr std::int64_t kByteTime = 1'041'667;          // 10 bits at 9600 baud
-constexpr std::int64_t kSequenceDrop = 500 * kMs;      // the board forgets an unfinished sequence
-constexpr std::int64_t kLateMax = 950 * kMs;           // a late answer still beats the link's 1 s time-out
+constexpr std::int64_t kByteTime = 1'041'667;       // 10 bits at 9600 baud
+constexpr std::int64_t kSequenceDrop = 500 * kMs;   // the board forgets an unfinished sequence
+constexpr std::int64_t kLateMax = 950 * kMs;        // a late answer still beats the link's 1 s time-out
 constexpr int kMaxBytesPerOp = 500;
 constexpr std::int64_t kMaxTimePerOp = 60'000 * kMs;
 constexpr int kMaxOps = 4;
@@ -100,7 +100,8 @@ public:
     {
         trace("    box \"%s\" -> %s", title.toLatin1().constData(), b == Buttons::OK ? "OK" : "Cancel");
         if (title == QLatin1String("ENTRY ALERT"))
-            violation("the harness built an address or value the link refuses (box \"%s\")", title.toLatin1().constData());
+            violation("the harness built an address or value the link refuses (box \"%s\")",
+                      title.toLatin1().constData());
         switch (b) {
         case Buttons::OK: return Button::OK;
         case Buttons::YesNo: return Button::No;
@@ -142,10 +143,8 @@ public:
         waitUntil(t);
         lastByte_ = t;
         switch (state_) {
-        case State::Idle:
-            return b == 0xFF ? resync() : refuse();
-        case State::Command:
-            return command(b);
+        case State::Idle: return b == 0xFF ? resync() : refuse();
+        case State::Command: return command(b);
         case State::Read:
             if (seq_ == 0)
                 return highByte(b);
@@ -163,23 +162,24 @@ public:
             seq_ = 0;
             mem[std::size_t(hi_ << 8 | lo_)] = std::uint8_t(b);
             return b;
-        case State::Records:
-            return record(b);
-        case State::PlsData:
-            return plsData(b);
+        case State::Records: return record(b);
+        case State::PlsData: return plsData(b);
         case State::PlsAnswer:
             if (b == 0xFF)
                 return resync();
             if (b != 0x55 || answerPos_ >= answers_.size())
                 return refuse();
             return answers_[answerPos_++];
-        case State::ReadyPoll:
-            return readyPoll(b);
+        case State::ReadyPoll: return readyPoll(b);
         }
         return -1;
     }
     // The board's last byte left at t (a late answer keeps it busy until then).
-    void answered(std::int64_t t) { if (t > lastByte_) lastByte_ = t; }
+    void answered(std::int64_t t)
+    {
+        if (t > lastByte_)
+            lastByte_ = t;
+    }
     State state() const { return state_; }
     int seq() const { return seq_; }
 
@@ -190,8 +190,16 @@ private:
     static bool blockCommand(int c) { return c == 59 || c == 75 || c == 91 || c == 107; }
     static constexpr int kRecall = 9, kConfigRead = 12;
 
-    int resync() { state_ = State::Command; return 0x55; }
-    int refuse() { state_ = State::Idle; return 0x15; }
+    int resync()
+    {
+        state_ = State::Command;
+        return 0x55;
+    }
+    int refuse()
+    {
+        state_ = State::Idle;
+        return 0x15;
+    }
     int highByte(int b)
     {
         if (b == 0xFF)
@@ -436,8 +444,11 @@ public:
             }
         }
         trace("    %9.6f PC<  %02X%s%s%s", secs(clock_.monotonicNs()), r.value,
-              r.origin == Origin::Board ? "" : r.origin == Origin::Garbled ? " garbled" : " stray",
-              r.displaced ? " displaced" : "", excused ? (window_.open ? " -- in place of read data" : " -- in place of an answer") : "");
+              r.origin == Origin::Board         ? ""
+                  : r.origin == Origin::Garbled ? " garbled"
+                                                : " stray",
+              r.displaced ? " displaced" : "",
+              excused ? (window_.open ? " -- in place of read data" : " -- in place of an answer") : "");
         return r.value;
     }
     bool waitForInput(std::int64_t deadline) override
@@ -534,8 +545,7 @@ private:
                 value ^= 0x01;
             origin = Origin::Garbled;
             break;
-        default:
-            break;
+        default: break;
         }
         leave = std::max(leave, boardFree_);
         board_.answered(leave);
@@ -599,9 +609,9 @@ enum class Type { B, W, D, Bit, Flag, Hex };
 struct Op {
     bool write = false;
     Type type = Type::B;
-    int address = 0;     // first byte
+    int address = 0;   // first byte
     int width = 1;
-    int bit = -1;        // bit and flag addresses
+    int bit = -1;   // bit and flag addresses
     std::int64_t value = 0;
     std::int64_t pause = 0;
     QString text;
@@ -734,7 +744,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                 violation("the harness built an address or value the link refuses: %s", op.text.toLatin1().constData());
         }
         const bool ok = link.OnlineMode && link.lastAccessOk();
-        trace("   -> %s%s%s", ok ? "ok" : "failed", op.write ? "" : ", returned ", op.write ? "" : got.toLatin1().constData());
+        trace("   -> %s%s%s", ok ? "ok" : "failed", op.write ? "" : ", returned ",
+              op.write ? "" : got.toLatin1().constData());
 
         // The memory as it may be now: as before, but for the bytes a write names.
         allowed = before;
@@ -745,7 +756,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             while (board.mem[a] == allowed[a])
                 ++a;
             violation("%s %s changed byte %zu (%02X -> %02X), which the address does not name",
-                      op.write ? "RSWrite of" : "RSRead of", op.text.toLatin1().constData(), a, before[a], board.mem[a]);
+                      op.write ? "RSWrite of" : "RSRead of", op.text.toLatin1().constData(), a, before[a],
+                      board.mem[a]);
         }
         if (!ok)
             continue;
@@ -770,8 +782,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             if (mask && !line.dataCorrupted()
                 && (board.mem[std::size_t(op.address)] & mask) != (before[std::size_t(op.address)] & mask))
                 violation("RSWrite %s = %lld reported done, the other bits of byte %d changed (%02X -> %02X)",
-                          op.text.toLatin1().constData(), (long long)op.value, op.address, before[std::size_t(op.address)],
-                          board.mem[std::size_t(op.address)]);
+                          op.text.toLatin1().constData(), (long long)op.value, op.address,
+                          before[std::size_t(op.address)], board.mem[std::size_t(op.address)]);
         } else if (!line.dataCorrupted() && got != QString::number(expected)) {
             violation("RSRead %s reported done with %s, the board holds %lld", op.text.toLatin1().constData(),
                       got.toLatin1().constData(), (long long)expected);

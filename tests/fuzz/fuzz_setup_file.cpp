@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     SetupFile::ReadResult r = SetupFile::decode(bytes);
     if (!r.data)
         return 0;
-    if (r.data->Address.size() > qsizetype(SetupFile::kMaxEntries) || r.data->Value.size() > qsizetype(SetupFile::kMaxEntries))
+    if (r.data->Address.size() > qsizetype(SetupFile::kMaxEntries)
+        || r.data->Value.size() > qsizetype(SetupFile::kMaxEntries))
         std::abort();
 
     const QByteArray again = SetupFile::encode(*r.data);

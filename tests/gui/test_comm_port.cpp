@@ -22,7 +22,12 @@ protected:
 TEST_F(CommPortTest, LoadShowsTheFileClampedOrDefaultsAndCancelWritesNothing)
 {
     startMain();
-    struct Case { const char *file; const char *error; const char *port; bool fast; };
+    struct Case {
+        const char *file;
+        const char *error;
+        const char *port;
+        bool fast;
+    };
     const Case cases[] = {
         {nullptr, nullptr, "1", false},   // no file
         {"150,9600\r\n", nullptr, "99", false},
@@ -38,8 +43,10 @@ TEST_F(CommPortTest, LoadShowsTheFileClampedOrDefaultsAndCancelWritesNothing)
         if (c.error)
             dialogs.expectBox(QStringLiteral("SetupComm CurrentSettings"), B::OK, QString::fromLatin1(c.error));
         frmSetupComm w(*Link, dialogs);
-        const QStringList captions = {w.windowTitle(), w.fraCommPort->title(), w.fraPortSpeed->title(), w.cmdSave->text(), w.cmdCancel->text()};
-        EXPECT_EQ(captions.join(QLatin1Char('|')), QStringLiteral("Comm Port Settings|Comm Port|Port Speed|&Save|&Cancel"));
+        const QStringList captions = {w.windowTitle(), w.fraCommPort->title(), w.fraPortSpeed->title(),
+                                      w.cmdSave->text(), w.cmdCancel->text()};
+        EXPECT_EQ(captions.join(QLatin1Char('|')),
+                  QStringLiteral("Comm Port Settings|Comm Port|Port Speed|&Save|&Cancel"));
         EXPECT_EQ(w.txtCommPort->text(), QString::fromLatin1(c.port));
         EXPECT_EQ(w.optPortSpeed[1]->isChecked(), c.fast);
         EXPECT_EQ(w.optPortSpeed[0]->isChecked(), !c.fast);
@@ -59,7 +66,12 @@ TEST_F(CommPortTest, TheLineIsReadAsARecordOfQuotedOrBareItems)
     const char *pastEnd = "Error Number = 62\r\n\r\nInput past end of file";
     const char *overflow = "Error Number = 6\r\n\r\nOverflow";
     const char *mismatch = "Error Number = 13\r\n\r\nType mismatch";
-    struct Case { QByteArray bytes; const char *port; bool fast; const char *error; };
+    struct Case {
+        QByteArray bytes;
+        const char *port;
+        bool fast;
+        const char *error;
+    };
     const Case cases[] = {
         {"\"3\",\"19200\"\r\n", "3", true, nullptr},
         {" \"4\" , \" 19200 \" \r\n", "4", true, nullptr},
@@ -68,9 +80,9 @@ TEST_F(CommPortTest, TheLineIsReadAsARecordOfQuotedOrBareItems)
         {"5,19199.5\r\n", "5", true, nullptr},
         {"\r\n\r\n  8,19200\r\n", "8", true, nullptr},
         {"3\r\n19200\r\n", "3", true, nullptr},   // the speed item on the next line
-        {"5,\r\n", "5", false, nullptr},           // an empty speed item reads as 0
-        {"3\r\n", "3", false, pastEnd},            // the file ends before the speed
-        {" ", "1", false, pastEnd},                 // blanks only: no item at all
+        {"5,\r\n", "5", false, nullptr},          // an empty speed item reads as 0
+        {"3\r\n", "3", false, pastEnd},           // the file ends before the speed
+        {" ", "1", false, pastEnd},               // blanks only: no item at all
         {" \t\r\n \r\n", "1", false, pastEnd},
         {"40000,9600\r\n", "1", false, overflow},
         {"3 4,9600\r\n", "1", false, mismatch},
@@ -95,7 +107,10 @@ TEST_F(CommPortTest, LeavingThePortFieldChecksItsBoundsHoweverItIsLeft)
     // the focus has settled; the access keys click after a short press.
     startMain();
     const QString bounds = QStringLiteral("Only a Number Between 1 and 99 can be Entered");
-    auto settle = [] { QCoreApplication::sendPostedEvents(); QCoreApplication::processEvents(); };
+    auto settle = [] {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    };
     struct Case {
         const char *how;
         const char *typed;
@@ -109,7 +124,9 @@ TEST_F(CommPortTest, LeavingThePortFieldChecksItsBoundsHoweverItIsLeft)
     const auto boxShown = [&](frmSetupComm &) { return !dialogs.boxes().empty(); };
     const auto closed = [](frmSetupComm &w) { return !w.isVisible(); };
     const auto key = [](Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        return [=](frmSetupComm &w) { QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w, k, mods); };
+        return [=](frmSetupComm &w) {
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w, k, mods);
+        };
     };
     QDialog other;   // any other window the technician turns to
     other.setWindowTitle(QStringLiteral("another window"));
@@ -121,7 +138,11 @@ TEST_F(CommPortTest, LeavingThePortFieldChecksItsBoundsHoweverItIsLeft)
         {"a click on Save", "150", [](frmSetupComm &w) { QTest::mouseClick(w.cmdSave, Qt::LeftButton); }, boxShown,
          true, true, true, "3, 9600 \r\n"},
         {"another window", "100",
-         [&](frmSetupComm &) { other.show(); other.activateWindow(); }, boxShown, true, true, true, "3, 9600 \r\n"},
+         [&](frmSetupComm &) {
+             other.show();
+             other.activateWindow();
+         },
+         boxShown, true, true, true, "3, 9600 \r\n"},
         {"Shift+Tab to Cancel, Space", "150",
          [&](frmSetupComm &w) {
              key(Qt::Key_Backtab, Qt::ShiftModifier)(w);
@@ -148,7 +169,12 @@ TEST_F(CommPortTest, LeavingThePortFieldChecksItsBoundsHoweverItIsLeft)
         w.txtCommPort->selectAll();
         QTest::keyClicks(w.txtCommPort, QString::fromLatin1(c.typed));
         c.leave(w);
-        EXPECT_TRUE(QTest::qWaitFor([&] { settle(); return c.done(w); }, 5000));
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                settle();
+                return c.done(w);
+            },
+            5000));
         settle();
         EXPECT_EQ(dialogs.boxes().size(), c.box ? 1u : 0u);
         EXPECT_EQ(w.isVisible(), c.stays);
@@ -170,7 +196,8 @@ TEST_F(CommPortTest, PortNumberOutsideTheBoundsIsRejectedAndTheDeviceIsShown)
     frmSetupComm w(*Link, dialogs);
     for (const char *typed : {"0", "100", "abc", ""}) {
         w.txtCommPort->setText(QString::fromLatin1(typed));
-        dialogs.expectBox(QStringLiteral("Comm Port"), B::OK, QStringLiteral("Only a Number Between 1 and 99 can be Entered"));
+        dialogs.expectBox(QStringLiteral("Comm Port"), B::OK,
+                          QStringLiteral("Only a Number Between 1 and 99 can be Entered"));
         EXPECT_FALSE(w.txtCommPort_Validate()) << typed;
         EXPECT_EQ(w.txtCommPort->text(), QString::fromLatin1(typed));
     }
@@ -253,14 +280,20 @@ TEST_F(CommPortTest, SettingsFileThatIsNotAFileGetsTheWindowsBoxAndDefaults)
     // Shown at once, never waiting on a pipe or reading a device; Save then
     // puts a real settings file in its place.
     startMain();
-    struct Case { const char *what; std::function<void()> make; const char *why; bool saves; };
+    struct Case {
+        const char *what;
+        std::function<void()> make;
+        const char *why;
+        bool saves;
+    };
     const Case cases[] = {
         {"named pipe", [&] { ASSERT_EQ(::mkfifo(cfg().toLocal8Bit().constData(), 0600), 0); },
          "it is a named pipe (FIFO), not a regular file", true},
         {"link to /dev/zero", [&] { ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), cfg())); },
          "it is a device, not a regular file", false},
         {"folder", [&] { ASSERT_TRUE(QDir().mkpath(cfg())); }, "it is a folder, not a file", false},
-        {"link to nothing", [&] { ASSERT_TRUE(QFile::link(path("gone.cfg"), cfg())); }, "No such file or directory", false},
+        {"link to nothing", [&] { ASSERT_TRUE(QFile::link(path("gone.cfg"), cfg())); }, "No such file or directory",
+         false},
         {"link to itself", [&] { ASSERT_TRUE(QFile::link(cfg(), cfg())); }, "Too many levels of symbolic links", false},
     };
     for (const Case &c : cases) {

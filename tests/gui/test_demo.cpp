@@ -5,7 +5,11 @@
 
 TEST(OrvelArguments, AppDirDemoHelpAndMistakes)
 {
-    struct Case { QStringList args; const char *appDir; bool demo, help, error; };
+    struct Case {
+        QStringList args;
+        const char *appDir;
+        bool demo, help, error;
+    };
     const Case cases[] = {
         {{}, "", false, false, false},
         {{"--demo", "--app-dir", "/x/y"}, "/x/y", true, false, false},
@@ -57,7 +61,8 @@ TEST_F(GuiTest, DemoBoardAnswersOnCom1OfAFreshFolder)
     EXPECT_EQ(panel(2), QStringLiteral("ONLINE"));
     tick();
     EXPECT_TRUE(panel(1) == QStringLiteral("System Message:  All Faults Normal")
-                || panel(1) == QStringLiteral("System Message:  Faults Active in PLC")) << panel(1).toStdString();
+                || panel(1) == QStringLiteral("System Message:  Faults Active in PLC"))
+        << panel(1).toStdString();
     m.mnuViewOffline->trigger();
     main.reset();
     demo.stop();

@@ -50,12 +50,17 @@ TEST_F(GuiTest, OnlineAndOfflineByMenuModePanelAndElsewhere)
 
 TEST_F(GuiTest, TickTurnsFlagsAndAlarmNumberIntoTheSystemMessage)
 {
-    struct Case { int f54, f60, alarm; const char *status; };
+    struct Case {
+        int f54, f60, alarm;
+        const char *status;
+    };
     const Case cases[] = {
         {0, 0, 3, "-- System Normal --\r\nSet-up Program is Currently ONLINE"},   // no flag: the number is not read
-        {0, 1, 3, "** System ALARM **\r\nTester Can Jam or Discharge Photo Eye Fail\r\nCorrect Problem and Press RESET ALARMS to Continue"},
+        {0, 1, 3,
+         "** System ALARM **\r\nTester Can Jam or Discharge Photo Eye Fail\r\nCorrect Problem and Press RESET ALARMS to Continue"},
         {1, 0, 10, "** System ALARM **\r\nCan Tracking Logic Resetting\r\nPlease StandBy"},
-        {1, 1, 12, "** System ALARM **\r\nSystem is Rejecting The Wrong Can (excessive low correction count)\r\nCheck Reject PE or Can Presence Sensor"},
+        {1, 1, 12,
+         "** System ALARM **\r\nSystem is Rejecting The Wrong Can (excessive low correction count)\r\nCheck Reject PE or Can Presence Sensor"},
         {1, 0, 13, "** System ALARM **\r\nRun Tester Empty of Cans to Reset\r\nCan/Reject Tracking System"},
         {1, 0, 14, "** System ALARM **\r\nFIFO Error Correction is Disabled\r\nCalibrate FIFO Error Detection"},
         {1, 0, 15, "** System ALARM **\r\nMessage Number 15 Not Defined"},
@@ -78,7 +83,8 @@ TEST_F(GuiTest, TickTurnsFlagsAndAlarmNumberIntoTheSystemMessage)
         const QString status = QString::fromLatin1(c.status);
         EXPECT_EQ(StatusMessage, status);
         EXPECT_EQ(panel(1), c.f54 || c.f60 ? kFaults : kNormal);
-        EXPECT_EQ(display->txtMessageDisplay->toPlainText(), QString(status).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        EXPECT_EQ(display->txtMessageDisplay->toPlainText(),
+                  QString(status).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     }
     EXPECT_FALSE(Link->CommError);
 }
@@ -133,8 +139,10 @@ TEST_F(GuiTest, BoardFallingSilentGivesOneBoxAndThenOffline)
     ASSERT_EQ(panel(1), kNormal);
 
     ASSERT_TRUE(b.addFault("silence"));
-    dialogs.expectBox(QStringLiteral("WARNING - Communication Error!"), B::Cancel,
-                      QStringLiteral("Cannot Communicate with Target Board.\rVerify RS-232 Cable is Connected Between\rCOMM Port and PROG Port."));
+    dialogs.expectBox(
+        QStringLiteral("WARNING - Communication Error!"), B::Cancel,
+        QStringLiteral(
+            "Cannot Communicate with Target Board.\rVerify RS-232 Cable is Connected Between\rCOMM Port and PROG Port."));
     tick();   // waits out the board's silence
     EXPECT_FALSE(Link->OnlineMode);
     EXPECT_EQ(panel(2), QStringLiteral("OFFLINE"));

@@ -17,9 +17,10 @@ void shoot(QWidget *w, const QString &name)
     w->grab().save(shotDir() + QLatin1Char('/') + name + QStringLiteral("-grab.png"));
     if (!qEnvironmentVariable("DISPLAY").isEmpty())
         QProcess::execute(QStringLiteral("/usr/bin/import"),
-                          {QStringLiteral("-window"), QStringLiteral("root"), shotDir() + QLatin1Char('/') + name + QStringLiteral(".png")});
+                          {QStringLiteral("-window"), QStringLiteral("root"),
+                           shotDir() + QLatin1Char('/') + name + QStringLiteral(".png")});
 }
-} // namespace
+}   // namespace
 
 TEST_F(GuiTest, Screenshots)
 {

@@ -20,17 +20,33 @@ const QString kOrvel = QStringLiteral("ORVEL");
 QByteArray makeFile(const QByteArray &version, const QStringList &addr, const QVector<qint32> &val)
 {
     QByteArray b;
-    auto u16 = [&](quint16 v) { char c[2]; qToLittleEndian(v, c); b.append(c, 2); };
-    auto u32 = [&](quint32 v) { char c[4]; qToLittleEndian(v, c); b.append(c, 4); };
+    auto u16 = [&](quint16 v) {
+        char c[2];
+        qToLittleEndian(v, c);
+        b.append(c, 2);
+    };
+    auto u32 = [&](quint32 v) {
+        char c[4];
+        qToLittleEndian(v, c);
+        b.append(c, 4);
+    };
     u16(quint16(version.size()));
     b += version;
-    u16(1); u32(quint32(addr.size())); u32(0);
-    for (const QString &a : addr) { u16(quint16(a.size())); b += a.toLatin1(); }
-    u16(1); u32(quint32(val.size())); u32(0);
-    for (qint32 v : val) u32(quint32(v));
+    u16(1);
+    u32(quint32(addr.size()));
+    u32(0);
+    for (const QString &a : addr) {
+        u16(quint16(a.size()));
+        b += a.toLatin1();
+    }
+    u16(1);
+    u32(quint32(val.size()));
+    u32(0);
+    for (qint32 v : val)
+        u32(quint32(v));
     return b;
 }
-} // namespace
+}   // namespace
 
 TEST_F(GuiTest, SavingTheDefaultSetupWritesTheKnownBytes)
 {
@@ -46,7 +62,12 @@ TEST_F(GuiTest, SavingTheDefaultSetupWritesTheKnownBytes)
     // 84 addresses and 84 values; the same bytes as the reference file made outside the program.
     const QByteArray bytes = ReadBytes(file);
     ASSERT_EQ(bytes.size(), 944);
-    const QByteArray head = QByteArray::fromHex("0c00") + "ORVEL_R2.1.3" + QByteArray::fromHex("0100" "54000000" "00000000" "0400") + "B999";
+    const QByteArray head = QByteArray::fromHex("0c00") + "ORVEL_R2.1.3"
+        + QByteArray::fromHex("0100"
+                              "54000000"
+                              "00000000"
+                              "0400")
+        + "B999";
     EXPECT_EQ(bytes.left(head.size()), head);
     EXPECT_EQ(bytes, ReadBytes(QStringLiteral(ORVEL_SETUP_CORPUS "/default.sdt")));
 
@@ -96,7 +117,13 @@ TEST_F(GuiTest, SaveChangesQuestionGuardsNewOpenAndExit)
     frmMDIMain &m = startMain();
     const auto newFile = [&] { m.mnuFileNew->trigger(); };
     // The command, the answer, the Save As dialog's answer when one comes, and whether the changes stay.
-    struct Case { const char *what; std::function<void()> command; B answer; std::optional<std::optional<QString>> saveAs; bool kept; };
+    struct Case {
+        const char *what;
+        std::function<void()> command;
+        B answer;
+        std::optional<std::optional<QString>> saveAs;
+        bool kept;
+    };
     const Case cases[] = {
         {"New, Cancel", newFile, B::Cancel, {}, true},
         {"Open, Cancel: no dialog follows", [&] { m.mnuFileOpen->trigger(); }, B::Cancel, {}, true},
@@ -137,9 +164,10 @@ TEST_F(GuiTest, FileOfAnotherVersionIsOpenedOnlyAfterTheQuestion)
     m.mnuFileSaveAs_Click();
 
     // Cancel: nothing changes, and Save still writes the set-up's own file.
-    dialogs.expectOpen(path("old.sdt")).expectBox(kOrvel, B::Cancel,
-        QStringLiteral("File created by set-up program version: ORVEL_R2.0.7\r\n"
-                       "Data tables may not be properly aligned.\r\n\r\nDo you wish to continue?"));
+    dialogs.expectOpen(path("old.sdt"))
+        .expectBox(kOrvel, B::Cancel,
+                   QStringLiteral("File created by set-up program version: ORVEL_R2.0.7\r\n"
+                                  "Data tables may not be properly aligned.\r\n\r\nDo you wish to continue?"));
     m.mnuFileOpen->trigger();
     EXPECT_EQ(dialogs.boxes().back().icon, Dialogs::Icon::Information);
     EXPECT_EQ(CurrentSetup.Value[0], 1);
@@ -178,7 +206,8 @@ TEST_F(GuiTest, ShorterArraysArePaddedLongerOnesCutAndTrailingBytesIgnored)
     }
     longAddr[3] = QStringLiteral("W500");   // the file's addresses replace the built-in ones
     const std::tuple<const char *, QByteArray, QStringList, QVector<qint32>> files[] = {
-        {"short.sdt", makeFile("ORVEL_R2.1.3", shortAddr, shortVal), shortAddr + QStringList(4), shortVal + QVector<qint32>(4)},
+        {"short.sdt", makeFile("ORVEL_R2.1.3", shortAddr, shortVal), shortAddr + QStringList(4),
+         shortVal + QVector<qint32>(4)},
         {"long.sdt", makeFile("ORVEL_R2.1.3", longAddr, longVal), longAddr.mid(0, 84), longVal.mid(0, 84)},
         {"tail.sdt", makeFile("ORVEL_R2.1.3", DefaultSetup.Address, DefaultSetup.Value) + QByteArray(40, '\x7f'),
          DefaultSetup.Address, DefaultSetup.Value},
@@ -201,7 +230,11 @@ TEST_F(GuiTest, DamagedOrAbsurdFilesAreRefusedAndNothingIsLost)
     dialogs.expectSave(path("good.sdt"));
     m.mnuFileSaveAs_Click();
     const QByteArray good = ReadBytes(path("good.sdt"));
-    auto patched = [&](int offset, auto value) { QByteArray b = good; qToLittleEndian(value, b.data() + offset); return b; };
+    auto patched = [&](int offset, auto value) {
+        QByteArray b = good;
+        qToLittleEndian(value, b.data() + offset);
+        return b;
+    };
     const std::pair<const char *, QByteArray> bad[] = {
         {"empty.sdt", QByteArray()},
         {"cut.sdt", good.left(600)},
@@ -311,8 +344,7 @@ TEST_F(GuiTest, ProgramTypeCodeIsTheFirstCharacterOfTheTnxFile)
     WriteBytes(path("quoted.TNX"), "  \"K\",x\r\n");
     WriteBytes(path("long.TNX"), "E," + QByteArray(100000, 'x'));   // only its start is read
     const std::pair<const char *, int> cases[] = {
-        {"missing", 68}, {"empty", 68}, {"fifo", 68}, {"zero", 68},
-        {"seven", 55}, {"quoted", 75}, {"long", 69},
+        {"missing", 68}, {"empty", 68}, {"fifo", 68}, {"zero", 68}, {"seven", 55}, {"quoted", 75}, {"long", 69},
     };
     for (const auto &[name, code] : cases) {
         SCOPED_TRACE(name);

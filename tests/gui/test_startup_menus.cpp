@@ -45,17 +45,36 @@ TEST_F(GuiTest, MenuBarCaptionsKeysAndStates)
     // One row per entry: text ("-" a separator), shortcut, and e(nabled), d(isabled) or c(hecked).
     using Row = std::array<const char *, 3>;
     const std::vector<std::pair<const char *, std::vector<Row>>> menus = {
-        {"&File", {{"&New...", "Ctrl+N", "e"}, {"&Open...", "Ctrl+O", "e"}, {"&Save", "Ctrl+S", "e"},
-                   {"Save &As...", "", "e"}, {"-"}, {"Export Shift Data...", "Ctrl+X", "e"}, {"-"},
-                   {"&Upload (save) Data", "", "e"}, {"Download P&rogram", "", "e"},
-                   {"Download (restore) &Data", "", "e"}, {"-"}, {"&Print Report...", "Ctrl+P", "e"},
-                   {"Print Set&up...", "", "d"}, {"-"}, {"E&xit", "", "e"}}},
-        {"&Edit", {{"Enable &Offline Editing", "F2", "e"}, {"-"}, {"Co&mm Port", "Ctrl+M", "e"}, {"-"},
-                   {"Set-up Passcode", "", "d"}}},
-        {"&View", {{"&Target Board Interface", "", "e"}, {"-"}, {"O&nline Data", "F3", "e"},
-                   {"O&ffline Data", "F4", "c"}}},
-        {"&Window", {{"&1 Main Display", "", "c"}, {"&2 Set-up Parameters", "", "e"},
-                     {"&3 Serial Communications", "", "e"}, {"&4 Shift Data", "", "e"}, {"&5 I/O States", "", "e"}}},
+        {"&File",
+         {{"&New...", "Ctrl+N", "e"},
+          {"&Open...", "Ctrl+O", "e"},
+          {"&Save", "Ctrl+S", "e"},
+          {"Save &As...", "", "e"},
+          {"-"},
+          {"Export Shift Data...", "Ctrl+X", "e"},
+          {"-"},
+          {"&Upload (save) Data", "", "e"},
+          {"Download P&rogram", "", "e"},
+          {"Download (restore) &Data", "", "e"},
+          {"-"},
+          {"&Print Report...", "Ctrl+P", "e"},
+          {"Print Set&up...", "", "d"},
+          {"-"},
+          {"E&xit", "", "e"}}},
+        {"&Edit",
+         {{"Enable &Offline Editing", "F2", "e"},
+          {"-"},
+          {"Co&mm Port", "Ctrl+M", "e"},
+          {"-"},
+          {"Set-up Passcode", "", "d"}}},
+        {"&View",
+         {{"&Target Board Interface", "", "e"}, {"-"}, {"O&nline Data", "F3", "e"}, {"O&ffline Data", "F4", "c"}}},
+        {"&Window",
+         {{"&1 Main Display", "", "c"},
+          {"&2 Set-up Parameters", "", "e"},
+          {"&3 Serial Communications", "", "e"},
+          {"&4 Shift Data", "", "e"},
+          {"&5 I/O States", "", "e"}}},
         {"&Help", {{"&Help Topics", "Ctrl+H", "e"}, {"-"}, {"&About ORVEL", "", "e"}}},
     };
     frmMDIMain &m = startMain();
@@ -116,9 +135,12 @@ TEST_F(GuiTest, OfflineEditingTogglesAndLaterCommandsSayTheyAreNotAvailable)
         EXPECT_EQ(m.mnuEditOfflineEditing->isChecked(), on);
     }
     const std::pair<QAction *, const char *> later[] = {
-        {m.mnuFileExport, "Export Shift Data"}, {m.mnuFileUpload, "Upload (save) Data"},
-        {m.mnuFileDownloadProgram, "Download Program"}, {m.mnuFileDownload, "Download (restore) Data"},
-        {m.mnuFilePrint, "Print Report"}, {m.mnuViewTargetBoardStatus, "Target Board Interface"},
+        {m.mnuFileExport, "Export Shift Data"},
+        {m.mnuFileUpload, "Upload (save) Data"},
+        {m.mnuFileDownloadProgram, "Download Program"},
+        {m.mnuFileDownload, "Download (restore) Data"},
+        {m.mnuFilePrint, "Print Report"},
+        {m.mnuViewTargetBoardStatus, "Target Board Interface"},
     };
     for (const auto &[action, name] : later) {
         dialogs.expectBox(QStringLiteral("ORVEL"), B::OK,
@@ -156,7 +178,8 @@ TEST_F(GuiTest, AboutBoxAndHelpTopics)
     EXPECT_EQ(about->cmdOK->text(), QStringLiteral("OK"));
     EXPECT_EQ(about->cmdSysInfo->text(), QStringLiteral("System Info"));
     if (frmAbout::SystemInfoTool().isEmpty()) {
-        dialogs.expectBox(QStringLiteral("ORVEL"), B::OK, QStringLiteral("System Information Is Unavailable At This Time"));
+        dialogs.expectBox(QStringLiteral("ORVEL"), B::OK,
+                          QStringLiteral("System Information Is Unavailable At This Time"));
         about->cmdSysInfo->click();
     }
     about->cmdOK->click();
@@ -182,7 +205,8 @@ TEST_F(GuiTest, HelpFileThatIsNotAFileIsRefusedAtOnce)
     QDir().mkpath(path("Help"));
     const QString file = path("Help/ORVEL.html");
     const std::pair<std::function<void()>, const char *> cases[] = {
-        {[&] { ASSERT_EQ(::mkfifo(file.toLocal8Bit().constData(), 0600), 0); }, "it is a named pipe (FIFO), not a regular file"},
+        {[&] { ASSERT_EQ(::mkfifo(file.toLocal8Bit().constData(), 0600), 0); },
+         "it is a named pipe (FIFO), not a regular file"},
         {[&] { ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), file)); }, "it is a device, not a regular file"},
         {[&] { ASSERT_TRUE(QDir().mkpath(file)); }, "it is a folder, not a file"},
     };

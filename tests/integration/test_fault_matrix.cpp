@@ -59,9 +59,13 @@ TEST_P(FaultMatrix, NoWrongSuccessAndNoStrayWrite)
         tally.add(o);
         std::printf(" -> exit %d, %.2f s\n", o.run.status, o.run.seconds);
         if (!o.problem.empty()) {
-            std::string err = QString::fromStdString(o.run.err).trimmed().replace(QLatin1Char('\n'), QStringLiteral(" | ")).toStdString();
+            std::string err = QString::fromStdString(o.run.err)
+                                  .trimmed()
+                                  .replace(QLatin1Char('\n'), QStringLiteral(" | "))
+                                  .toStdString();
             std::printf("    %s%s\n    stdout \"%s\", stderr \"%s\"\n", o.wrongSuccess || o.strayWrite ? "FAIL: " : "",
-                        o.problem.c_str(), QString::fromStdString(o.run.out).trimmed().toStdString().c_str(), err.c_str());
+                        o.problem.c_str(), QString::fromStdString(o.run.out).trimmed().toStdString().c_str(),
+                        err.c_str());
         }
     }
     std::printf("%s\n", tally.line(GetParam()).c_str());
@@ -107,8 +111,9 @@ TEST(FaultRegressions, UnreachableAddressesAreRefusedBeforeSending)
     Bench b;
     const auto before = b.board.memory();
     for (const char *addr : {"FF02H", "B65282", "W65279", "D65532", "F524031"}) {
-        for (const QStringList &args : {QStringList{QStringLiteral("read"), QString::fromLatin1(addr)},
-                                        QStringList{QStringLiteral("write"), QString::fromLatin1(addr), QStringLiteral("1")}}) {
+        for (const QStringList &args :
+             {QStringList{QStringLiteral("read"), QString::fromLatin1(addr)},
+              QStringList{QStringLiteral("write"), QString::fromLatin1(addr), QStringLiteral("1")}}) {
             const CliRun r = runOrvelctl(b.dir.path(), args);
             SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString() + " stderr: " + r.err);
             EXPECT_EQ(r.status, 3);
@@ -160,4 +165,4 @@ TEST(FaultRegressions, LinkRecoversWhenTheCableIsPluggedBackIn)
     }
 }
 
-} // namespace
+}   // namespace

@@ -49,19 +49,29 @@ TEST_F(OrvelctlOnSim, RefusedInputSendsNothing)
         const char *err;
     };
     const Case cases[] = {
-        {{QStringLiteral("write"), QStringLiteral("W1014"), QStringLiteral("-5")}, "",
+        {{QStringLiteral("write"), QStringLiteral("W1014"), QStringLiteral("-5")},
+         "",
          "orvelctl: not a plain decimal value: \"-5\"\n"},
-        {{QStringLiteral("write"), QStringLiteral("W1014"), QStringLiteral("1,000")}, "",
+        {{QStringLiteral("write"), QStringLiteral("W1014"), QStringLiteral("1,000")},
+         "",
          "orvelctl: not a plain decimal value: \"1,000\"\n"},
-        {{QStringLiteral("write"), QStringLiteral("W1014"), QStringLiteral("70000")}, "",
+        {{QStringLiteral("write"), QStringLiteral("W1014"), QStringLiteral("70000")},
+         "",
          "ENTRY ALERT: Error: / Entry out of Range (0-65,535).\n"},
-        {{QStringLiteral("write"), QStringLiteral("B4001.3"), QStringLiteral("2")}, "",
+        {{QStringLiteral("write"), QStringLiteral("B4001.3"), QStringLiteral("2")},
+         "",
          "ENTRY ALERT: Error: / Enter 0 or 1 Only.\n"},
-        {{QStringLiteral("write"), QStringLiteral("Z5"), QStringLiteral("1")}, "", "orvelctl: not a board address: \"Z5\"\n"},
-        {{QStringLiteral("write"), QStringLiteral("FF02H"), QStringLiteral("16")}, "",
+        {{QStringLiteral("write"), QStringLiteral("Z5"), QStringLiteral("1")},
+         "",
+         "orvelctl: not a board address: \"Z5\"\n"},
+        {{QStringLiteral("write"), QStringLiteral("FF02H"), QStringLiteral("16")},
+         "",
          "ENTRY ALERT: Error: / Address out of Range (0-65,535).\n"},
-        {{QStringLiteral("read"), QStringLiteral("B4001.9")}, "\n", "ENTRY ALERT: Error: / Bit Number out of Range (0-7).\n"},
-        {{QStringLiteral("read"), QStringLiteral("W12abc"), QStringLiteral("B65282")}, "\n\n",
+        {{QStringLiteral("read"), QStringLiteral("B4001.9")},
+         "\n",
+         "ENTRY ALERT: Error: / Bit Number out of Range (0-7).\n"},
+        {{QStringLiteral("read"), QStringLiteral("W12abc"), QStringLiteral("B65282")},
+         "\n\n",
          "orvelctl: not a board address: \"W12abc\"\nENTRY ALERT: Error: / Address out of Range (0-65,535).\n"},
     };
     for (const Case &c : cases) {
@@ -76,14 +86,16 @@ TEST_F(OrvelctlOnSim, RefusedInputSendsNothing)
     EXPECT_EQ(board->peekWord(1014), 215);
 
     // Refused addresses keep their place among the values read.
-    const auto r = run({QStringLiteral("read"), QStringLiteral("W1014"), QStringLiteral("FF00H"), QStringLiteral("B999")});
+    const auto r =
+        run({QStringLiteral("read"), QStringLiteral("W1014"), QStringLiteral("FF00H"), QStringLiteral("B999")});
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.out.toStdString(), "215\n\n" + std::to_string(board->peek(999)) + "\n");
 }
 
 TEST_F(OrvelctlOnSim, PortThatDoesNotExist)
 {
-    const auto r = run({QStringLiteral("--port"), QStringLiteral("98"), QStringLiteral("read"), QStringLiteral("W1014")});
+    const auto r =
+        run({QStringLiteral("--port"), QStringLiteral("98"), QStringLiteral("read"), QStringLiteral("W1014")});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.err.startsWith(QStringLiteral("Comm Port Error: Error Number = "))) << r.err.toStdString();
     // The settings file keeps what it had: --port is for this run only.
@@ -129,19 +141,23 @@ TEST_F(OrvelctlOnSim, PortsAndSettingsThatAreNotWhatTheySeemAreRefusedAtOnce)
     }
     const QString portBox = QStringLiteral("Comm Port Error: Error Number = 25 / Error Source = PosixSerialPort /  / ");
     const std::pair<QString, QString> ports[] = {
-        {QStringLiteral("/dev/ptmx"), com2 + QStringLiteral(" is the master side of a pseudo-terminal, not a serial port")},
+        {QStringLiteral("/dev/ptmx"),
+         com2 + QStringLiteral(" is the master side of a pseudo-terminal, not a serial port")},
         {file, com2 + QStringLiteral(" is not a serial port: it is a regular file")},
-        {QStringLiteral("/dev/null"), com2 + QStringLiteral(" is not a serial port: it is a device that is not a terminal")},
+        {QStringLiteral("/dev/null"),
+         com2 + QStringLiteral(" is not a serial port: it is a device that is not a terminal")},
         {fifo, com2 + QStringLiteral(" is not a serial port: it is a named pipe (FIFO)")},
     };
     for (const auto &[target, why] : ports) {
         SCOPED_TRACE(target.toStdString());
         QFile::remove(com2);
         ASSERT_TRUE(QFile::link(target, com2));
-        const auto r = run({QStringLiteral("--port"), QStringLiteral("2"), QStringLiteral("read"), QStringLiteral("W1014")});
+        const auto r =
+            run({QStringLiteral("--port"), QStringLiteral("2"), QStringLiteral("read"), QStringLiteral("W1014")});
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err.toStdString(),
-                  (portBox + why + QStringLiteral("\norvelctl: W1014: not read, the board was not reached\n")).toStdString());
+        EXPECT_EQ(
+            r.err.toStdString(),
+            (portBox + why + QStringLiteral("\norvelctl: W1014: not read, the board was not reached\n")).toStdString());
         EXPECT_EQ(r.out.toStdString(), "\n");
     }
 
@@ -150,8 +166,10 @@ TEST_F(OrvelctlOnSim, PortsAndSettingsThatAreNotWhatTheySeemAreRefusedAtOnce)
     ASSERT_EQ(::mkfifo(cfg.toLocal8Bit().constData(), 0600), 0);
     const auto r = run({QStringLiteral("read"), QStringLiteral("W1014")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err.toStdString(),
-              (QStringLiteral("RSComm InitializeRSComm: Error Number = 75 /  / Path/File access error: cannot read ") + cfg
-               + QStringLiteral(": it is a named pipe (FIFO), not a regular file\norvelctl: W1014: not read, the board was not reached\n"))
-                  .toStdString());
+    EXPECT_EQ(
+        r.err.toStdString(),
+        (QStringLiteral("RSComm InitializeRSComm: Error Number = 75 /  / Path/File access error: cannot read ") + cfg
+         + QStringLiteral(
+             ": it is a named pipe (FIFO), not a regular file\norvelctl: W1014: not read, the board was not reached\n"))
+            .toStdString());
 }

@@ -43,4 +43,4 @@ inline bool sameMemory(const boardsim::Engine &a, const boardsim::Engine &b)
     return true;
 }
 
-} // namespace simtest
+}   // namespace simtest

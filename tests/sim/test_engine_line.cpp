@@ -17,10 +17,15 @@ Options runningOptions(std::uint32_t seed)
 
 TEST(Memory, SetGrammarReachesEveryType)
 {
-    struct Case { const char *text; std::uint32_t addr; int width; std::uint32_t value; };
+    struct Case {
+        const char *text;
+        std::uint32_t addr;
+        int width;
+        std::uint32_t value;
+    };
     const Case good[] = {
-        {"B100=5", 100, 1, 5},           {"W188=4660", 188, 2, 4660},    {"D1100=123456", 1100, 4, 123456},
-        {"F54=1", 38, 1, 0x40},          {"B4001.3=1", 4001, 1, 0x08},   {"1F40H=7", 8000, 1, 7},
+        {"B100=5", 100, 1, 5},           {"W188=4660", 188, 2, 4660},  {"D1100=123456", 1100, 4, 123456},
+        {"F54=1", 38, 1, 0x40},          {"B4001.3=1", 4001, 1, 0x08}, {"1F40H=7", 8000, 1, 7},
         {" w4016 = 0x10 ", 4016, 2, 16},
     };
     for (const Case &c : good) {
@@ -31,9 +36,9 @@ TEST(Memory, SetGrammarReachesEveryType)
         EXPECT_EQ(c.width == 1 ? e.peek(c.addr) : c.width == 2 ? e.peekWord(c.addr) : e.peekDecimal(c.addr), c.value);
     }
     Engine e(simtest::stillOptions()), untouched(simtest::stillOptions());
-    for (const char *bad : {"B100", "=5", "B100=", "B100=256", "W10=65536", "D10=655360000", "F54=2",
-                            "B4001.8=1", "B4001.3=2", "X5=1", "B70000=1", "W65535=1", "B100=-1", "B100=5x",
-                            "Bx=1", "F=1", "GGGH=1"}) {
+    for (const char *bad :
+         {"B100", "=5", "B100=", "B100=256", "W10=65536", "D10=655360000", "F54=2", "B4001.8=1", "B4001.3=2", "X5=1",
+          "B70000=1", "W65535=1", "B100=-1", "B100=5x", "Bx=1", "F=1", "GGGH=1"}) {
         std::string err;
         EXPECT_TRUE(!e.set(bad, &err) && !err.empty()) << bad;
     }
@@ -54,9 +59,9 @@ TEST(Line, SameSeedSameLineWhateverTheSteps)
 TEST(Line, ChannelsSlotsAndCansFollowTheMachine)
 {
     Engine e(runningOptions(3));
-    EXPECT_GE(e.peekWord(556), 1100);        // cans per minute
+    EXPECT_GE(e.peekWord(556), 1100);   // cans per minute
     EXPECT_LE(e.peekWord(556), 1300);
-    EXPECT_GT(e.peekWord(184), 0);           // resolver period
+    EXPECT_GT(e.peekWord(184), 0);   // resolver period
     bool ch0On = false, ch0Off = false, prx = false, in0 = true;
     for (int i = 0; i < 200; ++i) {
         e.advanceMs(1);
@@ -80,9 +85,9 @@ TEST(Line, ChannelsSlotsAndCansFollowTheMachine)
     EXPECT_EQ(pockets, rejects);
     EXPECT_EQ(running, rejects);
     EXPECT_GE(e.peek(82), 6);
-    EXPECT_LE(e.peek(1013), e.peek(650));    // FIFO min <= average <= max
+    EXPECT_LE(e.peek(1013), e.peek(650));   // FIFO min <= average <= max
     EXPECT_LE(e.peek(650), e.peek(1012));
-    EXPECT_GT(e.peekWord(4016), 0);          // the DF1 module talks while its driver is on
+    EXPECT_GT(e.peekWord(4016), 0);   // the DF1 module talks while its driver is on
 }
 
 TEST(Line, StillBoardIsPlausibleHoldsWhatIsSetAndItsClockRuns)
@@ -92,8 +97,8 @@ TEST(Line, StillBoardIsPlausibleHoldsWhatIsSetAndItsClockRuns)
     for (; a < 61432 && e.peek(a); ++a)
         EXPECT_GT(e.peek(a), 31);
     EXPECT_TRUE(a > 61424 && e.peek(61431) == 0);
-    EXPECT_TRUE(e.peek(8180) >= 1 && e.peek(8180) <= 32);   // network address the screen accepts
-    EXPECT_TRUE(e.flag(56) && !e.flag(54) && !e.flag(60));  // resolver well, no alarm
+    EXPECT_TRUE(e.peek(8180) >= 1 && e.peek(8180) <= 32);    // network address the screen accepts
+    EXPECT_TRUE(e.flag(56) && !e.flag(54) && !e.flag(60));   // resolver well, no alarm
     e.pokeWord(100, 1025);
     e.poke(170, 5);
     const std::uint16_t pos = e.peekWord(180);
@@ -120,24 +125,48 @@ TEST(Line, StillBoardIsPlausibleHoldsWhatIsSetAndItsClockRuns)
 TEST(Commands, EachCommandFlag)
 {
     using Step = void (*)(Engine &);
-    struct Case { const char *what; int flag; Step before, after; };
+    struct Case {
+        const char *what;
+        int flag;
+        Step before, after;
+    };
     const Case cases[] = {
         {"reset a stopping alarm: the machine runs again", 50,
-         [](Engine &e) { e.raiseAlarm(3); e.advanceMs(10000); EXPECT_TRUE(e.peek(2072) == 3 && e.peekWord(556) == 0); },
+         [](Engine &e) {
+             e.raiseAlarm(3);
+             e.advanceMs(10000);
+             EXPECT_TRUE(e.peek(2072) == 3 && e.peekWord(556) == 0);
+         },
          [](Engine &e) {
              EXPECT_TRUE(!e.flag(54) && e.peek(2072) == 0);
              e.advanceMs(10000);
              EXPECT_GT(e.peekWord(556), 1000);
          }},
-        {"reset a warning", 50, [](Engine &e) { e.raiseAlarm(12); EXPECT_TRUE(e.flag(60) && !e.flag(54)); },
+        {"reset a warning", 50,
+         [](Engine &e) {
+             e.raiseAlarm(12);
+             EXPECT_TRUE(e.flag(60) && !e.flag(54));
+         },
          [](Engine &e) { EXPECT_FALSE(e.flag(60)); }},
-        {"reset an array fault", 50, [](Engine &e) { e.raiseAlarm(2); EXPECT_TRUE(e.flag(70) && e.peek(599) >= 1); },
+        {"reset an array fault", 50,
+         [](Engine &e) {
+             e.raiseAlarm(2);
+             EXPECT_TRUE(e.flag(70) && e.peek(599) >= 1);
+         },
          [](Engine &e) { EXPECT_FALSE(e.flag(70)); }},
         {"zero resolver", 840, [](Engine &) {}, [](Engine &e) { EXPECT_EQ(e.peekWord(180), 0); }},
         {"test blow-off fires the solenoid", 805, [](Engine &) {},
-         [](Engine &e) { EXPECT_EQ(e.testBlowoffs(), 1u); e.advanceMs(1); EXPECT_TRUE(e.peek(110) & 1); }},
+         [](Engine &e) {
+             EXPECT_EQ(e.testBlowoffs(), 1u);
+             e.advanceMs(1);
+             EXPECT_TRUE(e.peek(110) & 1);
+         }},
         {"calibrate FIFO: statistics start again", 831, [](Engine &e) { e.poke(655, 4); },
-         [](Engine &e) { EXPECT_EQ(e.peek(655) + e.peek(1012), 0); e.advanceMs(1000); EXPECT_GT(e.peek(1012), 0); }},
+         [](Engine &e) {
+             EXPECT_EQ(e.peek(655) + e.peek(1012), 0);
+             e.advanceMs(1000);
+             EXPECT_GT(e.peek(1012), 0);
+         }},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -167,7 +196,7 @@ TEST(Commands, EndOfShiftAndResetRejects)
     EXPECT_EQ(e.peekDecimal(1208), 12u);
     EXPECT_EQ(e.peekWord(1216 + 8), 9);
     EXPECT_EQ(e.peekDecimal(1100) + e.peekDecimal(1104) + e.peekWord(1116 + 8), 0u);
-    EXPECT_EQ(e.peekWord(1020 + 8), 30);     // running counts are kept
+    EXPECT_EQ(e.peekWord(1020 + 8), 30);   // running counts are kept
     // held down: a write of its byte (another bit) does nothing until released and pressed again
     e.pokeDecimal(1100, 50);
     e.setFlag(86, true);
@@ -179,4 +208,4 @@ TEST(Commands, EndOfShiftAndResetRejects)
     EXPECT_EQ(e.peekWord(1020 + 8), 0);
 }
 
-} // namespace
+}   // namespace

@@ -14,26 +14,41 @@ constexpr std::uint8_t A = 0x55, N = kNak;
 // Short exchanges: what the board answers and where it is left waiting.
 TEST(Wire, ShortExchanges)
 {
-    struct Case { const char *what; Bytes in, out; State end; int pauseAfter = -1; };
+    struct Case {
+        const char *what;
+        Bytes in, out;
+        State end;
+        int pauseAfter = -1;
+    };
     const Case cases[] = {
         {"a repeated 0xFF is answered again", {0xFF, 0xFF, 0x01}, {A, A, A}, State::Read},
         {"0xFF between reads waits for a command", {0xFF, 0x01, 0xFF, 0x02}, {A, A, A, A}, State::Write},
         {"only 0xFF is taken before a handshake", {0x01, 0xFF, 0x01}, {N, A, A}, State::Read},
         {"an unknown command is refused", {0xFF, 0x77, 0x02}, {A, N, N}, State::Idle},
         {"0xFF as low address byte is an address", {0xFF, 0x01, 0x03, 0xFF}, {A, A, 0x03, 42}, State::Read},
-        {"words and decimals are low byte first", {0xFF, 0x01, 0, 188, 0, 189, 4, 0x4C, 4, 0x4D, 4, 0x4E, 4, 0x4F},
-         {A, A, 0, 0x34, 0, 0x12, 4, 0x85, 4, 0x1A, 4, 0x39, 4, 0x30}, State::Read},
-        {"a data answer may be 0xFF or 0x55", {0xFF, 0x01, 0x12, 0x34, 0x12, 0x35}, {A, A, 0x12, 0xFF, 0x12, A},
+        {"words and decimals are low byte first",
+         {0xFF, 0x01, 0, 188, 0, 189, 4, 0x4C, 4, 0x4D, 4, 0x4E, 4, 0x4F},
+         {A, A, 0, 0x34, 0, 0x12, 4, 0x85, 4, 0x1A, 4, 0x39, 4, 0x30},
+         State::Read},
+        {"a data answer may be 0xFF or 0x55",
+         {0xFF, 0x01, 0x12, 0x34, 0x12, 0x35},
+         {A, A, 0x12, 0xFF, 0x12, A},
          State::Read},
         {"a write echoes all three bytes, 0xFF too, and reads back",
-         {0xFF, 0x02, 0x20, 0xFF, 0xFF, 0xFF, 0x01, 0x20, 0xFF}, {A, A, 0x20, 0xFF, 0xFF, A, A, 0x20, 0xFF}, State::Read},
+         {0xFF, 0x02, 0x20, 0xFF, 0xFF, 0xFF, 0x01, 0x20, 0xFF},
+         {A, A, 0x20, 0xFF, 0xFF, A, A, 0x20, 0xFF},
+         State::Read},
         {"a half-done write is dropped after a pause", {0xFF, 0x02, 0x10, 0xFF}, {A, A, 0x10, A}, State::Command, 2},
-        {"records are refused without the load request", {0xFF, 0x03, 0x03, 0x00, 0x30, 0x02, 0x33, 0x7A},
-         {A, N, N, N, N, N, N, N}, State::Idle},
+        {"records are refused without the load request",
+         {0xFF, 0x03, 0x03, 0x00, 0x30, 0x02, 0x33, 0x7A},
+         {A, N, N, N, N, N, N, N},
+         State::Idle},
         {"PLS scale read (360): low, high, then nothing", {0xFF, 24, A, A, A}, {A, A, 0x68, 0x01, N}, State::Idle},
         {"PLS offset read", {0xFF, 40, A, A}, {A, A, 0, 0}, State::PlsAnswer},
         {"an offset at the scale is refused on its high byte", {0xFF, 42, 0x68, 0x01}, {A, A, A, N}, State::Idle},
-        {"0xFF inside a word is a value, then re-syncs the poll", {0xFF, 42, 0xFF, 0x00, 0xFF}, {A, A, A, A, A},
+        {"0xFF inside a word is a value, then re-syncs the poll",
+         {0xFF, 42, 0xFF, 0x00, 0xFF},
+         {A, A, A, A, A},
          State::Command},
         {"a setpoint beyond the scale is refused", {0xFF, 27, 1, 0x68, 0x01}, {A, A, A, A, N}, State::Idle},
         {"a channel that does not exist is refused", {0xFF, 27, 200}, {A, A, N}, State::Idle},
@@ -102,12 +117,19 @@ int pollUntilReady(Engine &e)
 TEST(Pls, ChangesArePolledUntilReadyAndReadBack)
 {
     Engine e(simtest::stillOptions());
-    struct Send { std::uint8_t command; Bytes data; };
+    struct Send {
+        std::uint8_t command;
+        Bytes data;
+    };
     const Send sends[] = {
-        {42, {10, 0}},                  {26, {0xE8, 0x03}},              // offset, scale
-        {27, {1, 100, 0, 0x67, 0x01, 1}}, {43, {2, 0x10, 0x01, 10, 20, 0}}, // setpoint, pulse train
-        {59, {1, 0xFF, 3, 4, 5, 6}},    {75, {7, 8, 9, 10, 11, 12}},     // config blocks; 0xFF is a value
-        {91, {13, 14, 15, 16, 17, 18}}, {107, {19, 20, 21, 22, 23, 24}},
+        {42, {10, 0}},
+        {26, {0xE8, 0x03}},   // offset, scale
+        {27, {1, 100, 0, 0x67, 0x01, 1}},
+        {43, {2, 0x10, 0x01, 10, 20, 0}},   // setpoint, pulse train
+        {59, {1, 0xFF, 3, 4, 5, 6}},
+        {75, {7, 8, 9, 10, 11, 12}},   // config blocks; 0xFF is a value
+        {91, {13, 14, 15, 16, 17, 18}},
+        {107, {19, 20, 21, 22, 23, 24}},
     };
     for (const Send &s : sends) {
         SCOPED_TRACE(int(s.command));
@@ -137,4 +159,4 @@ TEST(Pls, ChangesArePolledUntilReadyAndReadBack)
     EXPECT_EQ(pollUntilReady(e), 4);
 }
 
-} // namespace
+}   // namespace

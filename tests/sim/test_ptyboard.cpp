@@ -99,7 +99,7 @@ TEST(PtyBoard, ReadsAndWritesThroughALinkedTerminal)
     EXPECT_NE(board.summary().find("15 bytes in"), std::string::npos);
 
     board.stop();
-    struct stat sb{};
+    struct stat sb {};
     EXPECT_NE(lstat(link.c_str(), &sb), 0);   // the link goes with the board
 }
 
@@ -149,7 +149,7 @@ TEST(PtyBoard, RefusesMalformedInputAndRealFiles)
     EXPECT_FALSE(board.addFault("loud", &err));
 }
 
-} // namespace
+}   // namespace
 
 namespace {
 
@@ -208,7 +208,11 @@ std::vector<std::uint8_t> readFile(const std::string &path)
 TEST(BoardsimProgram, DumpsTheMemoryOnExit)
 {
     const std::string dir = tempDir();
-    struct Case { int sig; std::string dump; int status; };
+    struct Case {
+        int sig;
+        std::string dump;
+        int status;
+    };
     const Case cases[] = {
         {SIGTERM, dir + "/mem.bin", 0},
         {SIGINT, dir + "/again.bin", 0},
@@ -247,4 +251,4 @@ TEST(BoardsimProgram, DumpsTheMemoryOnExit)
     EXPECT_EQ(names, (std::vector<std::string>{"again.bin", "mem.bin"}));
 }
 
-} // namespace
+}   // namespace

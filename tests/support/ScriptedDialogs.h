@@ -39,7 +39,12 @@ public:
     std::vector<FileRequest> fileRequests;
     // Expectations not used yet (a test usually asserts this is 0 at its end).
     int pending() const { return int(queue_.size()); }
-    void clear() { boxes_.clear(); queue_.clear(); fileRequests.clear(); }
+    void clear()
+    {
+        boxes_.clear();
+        queue_.clear();
+        fileRequests.clear();
+    }
 
 private:
     enum class Kind { Box, Open, Save, Input };

@@ -13,10 +13,7 @@ ScriptedSerialPort &ScriptedSerialPort::answers(int out, std::vector<int> in)
     return *this;
 }
 
-ScriptedSerialPort &ScriptedSerialPort::mode(int command)
-{
-    return exchange(0xFF, 0x55).exchange(command, 0x55);
-}
+ScriptedSerialPort &ScriptedSerialPort::mode(int command) { return exchange(0xFF, 0x55).exchange(command, 0x55); }
 
 ScriptedSerialPort &ScriptedSerialPort::readByteAt(int address, int data)
 {

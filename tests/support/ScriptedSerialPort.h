@@ -30,13 +30,21 @@ public:
 
     // Instead of a script: a peer that answers each byte (nullopt: silence).
     void setPeer(std::function<std::optional<int>(int)> peer) { peer_ = std::move(peer); }
-    void failOpen(int errorNumber, const QString &text) { openError_ = errorNumber; openText_ = text; }
+    void failOpen(int errorNumber, const QString &text)
+    {
+        openError_ = errorNumber;
+        openText_ = text;
+    }
     // Bytes put in the input buffer before the next write (stale input).
     void injectInput(int b) { input_.push_back(b); }
 
     // The device goes away (cable adapter unplugged): the port is closed under
     // the link. With openFails the device is not back yet.
-    void loseDevice(bool openFails = false) { open_ = false; deviceGone_ = openFails; }
+    void loseDevice(bool openFails = false)
+    {
+        open_ = false;
+        deviceGone_ = openFails;
+    }
     void deviceBack() { deviceGone_ = false; }
 
     const std::vector<int> &sent() const { return sent_; }
@@ -49,13 +57,26 @@ public:
 
     void setPortNumber(int n) override { port_ = n; }
     int portNumber() const override { return port_; }
-    bool setSettings(const QString &s) override { settings_ = s; return true; }
+    bool setSettings(const QString &s) override
+    {
+        settings_ = s;
+        return true;
+    }
     QString settings() const override { return settings_; }
     bool open() override;
-    void close() override { if (open_) ++closes_; open_ = false; }
+    void close() override
+    {
+        if (open_)
+            ++closes_;
+        open_ = false;
+    }
     bool isOpen() const override { return open_; }
     int bytesWaiting() override { return int(input_.size()); }
-    void flushInput() override { ++flushes_; input_.clear(); }
+    void flushInput() override
+    {
+        ++flushes_;
+        input_.clear();
+    }
     bool write(const QByteArray &bytes) override;
     int readByte() override;
     bool waitForInput(std::int64_t deadlineNs) override;
@@ -64,7 +85,10 @@ public:
     QString errorString() const override { return openText_; }
 
 private:
-    struct Step { int out; std::vector<int> in; };
+    struct Step {
+        int out;
+        std::vector<int> in;
+    };
     VirtualClock &clock_;
     std::deque<Step> script_;
     std::deque<int> input_;

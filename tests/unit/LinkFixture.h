@@ -36,6 +36,6 @@ protected:
     RSComm link;
 };
 
-inline const QString kCommBoxText =
-    QStringLiteral("Cannot Communicate with Target Board.\rVerify RS-232 Cable is Connected Between\rCOMM Port and PROG Port.");
+inline const QString kCommBoxText = QStringLiteral(
+    "Cannot Communicate with Target Board.\rVerify RS-232 Cable is Connected Between\rCOMM Port and PROG Port.");
 inline const QString kCommBoxTitle = QStringLiteral("WARNING - Communication Error!");

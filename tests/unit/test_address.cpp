@@ -14,22 +14,15 @@ struct Case {
 TEST(AddressGrammar, FormsOfTheLanguage)
 {
     const Case cases[] = {
-        {"W188", "W", 188, 1, false},
-        {"D1100", "D", 1100, 1, false},
-        {"b999", "B", 999, 1, false},
-        {"B4001.0", "B", 4001, 1, true},
-        {"W4001.0", "B", 4001, 1, true},   // the type letter of a bit form is not looked at
-        {"B4001.7", "B", 4001, 128, true},
-        {"F87", "B", 42, 128, true},
-        {"f87", "B", 42, 128, true},
-        {"F0", "B", 32, 1, true},
-        {"1F40H", "B", 8000, 1, false},
-        {"ffh", "B", 255, 1, false},
-        {"0H", "B", 0, 1, false},
-        {"Z5", "B", 32, 1, false},         // unknown letter: the whole flag byte 32
-        {"W", "W", 0, 1, false},           // no digits read as 0
-        {"W12abc", "W", 12, 1, false},     // leading-number rule
-        {"D65276", "D", 65276, 1, false},  // last double word below FF00H
+        {"W188", "W", 188, 1, false},      {"D1100", "D", 1100, 1, false},  {"b999", "B", 999, 1, false},
+        {"B4001.0", "B", 4001, 1, true},   {"W4001.0", "B", 4001, 1, true},   // the type letter of a bit form is not
+                                                                              // looked at
+        {"B4001.7", "B", 4001, 128, true}, {"F87", "B", 42, 128, true},     {"f87", "B", 42, 128, true},
+        {"F0", "B", 32, 1, true},          {"1F40H", "B", 8000, 1, false},  {"ffh", "B", 255, 1, false},
+        {"0H", "B", 0, 1, false},          {"Z5", "B", 32, 1, false},   // unknown letter: the whole flag byte 32
+        {"W", "W", 0, 1, false},                                        // no digits read as 0
+        {"W12abc", "W", 12, 1, false},                                  // leading-number rule
+        {"D65276", "D", 65276, 1, false},                               // last double word below FF00H
         {"FEFFH", "B", 65279, 1, false},
     };
     for (const Case &c : cases) {
@@ -53,9 +46,11 @@ TEST(AddressGrammar, NonBitFormsKeepThePreviousMask)
 
 TEST(AddressGrammar, AddressesThatCannotBeSentAreRefused)
 {
-    for (const char *t : {"W99999999", "B65536", "W65535", "D65533", "12345H", "B-1", "W-5", "F-1",
-                          "F524032", "FF00H", "FF02H", "FFFFH", "B65280", "B65282", "W65279", "D65532", "D65277",
-                          "F524031", "B65300.1", "B4001.9", "B4001.10", "B4001.", "", "   ", "D99999999999999999999999"}) {
+    for (const char *t : {"W99999999", "B65536", "W65535",  "D65533",   "12345H",
+                          "B-1",       "W-5",    "F-1",     "F524032",  "FF00H",
+                          "FF02H",     "FFFFH",  "B65280",  "B65282",   "W65279",
+                          "D65532",    "D65277", "F524031", "B65300.1", "B4001.9",
+                          "B4001.10",  "B4001.", "",        "   ",      "D99999999999999999999999"}) {
         SCOPED_TRACE(t);
         EXPECT_FALSE(ParseAddress(QString::fromLatin1(t)).sendable());
     }

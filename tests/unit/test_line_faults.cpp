@@ -40,9 +40,13 @@ TEST_F(LineFaults, StrayAndSurplusBytesMakeTheAttemptStartOnceMore)
     };
     const Case cases[] = {
         {"a stray byte taken for the echo",
-         [](ScriptedSerialPort &p) { p.mode(0x01).answers(1014 / 256, {0x42, 1014 / 256}); }},
+         [](ScriptedSerialPort &p) {
+             p.mode(0x01).answers(1014 / 256, {0x42, 1014 / 256});
+         }},
         {"a stray byte equal to the echo, the real echo waiting before the low byte",
-         [](ScriptedSerialPort &p) { p.mode(0x01).answers(1014 / 256, {1014 / 256, 1014 / 256}).exchange(1014 % 256, 7); }},
+         [](ScriptedSerialPort &p) {
+             p.mode(0x01).answers(1014 / 256, {1014 / 256, 1014 / 256}).exchange(1014 % 256, 7);
+         }},
         {"an answer too many after the last data byte",
          [](ScriptedSerialPort &p) {
              p.mode(0x01).readByteAt(1014, 215).exchange(1015 / 256, 1015 / 256).answers(1015 % 256, {9, 0});
@@ -149,7 +153,8 @@ TEST(LineFaultsBabble, ALineThatNeverFallsQuietDoesNotHoldTheLinkForever)
     link.OpenRSComm(&port);
     port.mode(0x02).exchange(999 / 256, 999 / 256).silent(999 % 256);
     port.setPeer([](int) { return std::optional<int>(); });
-    dialogs.expectBox(kCommBoxTitle, Dialogs::Button::Cancel, QStringLiteral("Cannot Set PLC Mode Within Target Board."));
+    dialogs.expectBox(kCommBoxTitle, Dialogs::Button::Cancel,
+                      QStringLiteral("Cannot Set PLC Mode Within Target Board."));
     const std::int64_t start = clock.monotonicNs();
     link.RSWrite(QStringLiteral("B999"), QStringLiteral("9"));
     EXPECT_FALSE(link.lastAccessOk());

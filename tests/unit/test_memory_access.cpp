@@ -7,7 +7,8 @@ protected:
     void SetUp() override { goOnline(); }
     void expectAlert(const char *reason)
     {
-        dialogs.expectBox(QStringLiteral("ENTRY ALERT"), Button::OK, QStringLiteral("Error:\r") + QString::fromLatin1(reason));
+        dialogs.expectBox(QStringLiteral("ENTRY ALERT"), Button::OK,
+                          QStringLiteral("Error:\r") + QString::fromLatin1(reason));
     }
 };
 
@@ -66,7 +67,7 @@ TEST_F(MemoryAccess, WritesOfEachType)
     port.writeByteAt(1016, 1000 % 256).writeByteAt(1017, 1000 / 256);
     link.RSWrite(QStringLiteral("W1016"), QStringLiteral("1,000"));
     port.writeByteAt(1018, 0).writeByteAt(1019, 0);
-    link.RSWrite(QStringLiteral("W1018"), QString());               // empty writes 0
+    link.RSWrite(QStringLiteral("W1018"), QString());   // empty writes 0
     port.writeByteAt(998, 45);
     link.RSWrite(QStringLiteral("B998"), QStringLiteral("45 %\u00B0"));
     EXPECT_FALSE(link.CommError);

@@ -11,7 +11,11 @@ namespace {
 struct Captured {
     std::FILE *out = std::tmpfile();
     std::FILE *err = std::tmpfile();
-    ~Captured() { std::fclose(out); std::fclose(err); }
+    ~Captured()
+    {
+        std::fclose(out);
+        std::fclose(err);
+    }
     static std::string text(std::FILE *f)
     {
         std::rewind(f);
@@ -27,7 +31,8 @@ struct Captured {
 int runCli(const QStringList &args, Captured &cap, bool *portMade = nullptr)
 {
     ConsoleDialogs dialogs(cap.err);
-    orvelctl::Environment env{dialogs, [&]() -> std::unique_ptr<SerialPort> {
+    orvelctl::Environment env{dialogs,
+                              [&]() -> std::unique_ptr<SerialPort> {
                                   if (portMade)
                                       *portMade = true;
                                   static VirtualClock clock;
@@ -49,7 +54,8 @@ TEST(Orvelctl, UsageErrors)
         {QStringLiteral("--baud"), QStringLiteral("4800"), QStringLiteral("read"), QStringLiteral("W1")},
         {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("read"), QStringLiteral("W1")},
         {QStringLiteral("--port"), QStringLiteral("x"), QStringLiteral("read"), QStringLiteral("W1")},
-        {QStringLiteral("--app-dir"), dir.path() + QStringLiteral("/nope"), QStringLiteral("read"), QStringLiteral("W1")},
+        {QStringLiteral("--app-dir"), dir.path() + QStringLiteral("/nope"), QStringLiteral("read"),
+         QStringLiteral("W1")},
         {QStringLiteral("--port")},
     };
     for (const QStringList &a : bad) {
@@ -86,7 +92,8 @@ TEST(Orvelctl, AddressChecksNeedNoBoard)
         {{QStringLiteral("octal"), QStringLiteral("9223372036854775807")}, "9223372036854775807\n"},
         {{QStringLiteral("decimal"), QStringLiteral("11")}, "9\n"},
         {{QStringLiteral("--port"), QStringLiteral("3"), QStringLiteral("--baud"), QStringLiteral("9600"),
-          QStringLiteral("decimal"), QStringLiteral("77")}, "63\n"},
+          QStringLiteral("decimal"), QStringLiteral("77")},
+         "63\n"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());

@@ -146,7 +146,10 @@ TEST(PortDevices, WhatIsNotTheProgramsEndOfASerialLineIsRefusedAtOnce)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("\xFF\x55");
     }
-    struct Case { QString target; const char *says; };
+    struct Case {
+        QString target;
+        const char *says;
+    };
     const Case cases[] = {
         {QStringLiteral("/dev/ptmx"), "is the master side of a pseudo-terminal, not a serial port"},
         {file, "is not a serial port: it is a regular file"},

@@ -26,7 +26,12 @@ TEST(RegularFile, OnlyRegularFilesOfBoundedSizeAreRead)
     ASSERT_TRUE(QFile::link(p("fifo"), p("fifolink")));
     QDir().mkpath(p("folder"));
 
-    struct Case { const char *name; LargerFile larger; const char *bytes; const char *error; };
+    struct Case {
+        const char *name;
+        LargerFile larger;
+        const char *bytes;
+        const char *error;
+    };
     const Case cases[] = {
         {"ten", LargerFile::Refused, "0123456789", ""},   // exactly the limit
         {"link", LargerFile::Refused, "0123456789", ""},

@@ -78,7 +78,10 @@ TEST_F(SerialLink, HandshakeRepeatsOnAWrongAnswerAndGivesUpAfterTwoSeconds)
     dialogs.setLenient(true);   // answers the mode box with Cancel
     // Each exchange costs a tenth of a second, so the two-second deadline passes.
     VirtualClock &c = clock;
-    port.setPeer([&c](int) { c.advanceNs(100'000'000); return std::optional<int>(0x00); });
+    port.setPeer([&c](int) {
+        c.advanceNs(100'000'000);
+        return std::optional<int>(0x00);
+    });
     EXPECT_EQ(link.RSRead(QStringLiteral("B999")).toStdString(), "0");
     ASSERT_EQ(dialogs.boxes().size(), 1u);
     EXPECT_EQ(dialogs.boxes()[0].title.toStdString(), kCommBoxTitle.toStdString());

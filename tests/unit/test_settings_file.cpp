@@ -47,17 +47,17 @@ TEST_F(SettingsFile, EmptyFileIsRewrittenWithDefaults)
 
 TEST_F(SettingsFile, LinesTheProgramWritesAndOddValues)
 {
-    struct Case { QByteArray line; int port; const char *settings; };
+    struct Case {
+        QByteArray line;
+        int port;
+        const char *settings;
+    };
     const Case cases[] = {
-        {"3, 19200 \r\n", 3, "19200,n,8,1"},   // the comm port window's form
-        {"4,19200", 4, "19200,n,8,1"},
-        {"2,4800\r\n", 2, "9600,n,8,1"},        // an odd speed becomes 9600
-        {"150,9600\r\n", 99, "9600,n,8,1"},     // clamped to the highest port
-        {"0,9600\r\n", 1, "9600,n,8,1"},
-        {"-3,19200\r\n", 1, "19200,n,8,1"},
-        {"  7 ,  19200\r\n", 7, "19200,n,8,1"},
-        {"6,fast\r\n", 6, "9600,n,8,1"},
-        {"5,\r\n", 5, "9600,n,8,1"},            // an empty speed item
+        {"3, 19200 \r\n", 3, "19200,n,8,1"},                                    // the comm port window's form
+        {"4,19200", 4, "19200,n,8,1"},       {"2,4800\r\n", 2, "9600,n,8,1"},   // an odd speed becomes 9600
+        {"150,9600\r\n", 99, "9600,n,8,1"},                                     // clamped to the highest port
+        {"0,9600\r\n", 1, "9600,n,8,1"},     {"-3,19200\r\n", 1, "19200,n,8,1"}, {"  7 ,  19200\r\n", 7, "19200,n,8,1"},
+        {"6,fast\r\n", 6, "9600,n,8,1"},     {"5,\r\n", 5, "9600,n,8,1"},   // an empty speed item
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.line.toStdString());
@@ -78,7 +78,12 @@ TEST_F(SettingsFile, TheLineIsReadAsARecordOfQuotedOrBareItems)
     // neighbour), the speed as text whose value is rounded the same way;
     // blanks and line breaks before an item are skipped. A record the file cannot give is offered for Retry or
     // Cancel, and the file is left as it is.
-    struct Case { QByteArray bytes; int port; const char *settings; int error; };
+    struct Case {
+        QByteArray bytes;
+        int port;
+        const char *settings;
+        int error;
+    };
     const Case cases[] = {
         {"\"3\",\"19200\"\r\n", 3, "19200,n,8,1", 0},
         {" \"4\" , \" 19200 \" \r\n", 4, "19200,n,8,1", 0},
@@ -91,13 +96,13 @@ TEST_F(SettingsFile, TheLineIsReadAsARecordOfQuotedOrBareItems)
         {"\t6\t,\t19200\t\r\n", 6, "19200,n,8,1", 0},
         {"\r\n\r\n  8,19200\r\n", 8, "19200,n,8,1", 0},
         {"3\r\n19200\r\n", 3, "19200,n,8,1", 0},   // the speed item on the next line
-        {",19200\r\n", 1, "19200,n,8,1", 0},        // an empty port item reads as 0
-        {"3\r\n", 0, nullptr, 62},                   // the file ends before the speed
+        {",19200\r\n", 1, "19200,n,8,1", 0},       // an empty port item reads as 0
+        {"3\r\n", 0, nullptr, 62},                 // the file ends before the speed
         {"3", 0, nullptr, 62},
-        {" ", 0, nullptr, 62},                        // blanks only: no item at all
+        {" ", 0, nullptr, 62},   // blanks only: no item at all
         {"\r\n", 0, nullptr, 62},
         {" \t\r\n \r\n", 0, nullptr, 62},
-        {"40000,9600\r\n", 0, nullptr, 6},            // no 16-bit number
+        {"40000,9600\r\n", 0, nullptr, 6},   // no 16-bit number
         {"-32769,9600\r\n", 0, nullptr, 6},
         {"COM2,9600\r\n", 0, nullptr, 13},
         {"3 4,9600\r\n", 0, nullptr, 13},
@@ -176,7 +181,11 @@ TEST_F(SettingsFile, WhatIsNotASettingsFileIsRefusedAtOnceWithRetryOrCancel)
 {
     // None of these may block the link or be read beyond a settings line.
     const QString cfg = dir.path() + QStringLiteral("/Support/RSPort.cfg");
-    struct Case { const char *what; std::function<void()> make; const char *why; };
+    struct Case {
+        const char *what;
+        std::function<void()> make;
+        const char *why;
+    };
     const Case cases[] = {
         {"named pipe", [&] { ASSERT_EQ(::mkfifo(cfg.toLocal8Bit().constData(), 0600), 0); },
          "it is a named pipe (FIFO), not a regular file"},

@@ -14,11 +14,11 @@ namespace boardsim {
 
 struct Options {
     std::uint32_t seed = 1;
-    bool realtimeLine = false;    // each byte takes 10 bit-times at baud
+    bool realtimeLine = false;   // each byte takes 10 bit-times at baud
     int baud = 19200;
-    bool lineRunning = true;      // the can line moves with time
+    bool lineRunning = true;           // the can line moves with time
     std::vector<std::string> faults;   // fault rules, same text as --fault
-    std::int64_t clockStart = 0;  // board clock at start, seconds since the epoch (local time); 0 = now
+    std::int64_t clockStart = 0;       // board clock at start, seconds since the epoch (local time); 0 = now
 };
 
 class Engine;   // sim/src
@@ -36,22 +36,22 @@ struct AnswerFault {
 class PtyBoard {
 public:
     explicit PtyBoard(const Options &opt = {});
-    ~PtyBoard();                        // stops the thread, closes the pty
+    ~PtyBoard();   // stops the thread, closes the pty
     PtyBoard(const PtyBoard &) = delete;
     PtyBoard &operator=(const PtyBoard &) = delete;
 
     bool start(std::string *error = nullptr);   // creates the pty, starts serving
     void stop();
-    std::string slavePath() const;              // e.g. /dev/pts/7
+    std::string slavePath() const;   // e.g. /dev/pts/7
     // Makes linkPath a symlink to the slave (replacing an old link). False on error.
     bool linkTo(const std::string &linkPath, std::string *error = nullptr);
 
     // Thread-safe access to board memory while it runs.
     std::uint8_t peek(std::uint32_t addr) const;
     void poke(std::uint32_t addr, std::uint8_t v);
-    std::uint16_t peekWord(std::uint32_t addr) const;          // low byte first
+    std::uint16_t peekWord(std::uint32_t addr) const;   // low byte first
     void pokeWord(std::uint32_t addr, std::uint16_t v);
-    std::uint32_t peekDecimal(std::uint32_t addr) const;       // high word * 10000 + low word
+    std::uint32_t peekDecimal(std::uint32_t addr) const;   // high word * 10000 + low word
     void pokeDecimal(std::uint32_t addr, std::uint32_t v);
     bool flag(int n) const;
     void setFlag(int n, bool on);
@@ -70,7 +70,9 @@ public:
     // Answers changed by garble and noise since start, oldest first (at most 10000).
     std::vector<AnswerFault> answerFaults() const;
 
-    struct Stats { std::uint64_t bytesIn = 0, bytesOut = 0, reads = 0, writes = 0, records = 0, modeEntries = 0, unexpected = 0; };
+    struct Stats {
+        std::uint64_t bytesIn = 0, bytesOut = 0, reads = 0, writes = 0, records = 0, modeEntries = 0, unexpected = 0;
+    };
     Stats stats() const;
     std::string summary() const;   // one line for the log
 
@@ -79,4 +81,4 @@ private:
     std::unique_ptr<Impl> d;
 };
 
-} // namespace boardsim
+}   // namespace boardsim

@@ -15,21 +15,21 @@ namespace boardsim {
 using Stats = PtyBoard::Stats;
 
 // Bytes with a fixed meaning on the wire.
-inline constexpr std::uint8_t kSync = 0xFF;     // PC: start of a mode handshake
-inline constexpr std::uint8_t kAck = 0x55;      // board: acknowledged
-inline constexpr std::uint8_t kNak = 0x15;      // board: byte not expected here
+inline constexpr std::uint8_t kSync = 0xFF;   // PC: start of a mode handshake
+inline constexpr std::uint8_t kAck = 0x55;    // board: acknowledged
+inline constexpr std::uint8_t kNak = 0x15;    // board: byte not expected here
 inline constexpr std::uint8_t kReadyPoll = 0x38;
 
 // Command bytes that follow a 0xFF / 0x55 handshake.
 inline constexpr std::uint8_t kCmdRead = 0x01;
 inline constexpr std::uint8_t kCmdWrite = 0x02;
 inline constexpr std::uint8_t kCmdRecords = 0x03;
-inline constexpr std::uint8_t kCmdRecall = 9;          // mode 6
-inline constexpr std::uint8_t kCmdConfigRead = 12;     // mode 8
+inline constexpr std::uint8_t kCmdRecall = 9;        // mode 6
+inline constexpr std::uint8_t kCmdConfigRead = 12;   // mode 8
 
 // Where things live in board memory (byte addresses).
 namespace addr {
-inline constexpr std::uint32_t Flags = 32;             // flag n: bit n % 8 of byte 32 + n / 8
+inline constexpr std::uint32_t Flags = 32;   // flag n: bit n % 8 of byte 32 + n / 8
 inline constexpr std::uint32_t ProgramLoadRequest = 8181;
 inline constexpr std::uint8_t ProgramLoadRequestValue = 86;
 inline constexpr std::uint32_t FaultCode = 8176;
@@ -70,7 +70,7 @@ inline constexpr std::uint32_t TimingChannels = 170;   // B, CH00 .. CH07
 inline constexpr std::uint32_t Slot00 = 100;           // W, inputs
 inline constexpr std::uint32_t Slot01 = 110;           // W, outputs
 inline constexpr std::uint32_t Slot02 = 62;            // W, inputs
-} // namespace addr
+}   // namespace addr
 
 namespace flag {
 inline constexpr int In0 = 16, In1 = 17;
@@ -78,32 +78,32 @@ inline constexpr int Df1Driver = 42;
 inline constexpr int AlarmReset = 50;
 inline constexpr int MachineFault = 54;   // stopping alarm active
 inline constexpr int ResolverOk = 56;
-inline constexpr int TrackingFault = 60;  // warning alarm active
+inline constexpr int TrackingFault = 60;   // warning alarm active
 inline constexpr int ArrayFault = 70;
 inline constexpr int EndOfShift = 87;
 inline constexpr int TestBlowoff = 805;
 inline constexpr int ResetRejects = 825;
 inline constexpr int CalibrateFifo = 831;
 inline constexpr int ZeroResolver = 840;
-} // namespace flag
+}   // namespace flag
 
 // What the protocol machine is waiting for.
 enum class State {
-    Idle,          // only 0xFF is taken (power-up, after a refused byte)
-    Command,       // a command byte after 0xFF / 0x55
-    Read,          // read mode, between sequences or after the high byte
-    Write,         // write mode
-    Records,       // program record mode
-    PlsData,       // PLS modes 3, 5, 7: acknowledged data bytes
-    PlsAnswer,     // PLS modes 4, 6, 8: answers to 0x55 requests
-    ReadyPoll,     // after a PLS change: 0x38 polls
+    Idle,        // only 0xFF is taken (power-up, after a refused byte)
+    Command,     // a command byte after 0xFF / 0x55
+    Read,        // read mode, between sequences or after the high byte
+    Write,       // write mode
+    Records,     // program record mode
+    PlsData,     // PLS modes 3, 5, 7: acknowledged data bytes
+    PlsAnswer,   // PLS modes 4, 6, 8: answers to 0x55 requests
+    ReadyPoll,   // after a PLS change: 0x38 polls
 };
 
 struct PlsChannel {
-    std::uint8_t kind = 0;   // command byte it was programmed with (27 or 43), 0 = never
-    std::uint16_t first = 0; // on setpoint or start division
-    std::uint16_t second = 0;// off setpoint, or off * 256 + on divisions
-    std::uint8_t last = 0;   // 1 = set, 0 = cleared / pulse train
+    std::uint8_t kind = 0;      // command byte it was programmed with (27 or 43), 0 = never
+    std::uint16_t first = 0;    // on setpoint or start division
+    std::uint16_t second = 0;   // off setpoint, or off * 256 + on divisions
+    std::uint8_t last = 0;      // 1 = set, 0 = cleared / pulse train
 };
 
 class Engine {
@@ -141,12 +141,12 @@ public:
     const std::array<std::uint8_t, 65536> &memory() const;
 
     bool addFault(const std::string &rule, std::string *error = nullptr);
-    void clearFaults();                       // also plugs a pulled cable back in
+    void clearFaults();   // also plugs a pulled cable back in
     const std::vector<AnswerFault> &answerFaults() const;
 
     // Line-side effects the pty server acts on.
-    bool cablePulled() const;                 // a pull-after fault fired
-    std::uint32_t answerDelayMs() const;      // slow=MS, 0 when none
+    bool cablePulled() const;              // a pull-after fault fired
+    std::uint32_t answerDelayMs() const;   // slow=MS, 0 when none
 
     State state() const;
     Stats stats() const;
@@ -167,7 +167,7 @@ public:
     // Line state for tests.
     std::uint32_t testBlowoffs() const;
     bool lineStopped() const;
-    void raiseAlarm(int number);              // as the line would
+    void raiseAlarm(int number);   // as the line would
 
 private:
     struct Impl;
@@ -178,9 +178,9 @@ private:
 // "D1100=123456", "F54=1", "B4001.3=1", "1F40H=7". Returns false with a
 // message for anything else or a value out of range.
 struct Assignment {
-    char type = 'B';          // B, W, D
+    char type = 'B';   // B, W, D
     std::uint32_t address = 0;
-    int bit = -1;             // 0..7 for a bit, -1 for a whole value
+    int bit = -1;   // 0..7 for a bit, -1 for a whole value
     std::uint32_t value = 0;
 };
 bool parseAssignment(const std::string &text, Assignment *out, std::string *error);
@@ -188,10 +188,10 @@ bool parseAssignment(const std::string &text, Assignment *out, std::string *erro
 // Parses one --fault text; see sim/README.md for the grammar.
 struct FaultSpec {
     enum Kind { Silence, Lose, BadEcho, BadHighEcho, BadChecksum, Noise, Garble, Pull, Slow, PlsBusy } kind = Silence;
-    std::uint64_t a = 0;      // first argument (address, count, ...)
-    std::uint64_t b = 0;      // second argument, 0 when absent
+    std::uint64_t a = 0;   // first argument (address, count, ...)
+    std::uint64_t b = 0;   // second argument, 0 when absent
 };
 bool parseFault(const std::string &text, FaultSpec *out, std::string *error);
 std::string faultGrammar();   // the help text listing every fault
 
-} // namespace boardsim
+}   // namespace boardsim
