@@ -225,6 +225,13 @@ int RSComm::ExchangeByte(int value, bool noReply, bool flushFirst)
             if (b < 0)
                 continue;
             lastHeardNs_ = clock_.monotonicNs();
+            // Inside a sequence an answer later than the board's drop time is
+            // in doubt: the board may have forgotten the sequence, and the byte
+            // may be a stray one. The attempt is given up as after a time-out.
+            if (inSequence_ && lastHeardNs_ - lastSentNs_ > kSequenceDropNs) {
+                timedOut_ = true;
+                lineFault_ = true;
+            }
             return b;
         }
         if (clock_.monotonicNs() < deadline)
@@ -568,9 +575,9 @@ RSComm::Attempt RSComm::sendWrite(const WriteBytes &w)
         const int sent[3] = {int(a / 256), int(a % 256), w.d[i]};
         for (int s : sent) {
             const int echo = ExchangeByte(s, false, false);
-            // A time-out: the board may be anywhere in this byte's sequence;
-            // settleLine() waits until it has dropped it.
-            if (echo == NoAnswer)
+            // A time-out or a late answer: the board may be anywhere in this
+            // byte's sequence; settleLine() waits until it has dropped it.
+            if (echo == NoAnswer || timedOut_)
                 return givenUp();
             // A wrong echo: the byte's three exchanges are finished all the same,
             // so the board is back at the start of a sequence.
