@@ -157,6 +157,10 @@ void RSComm::OpenRSComm(SerialPort *port)
     startAttempt();
     ExchangeByte(0xFF, false, false);
     OnlineMode = !CommError;
+    // The probe's answer is not looked at: had a stray byte come first, the
+    // real answer would still be on its way and be taken for the next one.
+    if (OnlineMode)
+        letLineFallQuiet();
 }
 
 void RSComm::CloseRSComm()
