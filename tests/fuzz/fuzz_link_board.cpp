@@ -697,7 +697,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     static QTemporaryDir appDir;   // one settings file for the whole run
     AppFolder::set(appDir.path());
 
-    // Memory: one fixed pseudo-random pattern, rotated by the seed.
+    // Board memory: the same pseudo-random bytes every run, rotated by the input's seed.
     static const std::vector<std::uint8_t> pattern = [] {
         std::vector<std::uint8_t> p(65536);
         std::uint32_t x = 0x9E3779B9u;
