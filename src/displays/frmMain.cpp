@@ -1,14 +1,28 @@
 #include "frmMain.h"
 #include "ChildCaption.h"
 #include "Globals.h"
+#include "RSComm.h"
+#include "Utilities.h"
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
-frmMain::frmMain(RSComm &link, Dialogs &dialogs, QWidget *parent) : ChildWindow(link, dialogs, parent)
+namespace {
+const char *const kFrameCaptions[9] = {
+    "Machine CPM",     "Good Cans",       "Leaker Rejects",   "Vision Rejects", "%Scrap (total)",
+    "%Scrap (leaker)", "%Scrap (vision)", "Bad Can Blow-off", "Alarm Reset",
+};
+}
+
+frmMain::frmMain(RSComm &link, Dialogs &dialogs, QWidget *parent)
+    : ChildWindow(link, dialogs, parent), poll_(link, *this, this)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Main Display"));
+    FieldAddress = {QStringLiteral("W556"), QStringLiteral("D1100"), QStringLiteral("D1104"), QStringLiteral("D1108")};
     QVBoxLayout *body = AddCaptionBar(this);
 
     fraMessages = new QGroupBox(QStringLiteral("Messages"), this);
@@ -25,8 +39,64 @@ frmMain::frmMain(RSComm &link, Dialogs &dialogs, QWidget *parent) : ChildWindow(
     auto *lay = new QVBoxLayout(fraMessages);
     lay->addWidget(txtMessageDisplay);
     body->insertWidget(0, fraMessages);
+
+    // Values in large type, one per frame: speed and counts on the first
+    // row, the three percentages on the second, the commands below.
+    auto *grid = new QGridLayout;
+    grid->setSpacing(10);
+    QFont valueFont = font();
+    valueFont.setPointSizeF(valueFont.pointSizeF() * 1.6);
+    valueFont.setBold(true);
+    for (int i = 0; i < 9; ++i) {
+        fraDisplay[i] = new QGroupBox(QString::fromLatin1(kFrameCaptions[i]), this);
+        fraDisplay[i]->setObjectName(QStringLiteral("fraDisplay%1").arg(i));
+        auto *inner = new QVBoxLayout(fraDisplay[i]);
+        if (i < 7) {
+            lblDisplay[i] = new QLabel(QStringLiteral("-"), fraDisplay[i]);
+            lblDisplay[i]->setObjectName(QStringLiteral("lblDisplay%1").arg(i));
+            lblDisplay[i]->setAlignment(Qt::AlignCenter);
+            lblDisplay[i]->setFont(valueFont);
+            lblDisplay[i]->setFrameShape(QFrame::Panel);
+            lblDisplay[i]->setFrameShadow(QFrame::Sunken);
+            lblDisplay[i]->setMinimumWidth(QFontMetrics(valueFont).horizontalAdvance(QStringLiteral("655,359,999"))
+                                           + 16);
+            inner->addWidget(lblDisplay[i]);
+        }
+    }
+    cmdTestBlowoff = new QPushButton(QStringLiteral("&Test Blow-off Solenoid"), fraDisplay[7]);
+    cmdTestBlowoff->setObjectName(QStringLiteral("cmdTestBlowoff"));
+    fraDisplay[7]->layout()->addWidget(cmdTestBlowoff);
+    cmdAlarmReset = new QPushButton(QStringLiteral("&Reset Alarms"), fraDisplay[8]);
+    cmdAlarmReset->setObjectName(QStringLiteral("cmdAlarmReset"));
+    fraDisplay[8]->layout()->addWidget(cmdAlarmReset);
+    for (int i = 0; i < 4; ++i)
+        grid->addWidget(fraDisplay[i], 0, i);
+    for (int i = 4; i < 7; ++i)
+        grid->addWidget(fraDisplay[i], 1, i - 4);
+    grid->addWidget(fraDisplay[7], 2, 0, 1, 2);
+    grid->addWidget(fraDisplay[8], 2, 2, 1, 2);
+    body->insertLayout(1, grid);
+
+    // Takes the focus away from the buttons; not a tab stop.
+    cmdDefault = new QPushButton(QStringLiteral("-"), this);
+    cmdDefault->setObjectName(QStringLiteral("cmdDefault"));
+    cmdDefault->setFocusPolicy(Qt::ClickFocus);
+    cmdDefault->setFixedSize(16, 16);
+    auto *corner = new QHBoxLayout;
+    corner->addStretch(1);
+    corner->addWidget(cmdDefault);
+    body->addLayout(corner);
+
+    connect(cmdTestBlowoff, &QPushButton::clicked, this, &frmMain::cmdTestBlowoff_Click);
+    connect(cmdAlarmReset, &QPushButton::clicked, this, &frmMain::cmdAlarmReset_Click);
     statusMessageChanged();
 }
+
+void frmMain::Form_Activate() { poll_.start(); }
+
+void frmMain::Form_Unload() { poll_.stop(); }
+
+void frmMain::onlineStateChanged() { poll_.wake(); }
 
 void frmMain::statusMessageChanged()
 {
@@ -35,3 +105,81 @@ void frmMain::statusMessageChanged()
     if (txtMessageDisplay->toPlainText() != text)
         txtMessageDisplay->setPlainText(text);
 }
+
+void frmMain::cmdAlarmReset_Click()
+{
+    if (!link_.CommError)
+        link_.RSWrite(QStringLiteral("F50"), QStringLiteral("1"));
+}
+
+void frmMain::cmdTestBlowoff_Click()
+{
+    if (!link_.CommError)
+        link_.RSWrite(QStringLiteral("F805"), QStringLiteral("1"));
+}
+
+void frmMain::PassTop() { statusMessageChanged(); }
+
+void frmMain::BeginOnlinePass() { next_ = 0; }
+
+bool frmMain::OnlineStep()
+{
+    const int i = next_++;
+    LastValue = link_.RSRead(FieldAddress[i]);
+    if (link_.CommError)
+        return false;
+    const qint64 v = NumericValue(LastValue);
+    if (i == 0) {
+        lblDisplay[0]->setText(QString::number(v));
+    } else {
+        lblDisplay[i]->setText(GroupedNumber(v));
+        (i == 1 ? GoodCans : i == 2 ? LeakerRejects : VisionRejects) = qint32(v);
+        if (i == 3)
+            ShowScrapPercentages();
+    }
+    return next_ < FieldAddress.size();
+}
+
+void frmMain::RefreshOffline()
+{
+    GoodCans = CurrentSetup.Value.value(43);
+    LeakerRejects = CurrentSetup.Value.value(44);
+    VisionRejects = CurrentSetup.Value.value(45);
+    lblDisplay[1]->setText(GroupedNumber(GoodCans));
+    lblDisplay[2]->setText(GroupedNumber(LeakerRejects));
+    lblDisplay[3]->setText(GroupedNumber(VisionRejects));
+    ShowScrapPercentages();
+}
+
+void frmMain::ShowScrapPercentages()
+{
+    // The sum is taken wide: three board counts can pass the 32-bit range.
+    const qint64 total = qint64(GoodCans) + LeakerRejects + VisionRejects;
+    const double whole = total == 0 ? 1.0 : double(total);
+    TotalCans = total == 0 ? 1 : qint32(qBound(qint64(INT32_MIN), total, qint64(INT32_MAX)));
+    auto pct = [whole](qint64 part) { return FixedNumber(float(double(part) / whole * 100.0), 2); };
+    lblDisplay[4]->setText(pct(qint64(LeakerRejects) + VisionRejects));
+    lblDisplay[5]->setText(pct(LeakerRejects));
+    lblDisplay[6]->setText(pct(VisionRejects));
+}
+
+void frmMain::enableView(bool enabled)
+{
+    for (QGroupBox *g : fraDisplay)
+        g->setEnabled(enabled);
+    for (QLabel *l : lblDisplay) {
+        l->setEnabled(enabled);
+        l->setText(QStringLiteral("-"));
+    }
+    cmdTestBlowoff->setEnabled(enabled);
+    cmdAlarmReset->setEnabled(enabled);
+}
+
+bool frmMain::InitOnlineView()
+{
+    enableView(true);
+    cmdTestBlowoff->setFocus();
+    return true;
+}
+
+void frmMain::InitOfflineView() { enableView(false); }

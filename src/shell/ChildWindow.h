@@ -16,6 +16,9 @@ public:
     ChildWindow(RSComm &link, Dialogs &dialogs, QWidget *parent = nullptr)
         : QWidget(parent), link_(link), dialogs_(dialogs)
     {}
+    // Runs once the window is shown in the main window: a window sets up its
+    // view and starts its poll here.
+    virtual void Form_Activate() {}
     // Runs before the window is deleted: a window stops its poll here.
     virtual void Form_Unload() {}
     // The program's online state changed.

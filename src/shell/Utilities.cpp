@@ -1,6 +1,8 @@
 #include "Utilities.h"
 #include "AppFolder.h"
 #include <QDir>
+#include <QLocale>
+#include <cmath>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -70,4 +72,27 @@ int ProgramTypeCode(const QString &path)
     if (c == QLatin1Char(',') || c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QLatin1Char('"'))
         return 68;   // the first item is empty: no type character, take the default
     return int(Ansi::encode(QString(c)).at(0)) & 0xFF;
+}
+
+qint64 NumericValue(const QString &text)
+{
+    bool ok = false;
+    const QString t = text.trimmed();
+    const qint64 v = t.toLongLong(&ok);
+    if (ok)
+        return v;
+    const double d = t.toDouble(&ok);
+    return ok && std::isfinite(d) && std::fabs(d) < 9.0e18 ? qint64(d) : 0;
+}
+
+QString GroupedNumber(qint64 value) { return QLocale().toString(value); }
+
+QString FixedNumber(double value, int decimals) { return QLocale().toString(value, 'f', decimals); }
+
+QString AngleText(qint64 value)
+{
+    qint64 r = value % 256;
+    if (r < 0)
+        r += 256;
+    return FixedNumber(double(r) * 360.0 / 256.0, 0);
 }

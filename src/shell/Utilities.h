@@ -20,3 +20,14 @@ QString ChangeExtension(const QString &path, const QString &ext);
 // Character code of the first item of the program's ".TNX" file, or 68 ("D")
 // when that file is missing or empty.
 int ProgramTypeCode(const QString &path);
+
+// The numbers the display windows show. Digit grouping and the decimal
+// point follow the system's locale.
+// The whole-number value of a value text read from the board (0 for no number).
+qint64 NumericValue(const QString &text);
+// A whole number with the system's digit grouping: 12345 -> "12,345".
+QString GroupedNumber(qint64 value);
+// A number rounded to that many decimal places, with digit grouping: 4.5 -> "4.50".
+QString FixedNumber(double value, int decimals);
+// A resolver position as degrees: (value mod 256) x 360 / 256, no decimals.
+QString AngleText(qint64 value);

@@ -631,6 +631,7 @@ void frmMDIMain::loadChild(int index)
     hostLayout_->addWidget(c);
     ChildForms[index] = c;
     c->show();
+    c->Form_Activate();
 }
 
 void frmMDIMain::mnuEditOfflineEditing_Click()
