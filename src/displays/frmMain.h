@@ -26,6 +26,7 @@ public:
     void cmdAlarmReset_Click();
     void cmdTestBlowoff_Click();
     PollLoop &poll() { return poll_; }
+    PollLoop *pollLoop() override { return &poll_; }
 
     std::array<QGroupBox *, 9> fraDisplay{};
     std::array<QLabel *, 7> lblDisplay{};

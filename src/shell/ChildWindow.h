@@ -6,6 +6,7 @@
 #include <functional>
 
 class Dialogs;
+class PollLoop;
 class RSComm;
 
 class ChildWindow : public QWidget {
@@ -25,6 +26,8 @@ public:
     virtual void onlineStateChanged() {}
     // The background poll wrote a new StatusMessage.
     virtual void statusMessageChanged() {}
+    // The window's board poll, when it has one.
+    virtual PollLoop *pollLoop() { return nullptr; }
 
 protected:
     RSComm &link_;

@@ -1,0 +1,173 @@
+// How fast each window polls the simulated board, and what it costs.
+//   orvel-bench-poll [--quick] [--json]
+// The board answers with line timing at 19200 baud; the background tick is
+// stopped, so the line carries the window's reads alone.
+// Figures, per window (main, setup, df1, data, io):
+//   poll.<window>.passes_per_s   online poll passes a second
+//   poll.<window>.line_share     the same as a share of what the line allows for
+//                                the window's reads: bytes on the line x 10 bits
+//                                / 19200 baud, over the time measured (goal >= 0.97)
+//   poll.<window>.cpu_percent    CPU of the program's main thread while it polls online (goal < 5)
+//   poll.offline.cpu_percent     the same with the program offline, shift data shown (goal < 0.5)
+#include "AppFolder.h"
+#include "Clock.h"
+#include "Dialogs.h"
+#include "Globals.h"
+#include "OrvelApp.h"
+#include "PollLoop.h"
+#include "PosixSerialPort.h"
+#include "RSComm.h"
+#include "boardsim/Board.h"
+#include "frmMDIMain.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace {
+
+double threadCpuNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e9 + double(ts.tv_nsec);
+}
+
+class BenchDialogs final : public Dialogs {
+public:
+    int boxes = 0;
+    Button messageBox(Icon, Buttons, const QString &, const QString &) override
+    {
+        ++boxes;
+        return Button::OK;
+    }
+    std::optional<QString> openFile(const FileRequest &) override { return std::nullopt; }
+    std::optional<QString> saveFile(const FileRequest &) override { return std::nullopt; }
+    std::optional<QString> inputBox(const QString &, const QString &, const QString &) override { return std::nullopt; }
+};
+
+struct Figure {
+    std::string name;
+    double value;
+    std::string unit;
+    std::string goal;
+};
+
+void runFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+}   // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    bool quick = false, json = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--quick")
+            quick = true;
+        else if (a == "--json")
+            json = true;
+        else {
+            std::fprintf(stderr, "usage: orvel-bench-poll [--quick] [--json]\n");
+            return 2;
+        }
+    }
+    QApplication app(argc, argv);
+    const int measureMs = quick ? 1500 : 5000;
+
+    QTemporaryDir dir;
+    AppFolder::set(dir.path());
+    QDir().mkpath(dir.path() + QStringLiteral("/Support/ports"));
+    {
+        QFile cfg(dir.path() + QStringLiteral("/Support/RSPort.cfg"));
+        if (cfg.open(QIODevice::WriteOnly))
+            cfg.write("1,19200\r\n");
+    }
+    boardsim::Options opt;
+    opt.realtimeLine = true;
+    opt.baud = 19200;
+    opt.lineRunning = true;
+    boardsim::PtyBoard board(opt);
+    std::string err;
+    if (!board.start(&err) || !board.linkTo((dir.path() + QStringLiteral("/Support/ports/COM1")).toStdString(), &err)) {
+        std::fprintf(stderr, "simulator: %s\n", err.c_str());
+        return 1;
+    }
+    board.set("F42=1");   // the DF1 driver is enabled: no warning box
+
+    RegisterOrvelWindows();
+    BenchDialogs dialogs;
+    PosixSerialPort port(SystemClock::instance());
+    std::vector<Figure> figures;
+    {
+        frmMDIMain main(dialogs, SystemClock::instance(), port);
+        main.tmrBackgroungUpdate->stop();
+        main.resize(1024, 740);
+        main.show();
+        main.mnuViewOnline_Click();
+        if (!Link->OnlineMode) {
+            std::fprintf(stderr, "the board did not answer\n");
+            return 1;
+        }
+        const char *names[frmMDIMain::ChildCount] = {"main", "setup", "df1", "data", "io"};
+        for (int w = 0; w < frmMDIMain::ChildCount; ++w) {
+            main.mnuWindowForm_Click(w);
+            runFor(300);   // the view is set up and the first passes run
+            PollLoop *poll = main.currentChild() ? main.currentChild()->pollLoop() : nullptr;
+            if (!poll)
+                continue;
+            const quint64 passes0 = poll->onlinePasses();
+            const auto s0 = board.stats();
+            const double cpu0 = threadCpuNs();
+            QElapsedTimer t;
+            t.start();
+            runFor(measureMs);
+            const double secs = double(t.nsecsElapsed()) / 1e9;
+            const double cpu = threadCpuNs() - cpu0;
+            const auto s1 = board.stats();
+            const double passes = double(poll->onlinePasses() - passes0);
+            const double lineSecs = double((s1.bytesIn - s0.bytesIn) + (s1.bytesOut - s0.bytesOut)) * 10.0 / 19200.0;
+            const std::string n = std::string("poll.") + names[w];
+            figures.push_back({n + ".passes_per_s", passes / secs, "passes/s", ""});
+            figures.push_back({n + ".line_share", lineSecs / secs, "ratio", ">= 0.97"});
+            figures.push_back({n + ".cpu_percent", cpu / 1e9 / secs * 100.0, "% of a core", "< 5"});
+        }
+        main.mnuWindowForm_Click(3);
+        main.mnuViewOffline_Click();
+        runFor(300);
+        const double cpu0 = threadCpuNs();
+        QElapsedTimer t;
+        t.start();
+        runFor(measureMs);
+        const double secs = double(t.nsecsElapsed()) / 1e9;
+        figures.push_back(
+            {"poll.offline.cpu_percent", (threadCpuNs() - cpu0) / 1e9 / secs * 100.0, "% of a core", "< 0.5"});
+        main.mnuFileExit_Click();
+    }
+    if (dialogs.boxes)
+        std::fprintf(stderr, "%d unexpected boxes\n", dialogs.boxes);
+
+    if (json) {
+        std::printf("{");
+        for (size_t i = 0; i < figures.size(); ++i)
+            std::printf("%s\"%s\": {\"value\": %.4g, \"unit\": \"%s\", \"goal\": \"%s\"}", i ? ", " : "",
+                        figures[i].name.c_str(), figures[i].value, figures[i].unit.c_str(), figures[i].goal.c_str());
+        std::printf("}\n");
+    } else {
+        for (const Figure &f : figures)
+            std::printf("%-28s %10.3f %-12s %s\n", f.name.c_str(), f.value, f.unit.c_str(), f.goal.c_str());
+    }
+    return 0;
+}
