@@ -15,6 +15,7 @@
 #include "PosixSerialPort.h"
 #include "RSComm.h"
 #include "boardsim/Board.h"
+#include "PtyFloor.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -109,43 +110,6 @@ std::pair<double, double> timeReads(Rig &rig, int reads)
         std::exit(1);
     }
     return {(w1 - w0) / (2.0 * reads), (c1 - c0) / (2.0 * reads)};
-}
-
-// The floor a pty sets: one byte out and one back between two bare threads,
-// with no link and no simulator. Returns microseconds per round trip.
-struct PtyFloor {
-    double wallUs;   // per round trip
-    double cpuUs;    // CPU of the sending thread per round trip
-};
-
-PtyFloor ptyRoundTrip(int rounds)
-{
-    int master = -1, slave = -1;
-    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
-        return {0, 0};
-    termios t{};
-    for (int fd : {master, slave}) {
-        tcgetattr(fd, &t);
-        cfmakeraw(&t);
-        tcsetattr(fd, TCSANOW, &t);
-    }
-    std::thread echo([master, rounds] {
-        char b;
-        for (int i = 0; i < rounds; ++i)
-            if (::read(master, &b, 1) != 1 || ::write(master, &b, 1) != 1)
-                return;
-    });
-    const double w0 = wallNs(), c0 = threadCpuNs();
-    char b = 0x55;
-    for (int i = 0; i < rounds; ++i) {
-        if (::write(slave, &b, 1) != 1 || ::read(slave, &b, 1) != 1)
-            break;
-    }
-    const double w1 = wallNs(), c1 = threadCpuNs();
-    echo.join();
-    ::close(master);
-    ::close(slave);
-    return {(w1 - w0) / rounds / 1000.0, (c1 - c0) / rounds / 1000.0};
 }
 
 double threadSysNs()
