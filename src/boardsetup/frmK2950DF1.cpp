@@ -104,8 +104,9 @@ void frmK2950DF1::buildControls()
         if (i < 9) {
             lblDisplay[i] = new QLabel(QStringLiteral("-"), frame);
             lblDisplay[i]->setObjectName(QStringLiteral("lblDisplay%1").arg(i));
-            lblDisplay[i]->setFrameShape(QFrame::Panel);
-            lblDisplay[i]->setFrameShadow(QFrame::Sunken);
+            lblDisplay[i]->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+            lblDisplay[i]->setBackgroundRole(QPalette::Base);
+            lblDisplay[i]->setAutoFillBackground(true);
             lblDisplay[i]->setWordWrap(true);
             lblDisplay[i]->setMinimumHeight(valueHeight);
             lblDisplay[i]->setContentsMargins(4, 0, 4, 0);

@@ -348,6 +348,7 @@ TEST_F(Df1, OfflineWithAndWithoutOfflineEditing)
 
     // A half-typed entry is dropped when the view changes, not stored.
     QTest::mouseClick(w->txtSetup[0], Qt::LeftButton);
+    ASSERT_EQ(QApplication::focusWidget(), w->txtSetup[0]);
     w->txtSetup[0]->setText(QStringLiteral("42"));
     m.mnuEditOfflineEditing_Click();
     steps(w, 3);
@@ -383,6 +384,25 @@ TEST_F(Df1, SilentBoardTakesTheWindowOffline)
     EXPECT_EQ(dialogs.boxes().size(), 1u);
 }
 
+TEST_F(Df1, FailedDriverFlagReadIsNoDriverWarning)
+{
+    // The flag read fails: its "0" says nothing about the driver, so only the
+    // link's box comes, and the window goes offline.
+    boardsim::PtyBoard &b = boardOnCom1();
+    b.set("F42=1");
+    frmMDIMain &m = startMain();
+    frmK2950DF1 *w = open(m);
+    m.mnuViewOnline_Click();
+    ASSERT_TRUE(Link->OnlineMode);
+    ASSERT_TRUE(b.addFault("silence"));
+    dialogs.expectBox(QStringLiteral("WARNING - Communication Error!"), B::Cancel);
+    steps(w, 3);
+    EXPECT_FALSE(Link->OnlineMode);
+    EXPECT_FALSE(w->poll().onlineViewReady());
+    EXPECT_EQ(dialogs.boxes().size(), 1u);
+    EXPECT_EQ(shown(w), QStringList(9, QStringLiteral("-")));
+}
+
 namespace {
 QString shotDir() { return qEnvironmentVariable("ORVEL_SCREENSHOT_DIR"); }
 
@@ -404,7 +424,7 @@ TEST_F(Df1, Screenshots)
     QDir().mkpath(shotDir());
     boardsim::PtyBoard &b = boardOnCom1();
     for (const char *a : {"B4023=4", "B4021=5", "B4022=3", "W4016=1234", "B4014=1", "B4026=17", "B4303=1", "B4018=240",
-                          "B4019=8", "W4304=4321", "B4001.0=1", "B4050=12", "B4011=200"})
+                          "B4019=20", "W4304=4321", "B4001.0=1", "B4050=12", "B4011=200"})
         b.set(a);
     frmMDIMain &m = startMain();
     m.move(0, 0);
