@@ -343,9 +343,12 @@ void frmK2950DF1::writeSetup(int field, const QString &text)
 void frmK2950DF1::onAccepted(int index, qint32 value)
 {
     CurrentSetup.Value[kFirstBoxEntry + index] = value;
-    // The value as stored: the link drops a decimal point from a value
-    // text, so "20.6" as typed would reach the board as 206.
-    writeSetup(kFirstBoxField + index, QString::number(value));
+    // The value as stored, in the box and to the board: the link drops a
+    // decimal point from a value text, so "20.6" as typed would reach the
+    // board as 206, and offline nothing else would replace the typed text.
+    const QString text = QString::number(value);
+    txtSetup[index]->setText(text);
+    writeSetup(kFirstBoxField + index, text);
 }
 
 void frmK2950DF1::onStepped(int index, qint32 value, const QString &text)
