@@ -85,7 +85,12 @@ frmData::frmData(RSComm &link, Dialogs &dialogs, QWidget *parent)
         fraDataDisplay[i]->setObjectName(QStringLiteral("fraDataDisplay%1").arg(i));
     }
 
-    const QFontMetrics fm(font());
+    // The counts are read from across the machine: larger type than the menus.
+    QFont pageFont = font();
+    pageFont.setPointSizeF(pageFont.pointSizeF() * 1.25);
+    pages->setFont(pageFont);
+    tbsData->setFont(pageFont);
+    const QFontMetrics fm(pageFont);
     const int wideValue = fm.horizontalAdvance(QStringLiteral("655,359,999")) + 16;
     const int pocketValue = fm.horizontalAdvance(QStringLiteral("65,535")) + 16;
     // A description and its value panel, in row r of a frame's grid, at column pair c.
@@ -106,6 +111,7 @@ frmData::frmData(RSComm &link, Dialogs &dialogs, QWidget *parent)
     auto fillPockets = [&](QGroupBox *frame, int firstIndex) {
         auto *grid = new QGridLayout(frame);
         grid->setHorizontalSpacing(10);
+        grid->setVerticalSpacing(8);
         for (int p = 1; p <= 16; ++p)
             addValue(frame, grid, firstIndex + p - 1, QStringLiteral("#%1").arg(p), (p - 1) % 8, (p - 1) / 8,
                      pocketValue);
@@ -114,6 +120,7 @@ frmData::frmData(RSComm &link, Dialogs &dialogs, QWidget *parent)
     auto fillTotals = [&](QGroupBox *frame, int shift) {
         auto *grid = new QGridLayout(frame);
         grid->setHorizontalSpacing(10);
+        grid->setVerticalSpacing(8);
         for (int k = 0; k < 3; ++k)
             addValue(frame, grid, kTotalsFirst[shift] + k, QString::fromLatin1(kTotalsCaptions[k]), k, 0, wideValue);
         for (int k = 0; k < 3; ++k)
@@ -123,9 +130,9 @@ frmData::frmData(RSComm &link, Dialogs &dialogs, QWidget *parent)
     auto pageLayout = [&](int page, std::initializer_list<QGroupBox *> left, QGroupBox *right) {
         auto *row = new QHBoxLayout(fraData[page]);
         row->setContentsMargins(0, 0, 0, 0);
-        row->setSpacing(12);
+        row->setSpacing(16);
         auto *column = new QVBoxLayout;
-        column->setSpacing(12);
+        column->setSpacing(16);
         for (QGroupBox *g : left) {
             g->setParent(fraData[page]);
             column->addWidget(g);

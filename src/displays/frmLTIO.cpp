@@ -118,7 +118,7 @@ frmLTIO::frmLTIO(RSComm &link, Dialogs &dialogs, QWidget *parent)
         QGroupBox *frame = fraBMIO[g + 1];
         auto *grid = new QGridLayout(frame);
         grid->setHorizontalSpacing(8);
-        grid->setVerticalSpacing(4);
+        grid->setVerticalSpacing(8);
         const QString base = g == 0 ? QStringLiteral("lblTmgChannel") : QStringLiteral("lblSlot0%1").arg(g - 1);
         for (int b = 0; b < 16; ++b) {
             const QString caption = g == 0 ? QStringLiteral("CH%1:").arg(PointNumber(b), 2, 10, QLatin1Char('0'))
