@@ -1,4 +1,5 @@
 #include "UpDown.h"
+#include "EntryFields.h"
 #include <QLineEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -30,12 +31,12 @@ void UpDown::step(int dir)
 {
     if (!buddy_ || !isEnabled())
         return;
-    bool ok = false;
-    long long v = buddy_->text().trimmed().toLongLong(&ok);
-    if (!ok)
-        v = min_;
-    else
-        v += dir;
+    // Steps from the number in the box, rounded; text that is no number is
+    // left for the box's own check rather than replaced by a bound.
+    const std::optional<double> typed = EntryFields::parseNumber(buddy_->text());
+    if (!typed)
+        return;
+    long long v = EntryFields::roundHalfEven(qBound(-1e15, *typed, 1e15)) + dir;
     if (v < min_)
         v = min_;
     if (v > max_)
