@@ -29,6 +29,7 @@ public:
     void cboSetup_Click(int index);
 
     PollLoop &poll() { return poll_; }
+    PollLoop *pollLoop() override { return &poll_; }
     EntryFields &entries() { return *entries_; }
     // FieldEditing: 0 the node box, 1 the file number box, 2 the PLC type list.
     bool fieldEditing(int i) const;

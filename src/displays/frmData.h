@@ -32,6 +32,7 @@ public:
     // A tab was chosen (click or access key): its page is shown and read.
     void tbsData_Click();
     PollLoop &poll() { return poll_; }
+    PollLoop *pollLoop() override { return &poll_; }
 
     QTabBar *tbsData;
     std::array<QFrame *, 3> fraData{};

@@ -24,6 +24,7 @@ public:
     void Form_Unload() override;
     void onlineStateChanged() override;
     PollLoop &poll() { return poll_; }
+    PollLoop *pollLoop() override { return &poll_; }
 
     // The colours of a state.
     static QColor onColour();
