@@ -181,9 +181,14 @@ bool frmLTIO::OnlineStep()
 
 void frmLTIO::showState(QLabel *label, bool on)
 {
-    label->setText(on ? QStringLiteral("ON") : QStringLiteral("off"));
-    QPalette pal = label->palette();
+    const QString text = on ? QStringLiteral("ON") : QStringLiteral("off");
     const QColor c = on ? onColour() : offColour();
+    // Most states stay as they were from one pass to the next: a label that
+    // already shows the state is left alone, so it is not repainted.
+    if (label->text() == text && label->palette().color(QPalette::Active, QPalette::WindowText) == c)
+        return;
+    label->setText(text);
+    QPalette pal = label->palette();
     pal.setColor(QPalette::Active, QPalette::WindowText, c);
     pal.setColor(QPalette::Inactive, QPalette::WindowText, c);
     label->setPalette(pal);
