@@ -159,6 +159,7 @@ frmSetup::frmSetup(RSComm &link, Dialogs &dialogs, QWidget *parent)
     tabs->addWidget(tbsSetup);
     tabs->addWidget(pane, 1);
     body->insertLayout(0, tabs, 1);
+    body->setStretch(1, 0);   // the pages take the height, not the bar's spacer
 
     auto *corner = new QHBoxLayout;
     corner->addStretch(1);
