@@ -199,9 +199,10 @@ TEST_F(SetupEditorGuiTest, OfflineShowsTheSetupAndEditsItOnlyWhenAllowed)
         EXPECT_EQ(shown(field), QString::fromLatin1(text)) << "field " << field;
     }
     auto editable = [&](bool on) {
-        for (int i = 0; i < frmSetup::EditCount; ++i)
+        for (int i = 0; i < frmSetup::EditCount; ++i) {
             if (frmSetup::isEditIndex(i))
                 EXPECT_TRUE(w->txtSetup[i]->isEnabled() == on && w->updSetup[i]->isEnabled() == on) << i;
+        }
         for (QPushButton *cmd : {w->cmdZeroResolver, w->cmdTestBlowoff, w->cmdCalibrateFIFO})
             EXPECT_FALSE(cmd->isEnabled());
         EXPECT_FALSE(w->lblDisplay[8]->isEnabled());
