@@ -200,8 +200,9 @@ TEST_F(SetupEditorGuiTest, OfflineShowsTheSetupAndEditsItOnlyWhenAllowed)
     }
     auto editable = [&](bool on) {
         for (int i = 0; i < frmSetup::EditCount; ++i) {
-            if (frmSetup::isEditIndex(i))
+            if (frmSetup::isEditIndex(i)) {
                 EXPECT_TRUE(w->txtSetup[i]->isEnabled() == on && w->updSetup[i]->isEnabled() == on) << i;
+            }
         }
         for (QPushButton *cmd : {w->cmdZeroResolver, w->cmdTestBlowoff, w->cmdCalibrateFIFO})
             EXPECT_FALSE(cmd->isEnabled());
