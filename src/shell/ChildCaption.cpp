@@ -27,16 +27,3 @@ QVBoxLayout *AddCaptionBar(QWidget *child)
     body->addStretch(1);
     return body;
 }
-
-void AddPendingNote(QVBoxLayout *body, const QString &what)
-{
-    auto *note = new QLabel(what + QStringLiteral(" will come with a later version of ORVEL."));
-    note->setObjectName(QStringLiteral("pendingNote"));
-    note->setAlignment(Qt::AlignCenter);
-    note->setWordWrap(true);
-    QPalette pal = note->palette();
-    pal.setColor(QPalette::WindowText, pal.color(QPalette::Disabled, QPalette::WindowText));
-    note->setPalette(pal);
-    body->insertWidget(0, note, 1);
-    body->setStretch(1, 0);   // the note takes the whole window and sits in its middle
-}

@@ -151,9 +151,12 @@ bool EntryFields::validate(Field &f)
     if (!back)
         return false;
     back->text->setText(QString::number(back->oldValue));
-    if (back->text->isEnabled() && back->text->isVisible())
+    // The field stays in editing when it can take the focus back; on a page
+    // that is no longer shown it cannot, and the poll shows it again.
+    const bool canFocus = back->text->isEnabled() && back->text->isVisibleTo(back->text->window());
+    if (canFocus)
         back->text->setFocus(Qt::OtherFocusReason);
-    back->editing = true;
+    back->editing = canFocus;
     SelectAllText(back->text);
     return false;
 }
