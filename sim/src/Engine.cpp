@@ -187,7 +187,9 @@ std::uint16_t Engine::Impl::plsPosition() const
 {
     const std::uint32_t scale = resolverScale();
     const std::uint32_t raw = static_cast<std::uint32_t>(resolverRaw) * plsScale / scale;
-    return static_cast<std::uint16_t>((raw + plsOffset) % plsScale);
+    // The offset is taken off the resolver's angle: an offset of k makes the
+    // position read k divisions less.
+    return static_cast<std::uint16_t>((raw + plsScale - plsOffset % plsScale) % plsScale);
 }
 
 void Engine::Impl::dropStaleSequence()

@@ -2,6 +2,8 @@
 #include "AppFolder.h"
 #include "CliPort.h"
 #include "Clock.h"
+#include "Dialogs.h"
+#include "PlsValues.h"
 #include "RSComm.h"
 
 #include <QDir>
@@ -213,6 +215,221 @@ int cmdNumbering(Context &c, const QStringList &args, std::int64_t (*convert)(st
 int cmdOctal(Context &c, const QStringList &args) { return cmdNumbering(c, args, RSComm::Dec2Octal); }
 int cmdDecimal(Context &c, const QStringList &args) { return cmdNumbering(c, args, RSComm::Octal2Dec); }
 
+// The numeric arguments of a PLS command: a text that is no whole number is
+// a usage error; a number beyond what the link takes is refused.
+int plsNumbers(Context &c, const QStringList &names, const QStringList &args, std::vector<int> &values)
+{
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        std::int64_t v = 0;
+        if (!wholeNumber(args[i], v))
+            return usageError(c, QStringLiteral("%1 is not a whole number: \"%2\"").arg(names[i], args[i]));
+        if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max()) {
+            complain(c, QStringLiteral("%1 is out of range: %2").arg(names[i], args[i]));
+            return Refused;
+        }
+        values.push_back(int(v));
+    }
+    return Done;
+}
+
+// Values the link would refuse are refused before the port is opened, with
+// the link's own box.
+bool refusedBeforeSending(Context &c, const plsvalues::Refusal &r)
+{
+    if (r)
+        c.env.dialogs.messageBox(Dialogs::Icon::Exclamation, Dialogs::Buttons::OK, r.title, r.text);
+    return bool(r);
+}
+
+// Opens the link and runs one PLS operation; the status follows its result.
+// With evenUnreached the operation runs on a link that is down too, so it
+// sets the figures it reports for a failure.
+int runPls(Context &c, const QString &what, const std::function<bool()> &op, bool evenUnreached = false)
+{
+    const bool reached = openLink(c) == Done;
+    if (!reached)
+        complain(c, what + QStringLiteral(": not done, the board was not reached"));
+    bool ok = false;
+    if (reached || evenUnreached)
+        ok = op();
+    if (c.link.lastAccessRefused())
+        return finish(c, Refused);
+    if (reached && !ok)
+        complain(c,
+                 what
+                     + (c.link.CommError ? QStringLiteral(": not done, the link to the board is down")
+                                         : QStringLiteral(": not done")));
+    return finish(c, reached && ok ? Done : CommFailure);
+}
+
+void printField(Context &c, const char *name, const QString &value)
+{
+    print(c.env.out, QLatin1String(name) + QStringLiteral(": ") + value);
+}
+
+int cmdPlsStatus(Context &c, const QStringList &)
+{
+    const bool reached = openLink(c) == Done;
+    if (!reached)
+        complain(c, QStringLiteral("pls status: the board was not reached"));
+    // On a link that is down every query gives -9999 at once.
+    bool allRead = reached;
+    auto query = [&](const char *name, QString (RSComm::*get)()) {
+        printField(c, name, (c.link.*get)());
+        allRead = allRead && c.link.lastAccessOk();
+    };
+    query("scale", &RSComm::PLSScaleFactor);
+    query("offset", &RSComm::PLSOffset);
+    query("position", &RSComm::PLSPos);
+    query("rpm", &RSComm::PLSRpm);
+    return finish(c, allRead ? Done : CommFailure);
+}
+
+int cmdPlsSetpoint(Context &c, const QStringList &given)
+{
+    QStringList args = given;
+    const bool clear = args.removeAll(QStringLiteral("--clear")) > 0;
+    if (args.size() != 3)
+        return usageError(c, QStringLiteral("usage: orvelctl pls setpoint CH ON OFF [--clear]"));
+    std::vector<int> v;
+    if (const int s = plsNumbers(c, {QStringLiteral("CH"), QStringLiteral("ON"), QStringLiteral("OFF")}, args, v))
+        return s;
+    if (refusedBeforeSending(c, plsvalues::singleSetpoint(v[0], v[1], v[2])))
+        return Refused;
+    return runPls(c, QStringLiteral("pls setpoint"), [&] { return c.link.SingleSetpoint(v[0], v[1], v[2], clear); });
+}
+
+int cmdPlsPulse(Context &c, const QStringList &args)
+{
+    std::vector<int> v;
+    if (const int s = plsNumbers(
+            c, {QStringLiteral("CH"), QStringLiteral("ON"), QStringLiteral("OFF"), QStringLiteral("START")}, args, v))
+        return s;
+    if (refusedBeforeSending(c, plsvalues::pulseTrain(v[0], v[1], v[2], v[3])))
+        return Refused;
+    return runPls(c, QStringLiteral("pls pulse"), [&] { return c.link.PulseTrain(v[0], v[1], v[2], v[3]); });
+}
+
+int cmdPlsClear(Context &c, const QStringList &args)
+{
+    std::vector<int> v;
+    if (const int s = plsNumbers(c, {QStringLiteral("CH")}, args, v))
+        return s;
+    if (refusedBeforeSending(c, plsvalues::clearChannel(v[0])))
+        return Refused;
+    return runPls(c, QStringLiteral("pls clear"), [&] { return c.link.ClearPLSChan(v[0]); });
+}
+
+int cmdPlsOffset(Context &c, const QStringList &args)
+{
+    std::vector<int> v;
+    if (const int s = plsNumbers(c, {QStringLiteral("POSITION")}, args, v))
+        return s;
+    if (refusedBeforeSending(c, plsvalues::setOffset(v[0])))
+        return Refused;
+    return runPls(c, QStringLiteral("pls offset"), [&] { return c.link.SetPLSOffset(v[0]); });
+}
+
+int cmdPlsRecall(Context &c, const QStringList &args)
+{
+    std::vector<int> v;
+    if (const int s = plsNumbers(c, {QStringLiteral("CH")}, args, v))
+        return s;
+    if (refusedBeforeSending(c, plsvalues::recallChannel(v[0])))
+        return Refused;
+    const int status = runPls(
+        c, QStringLiteral("pls recall"), [&] { return c.link.RecallChannel(v[0]); }, true);
+    // The figures are printed also after a failure: the link sets them then too.
+    printField(c, "state", QString::number(c.link.ChannelRecallState()));
+    printField(c, "position", QString::number(c.link.ChannelRecallPos()));
+    return status;
+}
+
+// A configuration file: 24 configuration parameters and then the scale
+// factor, one whole number a line; blank lines and lines starting with # are
+// ignored.
+int cmdPlsConfigDownload(Context &c, const QStringList &args)
+{
+    const QString &path = args[0];
+    const FileBytes file = readRegularFile(path, 64 * 1024);
+    if (!file.ok()) {
+        complain(c, QStringLiteral("%1: cannot be read: %2").arg(path, file.error));
+        return Refused;
+    }
+    std::array<int, plsvalues::kConfigParams> cfg{};
+    int scale = 0;
+    int count = 0;
+    const QList<QByteArray> lines = file.bytes.split('\n');
+    for (qsizetype n = 0; n < lines.size(); ++n) {
+        const QString line = QString::fromLocal8Bit(lines[n]).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const QString where = QStringLiteral("%1:%2: ").arg(path).arg(n + 1);
+        std::int64_t v = 0;
+        if (!wholeNumber(line, v)) {
+            complain(c, where + QStringLiteral("not a whole number: \"%1\"").arg(line));
+            return Refused;
+        }
+        if (count >= plsvalues::kConfigParams + 1) {
+            complain(c,
+                     where
+                         + QStringLiteral("one value too many: the file holds %1 configuration parameters "
+                                          "and the scale factor")
+                               .arg(plsvalues::kConfigParams));
+            return Refused;
+        }
+        const bool isScale = count == plsvalues::kConfigParams;
+        const std::int64_t max = isScale ? 65535 : 255;
+        if (v < 0 || v > max) {
+            complain(c,
+                     where
+                         + (isScale ? QStringLiteral("the scale factor %1 must be from 0 to %2").arg(v).arg(max)
+                                    : QStringLiteral("configuration parameter %1 is %2, it must be from 0 to %3")
+                                          .arg(count)
+                                          .arg(v)
+                                          .arg(max)));
+            return Refused;
+        }
+        if (isScale)
+            scale = int(v);
+        else
+            cfg[size_t(count)] = int(v);
+        ++count;
+    }
+    if (count != plsvalues::kConfigParams + 1) {
+        complain(c,
+                 QStringLiteral("%1: holds %2 values; %3 are needed: %4 configuration parameters and the scale factor")
+                     .arg(path)
+                     .arg(count)
+                     .arg(plsvalues::kConfigParams + 1)
+                     .arg(plsvalues::kConfigParams));
+        return Refused;
+    }
+    if (refusedBeforeSending(c, plsvalues::configDownload(cfg, scale)))
+        return Refused;
+    return runPls(c, QStringLiteral("pls config-download"), [&] { return c.link.PLSConfigDownload(cfg, scale); });
+}
+
+int cmdPlsConfigUpload(Context &c, const QStringList &args)
+{
+    const QString &path = args[0];
+    std::array<int, plsvalues::kConfigBytes> cfg{};
+    const int status = runPls(c, QStringLiteral("pls config-upload"), [&] {
+        cfg = c.link.PLSConfigUpload();
+        return c.link.lastAccessOk();
+    });
+    if (status != Done)
+        return status;
+    QByteArray text;
+    for (const int b : cfg)
+        text += QByteArray::number(b) + '\n';
+    if (const QString why = writeFileWhole(path, text); !why.isEmpty()) {
+        complain(c, QStringLiteral("%1: not written: %2").arg(path, why));
+        return CommFailure;
+    }
+    return Done;
+}
+
 const std::map<QString, Command> &commands()
 {
     static const std::map<QString, Command> table = {
@@ -232,6 +449,29 @@ const std::map<QString, Command> &commands()
         {QStringLiteral("decimal"),
          {QStringLiteral("decimal N                print the point number N as decimal (11 -> 9)"), 1, 1, cmdDecimal,
           false}},
+        {QStringLiteral("pls status"),
+         {QStringLiteral("pls status               print the PLS scale factor, offset, position and speed"), 0, 0,
+          cmdPlsStatus}},
+        {QStringLiteral("pls setpoint"),
+         {QStringLiteral("pls setpoint CH ON OFF [--clear]  program one on/off setpoint pair on channel CH"), 3, 4,
+          cmdPlsSetpoint}},
+        {QStringLiteral("pls pulse"),
+         {QStringLiteral("pls pulse CH ON OFF START  program a pulse train: ON on, OFF off, from START"), 4, 4,
+          cmdPlsPulse}},
+        {QStringLiteral("pls clear"),
+         {QStringLiteral("pls clear CH             clear PLS channel CH"), 1, 1, cmdPlsClear}},
+        {QStringLiteral("pls offset"),
+         {QStringLiteral("pls offset POSITION      shift the PLS offset so the current position reads POSITION"), 1, 1,
+          cmdPlsOffset}},
+        {QStringLiteral("pls recall"),
+         {QStringLiteral("pls recall CH            print the state and position PLS channel CH holds"), 1, 1,
+          cmdPlsRecall}},
+        {QStringLiteral("pls config-download"),
+         {QStringLiteral("pls config-download FILE  send the PLS configuration and scale factor in FILE"), 1, 1,
+          cmdPlsConfigDownload}},
+        {QStringLiteral("pls config-upload"),
+         {QStringLiteral("pls config-upload FILE   write the 19 PLS configuration bytes to FILE"), 1, 1,
+          cmdPlsConfigUpload}},
     };
     return table;
 }
@@ -253,8 +493,13 @@ QString usage()
                         "           program file: 49 (K2705) to 69 (T6850(PLS)); N: a whole number\n"
                         "validate, equate, octal and decimal need no board and never open the port.\n"
                         "read prints one line per address, in order; a line is empty when its value is unknown.\n"
-                        "exit status: 0 done, 1 board not reached or communication failure,\n"
-                        "             2 usage error, 3 value or address refused before sending\n");
+                        "pls: CH 0 to 255 (the board has 32 channels, 0 to 31); setpoints, START and POSITION in\n"
+                        "     position divisions below the scale factor. pls status and pls recall print\n"
+                        "     name: value lines; a configuration FILE holds 25 whole numbers, one a line: the 24\n"
+                        "     configuration parameters (0 to 255), then the scale factor; blank lines and lines\n"
+                        "     starting with # are ignored.\n"
+                        "exit status: 0 done, 1 board not reached, communication failure or operation failed,\n"
+                        "             2 usage error, 3 value, address or file refused before sending\n");
     return u;
 }
 
@@ -299,10 +544,17 @@ int run(const QStringList &args, Environment &env)
     }
     if (i >= args.size())
         return usageError(QStringLiteral("no command given"));
-    const auto it = commands().find(args[i]);
+    // A command is one word (read) or two (pls status).
+    auto it = commands().end();
+    int words = 1;
+    if (i + 1 < args.size() && (it = commands().find(args[i] + QLatin1Char(' ') + args[i + 1])) != commands().end())
+        words = 2;
+    else
+        it = commands().find(args[i]);
     if (it == commands().end())
-        return usageError(QStringLiteral("unknown command ") + args[i]);
-    const QStringList rest = args.mid(i + 1);
+        return usageError(QStringLiteral("unknown command ")
+                          + args.mid(i, args[i] == QLatin1String("pls") ? 2 : 1).join(QLatin1Char(' ')));
+    const QStringList rest = args.mid(i + words);
     const Command &cmd = it->second;
     if (rest.size() < cmd.minArgs || (cmd.maxArgs >= 0 && rest.size() > cmd.maxArgs))
         return usageError(QStringLiteral("usage: orvelctl ")

@@ -4,7 +4,9 @@
 // exchanges with time-outs and operator retry, and memory reads and writes
 // by symbolic address.
 #include "BoardAddress.h"
+#include "PlsValues.h"
 #include <QString>
+#include <array>
 #include <cstdint>
 
 class SerialPort;
@@ -64,15 +66,58 @@ public:
     static std::int64_t Dec2Octal(std::int64_t DecNum);
     static std::int64_t Octal2Dec(std::int64_t OctNum);
 
+    // The board's programmable limit switch (PlsCommands.cpp). Each operation
+    // holds the link busy; while it is busy another is refused at once
+    // (lastAccessRefused()). A value that cannot be sent as its bytes is
+    // refused before anything is sent, with a box titled as the operation
+    // (lastAccessRefused()). Time-outs and the communication box are those of
+    // every exchange; a change the PLS does not report done within 3.0 s
+    // (2.0 s after each Retry) shows "Cannot Determine PLS READY Mode Within
+    // Target Board.", and Cancel there sets CommError. An answer other than
+    // the acknowledgement ends an operation with false and no box.
+    //
+    // Scale factor, offset, position and speed as decimal text; "-9999" when
+    // the query failed.
+    QString PLSScaleFactor();
+    QString PLSOffset();
+    QString PLSPos();
+    QString PLSRpm();
+    // Programs one on/off pair (after clearing the channel with ClearChan).
+    // A setpoint above the scale factor minus 1 shows "PLS Single Setpoint" and
+    // sends nothing more. True when the PLS reported the change done.
+    bool SingleSetpoint(int Chan, int OnSetpoint, int OffSetpoint, bool ClearChan = false);
+    // Programs a pulse train: ON_Division on, OFF_Division off, from
+    // START_Division. Divisions that do not fit the scale show "PLS Pulse
+    // Train" and send nothing more; a failure while programming shows it too.
+    bool PulseTrain(int Chan, int ON_Division, int OFF_Division, int START_Division);
+    bool ClearPLSChan(int Chan);
+    // Reads a channel back into ChannelRecallPos and ChannelRecallState. On a
+    // failure the position is 0 and the state 2 (link down, position out of
+    // range) or 0 (no good answer).
+    bool RecallChannel(int Chan);
+    int ChannelRecallPos() const { return channelRecallPos_; }
+    int ChannelRecallState() const { return channelRecallState_; }
+    // Shifts the offset so that the current position reads as Position.
+    // A Position above the scale factor shows "Set PLS Offset" and sends
+    // nothing more; so does a PLS that reports a scale factor of 0.
+    bool SetPLSOffset(int Position);
+    // Sends the 24 configuration bytes in four blocks, then the scale factor.
+    bool PLSConfigDownload(const std::array<int, plsvalues::kConfigParams> &CfgParam, int ScaleFactor);
+    // The 19 configuration bytes; when they could not be read, "PLS Upload"
+    // is shown, lastAccessOk() is false and the bytes of the last good upload
+    // are returned.
+    std::array<int, plsvalues::kConfigBytes> PLSConfigUpload();
+
     // A board access is in progress (a box raised inside an exchange lets
     // timers run; they must not start another access).
     bool isBusy() const { return busy_ > 0; }
-    // The last RSRead/RSWrite was refused before anything was sent: a bad
-    // address or value, or the link was busy.
+    // The last RSRead/RSWrite or PLS operation was refused before anything
+    // was sent: a bad address or value, or the link was busy.
     bool lastAccessRefused() const { return refused_; }
-    // The last RSRead returned the board's own value, or the last RSWrite
-    // completed with every echo right. False after a refusal, on a dead link
-    // and when a line fault made the link give the access up.
+    // The last RSRead returned the board's own value, the last RSWrite
+    // completed with every echo right, or the last PLS operation succeeded.
+    // False after a refusal, on a dead link and when a line fault made the
+    // link give the access up.
     bool lastAccessOk() const { return lastOk_; }
     int currentMode() const { return CurrentMode; }
     bool initError() const { return InitError; }
@@ -94,6 +139,21 @@ protected:
     void InitializeRSComm(SerialPort *port);
     int ExchangeByte(int value, bool noReply, bool flushFirst);
     bool SetPLCMode(int mode, int commandByte);
+    // PLS building blocks (PlsCommands.cpp); each starts from CurrentMode 0.
+    int ReadPLSWord(int command);
+    bool SendPLSWord(int command, int value);
+    bool SendPLSChannel(int command, int chan, int a, int b, int last);
+    bool SendPLSBlock(int command, const int *values);
+    bool ReadPLSConfig(int command);
+    bool WaitPLSReady();
+    bool enterPLSMode(int mode, int command);
+    int plsAnswer(int value);
+    bool plsEnd(bool ok);
+    bool plsStart(BusyGuard &guard);
+    bool plsRefused(const plsvalues::Refusal &r);
+    void restBetweenPolls();
+    QString plsWordText(int command);
+
     // Encodes the value and writes it: one attempt and, after a line fault,
     // its one repeat. True when every echo of an attempt was right.
     bool WriteData(const QString &add, const QString &dataValue);
@@ -146,6 +206,11 @@ protected:
     bool timedOut_ = false;     // ... and one of them was a time-out
     std::int64_t lastSentNs_ = 0;
     std::int64_t lastHeardNs_ = 0;
+
+    // PLS state.
+    std::array<int, plsvalues::kConfigBytes> PLSConfig{};
+    int channelRecallPos_ = 0;
+    int channelRecallState_ = 0;
 
     // Memory access state.
     QString AddType = QStringLiteral("B");

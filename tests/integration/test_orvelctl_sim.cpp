@@ -173,3 +173,86 @@ TEST_F(OrvelctlOnSim, PortsAndSettingsThatAreNotWhatTheySeemAreRefusedAtOnce)
              ": it is a named pipe (FIFO), not a regular file\norvelctl: W1014: not read, the board was not reached\n"))
             .toStdString());
 }
+
+// The PLS programmed through orvelctl and read back the same way.
+TEST_F(OrvelctlOnSim, PlsChannelsProgrammedAndRecalled)
+{
+    ASSERT_TRUE(board->addFault("pls-busy=3"));   // the ready poll waits through three busy answers
+    auto r = run({QStringLiteral("pls"), QStringLiteral("setpoint"), QStringLiteral("1"), QStringLiteral("100"),
+                  QStringLiteral("359"), QStringLiteral("--clear")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.toStdString(), "");
+    r = run({QStringLiteral("pls"), QStringLiteral("recall"), QStringLiteral("1")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.toStdString(), "state: 1\nposition: 100\n");
+
+    r = run({QStringLiteral("pls"), QStringLiteral("pulse"), QStringLiteral("2"), QStringLiteral("10"),
+             QStringLiteral("20"), QStringLiteral("275")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    r = run({QStringLiteral("pls"), QStringLiteral("recall"), QStringLiteral("2")});
+    EXPECT_EQ(r.out.toStdString(), "state: 0\nposition: 275\n");
+
+    r = run({QStringLiteral("pls"), QStringLiteral("clear"), QStringLiteral("1")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    r = run({QStringLiteral("pls"), QStringLiteral("recall"), QStringLiteral("1")});
+    EXPECT_EQ(r.out.toStdString(), "state: 0\nposition: 0\n");
+
+    // The operation's own checks: the box, exit 1, the channel as it was.
+    r = run({QStringLiteral("pls"), QStringLiteral("pulse"), QStringLiteral("2"), QStringLiteral("10"),
+             QStringLiteral("25"), QStringLiteral("0")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.toStdString(),
+              "PLS Pulse Train: ON Division Plus OFF Division / Must be a Multiple of 360. /  / PLS Channel will not "
+              "be Programmed.\norvelctl: pls pulse: not done\n");
+    // A channel the board does not have: refused by the board, figures reset.
+    r = run({QStringLiteral("pls"), QStringLiteral("recall"), QStringLiteral("40")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out.toStdString(), "state: 0\nposition: 0\n");
+    r = run({QStringLiteral("pls"), QStringLiteral("recall"), QStringLiteral("2")});
+    EXPECT_EQ(r.out.toStdString(), "state: 0\nposition: 275\n");
+
+    EXPECT_EQ(board->stats().unexpected, 1u);   // only the channel-40 refusal
+}
+
+TEST_F(OrvelctlOnSim, PlsOffsetShiftMovesThePosition)
+{
+    auto status = [&] {
+        const auto r = run({QStringLiteral("pls"), QStringLiteral("status")});
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        return r.out.toStdString();
+    };
+    const std::string before = status();
+    ASSERT_EQ(before.substr(0, 22), "scale: 360\noffset: 0\np") << before;
+    auto r = run({QStringLiteral("pls"), QStringLiteral("offset"), QStringLiteral("100")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    const std::string after = status();
+    EXPECT_NE(after.find("\nposition: 100\n"), std::string::npos) << after;
+    r = run({QStringLiteral("pls"), QStringLiteral("offset"), QStringLiteral("0")});
+    EXPECT_NE(status().find("\nposition: 0\n"), std::string::npos);
+}
+
+TEST_F(OrvelctlOnSim, PlsConfigurationRoundTrip)
+{
+    const QString down = dir.path() + QStringLiteral("/pls.cfg");
+    const QString up = dir.path() + QStringLiteral("/up.cfg");
+    QByteArray text = "# line 4 PLS, set up 2026-01-05\n\n";
+    for (int i = 0; i < 24; ++i)
+        text += QByteArray::number(i == 0 ? 255 : i * 10) + "\r\n";   // 255 is sent as 0xFF, a value in this mode
+    text += "  360\n";
+    {
+        QFile f(down);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    auto r = run({QStringLiteral("pls"), QStringLiteral("config-download"), down});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    r = run({QStringLiteral("pls"), QStringLiteral("config-upload"), up});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    QFile f(up);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QByteArray expected = "255\n";
+    for (int i = 1; i < 19; ++i)
+        expected += QByteArray::number(i * 10) + '\n';
+    EXPECT_EQ(f.readAll().toStdString(), expected.toStdString());
+    EXPECT_EQ(board->stats().unexpected, 0u);
+}

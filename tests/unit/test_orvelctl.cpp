@@ -1,6 +1,7 @@
 #include "ConsoleDialogs.h"
 #include "Orvelctl.h"
 #include "ScriptedSerialPort.h"
+#include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -132,5 +133,79 @@ TEST(Orvelctl, AddressCheckUsageErrors)
         EXPECT_FALSE(made);
         EXPECT_EQ(Captured::text(cap.out), "");
         EXPECT_NE(Captured::text(cap.err).find("usage: orvelctl"), std::string::npos);
+    }
+}
+
+// PLS arguments are checked before the port is opened: a scripted port with
+// no script fails the test on any byte sent.
+TEST(Orvelctl, PlsArgumentsAreCheckedBeforeSending)
+{
+    QTemporaryDir dir;
+    auto file = [&](const char *name, const QByteArray &text) {
+        const QString path = dir.path() + QLatin1Char('/') + QLatin1String(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+        return path;
+    };
+    QByteArray good;
+    for (int i = 0; i < 24; ++i)
+        good += QByteArray::number(i) + '\n';
+    const QString wordy = file("wordy.cfg", "# PLS\n\n1\n2\nthree\n");
+    const QString short24 = file("short.cfg", good);
+    const QString big = file("big.cfg", "# PLS\n" + QByteArray(good).replace("5\n", "300\n") + "360\n");
+    const QString longer = file("long.cfg", good + "360\n7\n");
+    struct Case {
+        QStringList args;
+        int status;
+        std::string err;   // the first line of stderr
+    };
+    const Case cases[] = {
+        {{QStringLiteral("pls")}, orvelctl::Usage, "orvelctl: unknown command pls"},
+        {{QStringLiteral("pls"), QStringLiteral("frob")}, orvelctl::Usage, "orvelctl: unknown command pls frob"},
+        {{QStringLiteral("pls"), QStringLiteral("setpoint"), QStringLiteral("1"), QStringLiteral("2")},
+         orvelctl::Usage,
+         "orvelctl: usage: orvelctl pls setpoint CH ON OFF [--clear]"},
+        {{QStringLiteral("pls"), QStringLiteral("pulse"), QStringLiteral("1"), QStringLiteral("ten"),
+          QStringLiteral("20"), QStringLiteral("0")},
+         orvelctl::Usage,
+         "orvelctl: ON is not a whole number: \"ten\""},
+        {{QStringLiteral("pls"), QStringLiteral("setpoint"), QStringLiteral("300"), QStringLiteral("1"),
+          QStringLiteral("2"), QStringLiteral("--clear")},
+         orvelctl::Refused,
+         "PLS Single Setpoint: Channel 300 cannot be sent to the PLS: it must be from 0 to 255. /  / Channel can not be "
+         "programmed."},
+        {{QStringLiteral("pls"), QStringLiteral("offset"), QStringLiteral("-1")},
+         orvelctl::Refused,
+         "Set PLS Offset: Desired Position -1 cannot be sent to the PLS: it must not be negative. /  / PLS Offset will "
+         "not be Programmed."},
+        {{QStringLiteral("pls"), QStringLiteral("clear"), QStringLiteral("99999999999")},
+         orvelctl::Refused,
+         "orvelctl: CH is out of range: 99999999999"},
+        {{QStringLiteral("pls"), QStringLiteral("config-download"), wordy},
+         orvelctl::Refused,
+         "orvelctl: " + wordy.toStdString() + ":5: not a whole number: \"three\""},
+        {{QStringLiteral("pls"), QStringLiteral("config-download"), short24},
+         orvelctl::Refused,
+         "orvelctl: " + short24.toStdString()
+             + ": holds 24 values; 25 are needed: 24 configuration parameters and the scale factor"},
+        {{QStringLiteral("pls"), QStringLiteral("config-download"), big},
+         orvelctl::Refused,
+         "orvelctl: " + big.toStdString() + ":7: configuration parameter 5 is 300, it must be from 0 to 255"},
+        {{QStringLiteral("pls"), QStringLiteral("config-download"), longer},
+         orvelctl::Refused,
+         "orvelctl: " + longer.toStdString()
+             + ":26: one value too many: the file holds 24 configuration parameters and the scale factor"},
+        {{QStringLiteral("pls"), QStringLiteral("config-download"), dir.path()},
+         orvelctl::Refused,
+         "orvelctl: " + dir.path().toStdString() + ": cannot be read: it is a folder, not a file"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        Captured cap;
+        EXPECT_EQ(runCli(c.args, cap), c.status);
+        EXPECT_EQ(Captured::text(cap.out), "");
+        const std::string err = Captured::text(cap.err);
+        EXPECT_EQ(err.substr(0, err.find('\n')), c.err);
     }
 }

@@ -1,0 +1,304 @@
+// The PLS operations byte by byte against a scripted board.
+#include "LinkFixture.h"
+
+using Button = Dialogs::Button;
+
+namespace {
+constexpr int kAck = 0x55;
+const QString kReadyBoxText = QStringLiteral("Cannot Determine PLS READY Mode Within Target Board.");
+
+// A query of mode 4: the command, then two 0x55 answered low and high byte.
+void word(ScriptedSerialPort &p, int command, int value)
+{
+    p.mode(command).exchange(kAck, value % 256).exchange(kAck, value / 256);
+}
+void ready(ScriptedSerialPort &p) { p.exchange(0x38, kAck).exchange(kAck, 0x00).exchange(kAck, kAck); }
+void acked(ScriptedSerialPort &p, std::initializer_list<int> bytes)
+{
+    for (int b : bytes)
+        p.exchange(b, kAck);
+}
+}   // namespace
+
+class PlsLink : public LinkFixture {
+protected:
+    void SetUp() override { goOnline(); }
+    // The bytes sent from `from` on must be exactly these.
+    void sentExactly(size_t from, std::vector<int> bytes) { EXPECT_EQ(sentSince(from), bytes); }
+};
+
+TEST_F(PlsLink, QueriesGiveTheWordOrMinus9999)
+{
+    struct Case {
+        QString (RSComm::*query)();
+        int command;
+    };
+    const Case cases[] = {
+        {&RSComm::PLSScaleFactor, 24}, {&RSComm::PLSOffset, 40}, {&RSComm::PLSPos, 72}, {&RSComm::PLSRpm, 88}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.command);
+        const size_t from = port.sent().size();
+        word(port, c.command, 0x0168);
+        EXPECT_EQ((link.*c.query)().toStdString(), "360");
+        EXPECT_TRUE(link.lastAccessOk());
+        sentExactly(from, {0xFF, c.command, kAck, kAck});
+        EXPECT_EQ(link.currentMode(), 0);
+    }
+    // The high byte never comes: no 0xFF is re-sent inside the query (it would
+    // be answered 0x55 and taken for the byte), and no box.
+    port.mode(24).exchange(kAck, 0x68).silent(kAck);
+    EXPECT_EQ(link.PLSScaleFactor().toStdString(), "-9999");
+    EXPECT_FALSE(link.lastAccessOk());
+    EXPECT_FALSE(link.CommError);
+}
+
+TEST_F(PlsLink, ReadyPollWaitsWhileBusy)
+{
+    port.mode(27);
+    acked(port, {5, 0, 0, 0, 0, 0});
+    port.exchange(0x38, kAck).exchange(kAck, kAck);   // busy
+    port.exchange(0x38, 0x15);                        // not understood: poll again
+    port.exchange(0x38, kAck).exchange(kAck, 0x42);   // neither: poll again
+    ready(port);
+    EXPECT_TRUE(link.ClearPLSChan(5));
+    EXPECT_TRUE(link.lastAccessOk());
+}
+
+TEST_F(PlsLink, ReadyPollNeverReadyAsksAtThreeSecondsThenTwoAfterRetry)
+{
+    // A board that answers 0x55 to everything takes the channel bytes and then
+    // answers busy for ever. The poll rests in the port between polls, so the
+    // virtual clock moves and the box comes.
+    port.setPeer([](int) { return std::optional<int>(kAck); });
+    std::vector<std::int64_t> boxesAt;
+    dialogs.onBox = [&](const ScriptedDialogs::Box &) { boxesAt.push_back(clock.monotonicNs()); };
+    dialogs.expectBox(kCommBoxTitle, Button::Retry, kReadyBoxText)
+        .expectBox(kCommBoxTitle, Button::Cancel, kReadyBoxText);
+    const size_t from = port.sent().size();
+    EXPECT_FALSE(link.ClearPLSChan(1));
+    EXPECT_TRUE(link.CommError);
+    ASSERT_EQ(boxesAt.size(), 2u);
+    EXPECT_EQ(dialogs.boxes()[0].icon, Dialogs::Icon::Critical);
+    EXPECT_EQ(dialogs.boxes()[0].buttons, Dialogs::Buttons::RetryCancel);
+
+    const std::vector<int> sent = sentSince(from);
+    EXPECT_EQ(std::vector<int>(sent.begin(), sent.begin() + 8), (std::vector<int>{0xFF, 27, 1, 0, 0, 0, 0, 0}));
+    const std::int64_t pollStart = port.sentAt()[from + 8];
+    EXPECT_NEAR(double(boxesAt[0] - pollStart) / 1e9, 3.0, 0.02);
+    EXPECT_NEAR(double(boxesAt[1] - boxesAt[0]) / 1e9, 2.0, 0.02);
+    // Polls are 0x38, 0x55 pairs, paced rather than spun: a few hundred in five seconds.
+    const size_t pollBytes = sent.size() - 8;
+    ASSERT_EQ(pollBytes % 2, 0u);
+    for (size_t i = 8; i < sent.size(); i += 2)
+        ASSERT_EQ((std::pair{sent[i], sent[i + 1]}), (std::pair{0x38, kAck})) << i;
+    EXPECT_GT(pollBytes / 2, 100u);
+    EXPECT_LT(pollBytes / 2, 1000u);
+    // The link is down now: nothing more is sent.
+    const size_t n = port.sent().size();
+    EXPECT_EQ(link.PLSPos().toStdString(), "-9999");
+    EXPECT_EQ(port.sent().size(), n);
+}
+
+TEST_F(PlsLink, SingleSetpointProgramsTheChannelAfterCheckingTheScale)
+{
+    word(port, 24, 360);
+    port.mode(27);
+    acked(port, {1, 100, 0, 0x67, 0x01, 1});
+    ready(port);
+    EXPECT_TRUE(link.SingleSetpoint(1, 100, 359));
+
+    // With ClearChan the channel is cleared first, each change with its poll.
+    word(port, 24, 360);
+    port.mode(27);
+    acked(port, {2, 0, 0, 0, 0, 0});
+    ready(port);
+    port.mode(27);
+    acked(port, {2, 0, 0, 10, 0, 1});
+    ready(port);
+    EXPECT_TRUE(link.SingleSetpoint(2, 0, 10, true));
+
+    // A setpoint past the scale: the box names it and nothing more is sent.
+    for (const auto &[on, off, named] : {std::tuple{100, 360, 360}, std::tuple{400, 360, 400}}) {
+        word(port, 24, 360);
+        dialogs.expectBox(QStringLiteral("PLS Single Setpoint"), Button::OK,
+                          QStringLiteral("Setpoint setting %1 is greater than scale factor.\r\n\r\n"
+                                         "Channel can not be programmed.")
+                              .arg(named));
+        const size_t n = port.sent().size() + 4;
+        EXPECT_FALSE(link.SingleSetpoint(1, on, off));
+        EXPECT_EQ(port.sent().size(), n);
+        EXPECT_FALSE(link.lastAccessRefused());
+    }
+}
+
+TEST_F(PlsLink, PulseTrainChecksTheDivisionsInOrder)
+{
+    struct Case {
+        int on, off, start;
+        const char *refusal;   // nullptr: programmed
+    };
+    const Case cases[] = {
+        {10, 20, 5, nullptr},
+        {250, 110, 0, nullptr},
+        {255, 105, 359, nullptr},
+        {10, 25, 0, "ON Division Plus OFF Division\r\nMust be a Multiple of 360."},
+        {0, 20, 0, "ON Division and OFF Division Must be Greater Than 0."},
+        {300, 60, 0, "ON Division or OFF Division Must be Less Than 255."},
+        {10, 350, 0, "ON Division or OFF Division Must be Less Than 255."},
+        {10, 20, 360, "Start Position Must Not Be Greater Than 359."},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.on << " " << c.off << " " << c.start);
+        word(port, 24, 360);
+        if (c.refusal) {
+            dialogs.expectBox(QStringLiteral("PLS Pulse Train"), Button::OK,
+                              QString::fromLatin1(c.refusal)
+                                  + QStringLiteral("\r\n\r\nPLS Channel will not be Programmed."));
+        } else {
+            port.mode(43);
+            acked(port, {3, c.start % 256, c.start / 256, c.on, c.off, 0});
+            ready(port);
+        }
+        EXPECT_EQ(link.PulseTrain(3, c.on, c.off, c.start), c.refusal == nullptr);
+        EXPECT_EQ(port.pendingSteps(), 0);
+    }
+    // A failure while programming has its own box.
+    word(port, 24, 360);
+    port.mode(43).exchange(3, 0x15);
+    dialogs.expectBox(QStringLiteral("PLS Pulse Train"), Button::OK,
+                      QStringLiteral("Error Encountered while Programming Pulse Train.\r\n\r\n"
+                                     "PLS Channel will not be Programmed."));
+    EXPECT_FALSE(link.PulseTrain(3, 10, 20, 0));
+    EXPECT_EQ(dialogs.boxes().back().icon, Dialogs::Icon::Information);
+}
+
+TEST_F(PlsLink, SetPLSOffsetMakesTheCurrentPositionReadAsAsked)
+{
+    word(port, 40, 350);
+    word(port, 72, 20);
+    word(port, 24, 360);
+    port.mode(42);
+    acked(port, {10, 0});
+    ready(port);
+    EXPECT_TRUE(link.SetPLSOffset(0));
+
+    word(port, 40, 0);
+    word(port, 72, 0);
+    word(port, 24, 360);
+    dialogs.expectBox(QStringLiteral("Set PLS Offset"), Button::OK,
+                      QStringLiteral("Desired Position cannot be greater than Scale Factor of 360.\r\n\r\n"
+                                     "PLS Offset will not be Programmed."));
+    EXPECT_FALSE(link.SetPLSOffset(361));
+
+    // A scale of 0 cannot be worked with (it used to divide by zero).
+    word(port, 40, 0);
+    word(port, 72, 0);
+    word(port, 24, 0);
+    dialogs.expectBox(QStringLiteral("Set PLS Offset"), Button::OK);
+    EXPECT_FALSE(link.SetPLSOffset(0));
+}
+
+TEST_F(PlsLink, RecallChannel)
+{
+    port.mode(9).exchange(4, kAck).exchange(kAck, 1).exchange(kAck, 0x10).exchange(kAck, 0x01);
+    EXPECT_TRUE(link.RecallChannel(4));
+    EXPECT_EQ(link.ChannelRecallPos(), 272);
+    EXPECT_EQ(link.ChannelRecallState(), 1);
+    EXPECT_EQ(link.currentMode(), 0);
+
+    port.mode(9).exchange(4, kAck).exchange(kAck, 1).exchange(kAck, 0x10).exchange(kAck, 17);
+    EXPECT_FALSE(link.RecallChannel(4));
+    EXPECT_EQ(link.ChannelRecallState(), 2);
+    EXPECT_EQ(link.ChannelRecallPos(), 0);
+
+    // The channel is not acknowledged: no figures of the earlier recall remain.
+    port.mode(9).exchange(4, kAck).exchange(kAck, 1).exchange(kAck, 0x10).exchange(kAck, 0x01);
+    EXPECT_TRUE(link.RecallChannel(4));
+    port.mode(9).exchange(40, 0x15);
+    EXPECT_FALSE(link.RecallChannel(40));
+    EXPECT_EQ(link.ChannelRecallState(), 0);
+    EXPECT_EQ(link.ChannelRecallPos(), 0);
+}
+
+TEST_F(PlsLink, ConfigurationDownloadAndUpload)
+{
+    std::array<int, 24> cfg{};
+    for (int i = 0; i < 24; ++i)
+        cfg[size_t(i)] = 200 + i;
+    const int blocks[4] = {59, 75, 91, 107};
+    for (int g = 0; g < 4; ++g) {
+        port.mode(blocks[g]);
+        for (int i = 0; i < 6; ++i)
+            port.exchange(cfg[size_t(6 * g + i)], kAck);
+        ready(port);
+    }
+    port.mode(26);
+    acked(port, {0x68, 0x01});
+    ready(port);
+    EXPECT_TRUE(link.PLSConfigDownload(cfg, 360));
+
+    // A block the board does not take ends the download at once.
+    port.mode(59);
+    acked(port, {200, 201});
+    port.exchange(202, 0x15);
+    EXPECT_FALSE(link.PLSConfigDownload(cfg, 360));
+
+    port.mode(12);
+    for (int i = 0; i < 19; ++i)
+        port.exchange(kAck, 100 + i);
+    auto up = link.PLSConfigUpload();
+    EXPECT_TRUE(link.lastAccessOk());
+    for (int i = 0; i < 19; ++i)
+        EXPECT_EQ(up[size_t(i)], 100 + i);
+
+    // A failed upload says so and keeps the last good configuration.
+    port.mode(12).exchange(kAck, 7).silent(kAck);
+    dialogs.expectBox(QStringLiteral("PLS Upload"), Button::OK,
+                      QStringLiteral("Not able to Upload Configuration from PLS."));
+    up = link.PLSConfigUpload();
+    EXPECT_FALSE(link.lastAccessOk());
+    EXPECT_EQ(up[0], 100);
+}
+
+TEST_F(PlsLink, ValuesThatDoNotFitTheirBytesAreRefusedBeforeSending)
+{
+    struct Case {
+        const char *what;
+        std::function<bool(RSComm &)> op;
+        const char *title;
+        const char *text;
+    };
+    std::array<int, 24> cfg{};
+    cfg[7] = 256;
+    std::array<int, 24> fine{};
+    const Case cases[] = {
+        {"setpoint channel", [](RSComm &l) { return l.SingleSetpoint(256, 1, 2); }, "PLS Single Setpoint",
+         "Channel 256 cannot be sent to the PLS: it must be from 0 to 255.\r\n\r\nChannel can not be programmed."},
+        {"setpoint above a word", [](RSComm &l) { return l.SingleSetpoint(1, 1, 65536); }, "PLS Single Setpoint",
+         "OFF Setpoint 65536 cannot be sent to the PLS: it must be from 0 to 65535.\r\n\r\n"
+         "Channel can not be programmed."},
+        {"negative setpoint", [](RSComm &l) { return l.SingleSetpoint(1, -1, 2); }, "PLS Single Setpoint",
+         "ON Setpoint -1 cannot be sent to the PLS: it must not be negative.\r\n\r\nChannel can not be programmed."},
+        {"negative division", [](RSComm &l) { return l.PulseTrain(1, -5, 5, 0); }, "PLS Pulse Train",
+         "ON Division -5 cannot be sent to the PLS: it must not be negative.\r\n\r\n"
+         "PLS Channel will not be Programmed."},
+        {"negative position", [](RSComm &l) { return l.SetPLSOffset(-3); }, "Set PLS Offset",
+         "Desired Position -3 cannot be sent to the PLS: it must not be negative.\r\n\r\n"
+         "PLS Offset will not be Programmed."},
+        {"configuration byte", [&cfg](RSComm &l) { return l.PLSConfigDownload(cfg, 360); }, "PLS Download",
+         "Configuration parameter 7 value 256 cannot be sent to the PLS: it must be from 0 to 255.\r\n\r\n"
+         "PLS Configuration will not be Downloaded."},
+        {"scale factor", [&fine](RSComm &l) { return l.PLSConfigDownload(fine, 65536); }, "PLS Download",
+         "Scale factor 65536 cannot be sent to the PLS: it must be from 0 to 65535.\r\n\r\n"
+         "PLS Configuration will not be Downloaded."},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        dialogs.expectBox(QString::fromLatin1(c.title), Button::OK, QString::fromLatin1(c.text));
+        const size_t n = port.sent().size();
+        EXPECT_FALSE(c.op(link));
+        EXPECT_TRUE(link.lastAccessRefused());
+        EXPECT_EQ(port.sent().size(), n);
+        EXPECT_EQ(dialogs.boxes().back().icon, Dialogs::Icon::Exclamation);
+    }
+}
