@@ -108,6 +108,29 @@ public:
     // are returned.
     std::array<int, plsvalues::kConfigBytes> PLSConfigUpload();
 
+    // Board identity and fault texts (BoardService.cpp).
+    // The board name of a board type code; the configuration-file index character.
+    static QString TargetboardName(int BoardType);
+    static QString LCFBoardIndex(int BoardType);
+    // The firmware revision byte; -1 without any traffic when the link is offline or has failed.
+    int FirmwareRev();
+    // The board's current fault code; 0 when the read failed (CommError tells).
+    int FaultCode();
+    // "Fault Code (0AH): " and the code's text from "\Support\FaultErrCodes.txt";
+    // "--- Fault File Not Found ---" after the prefix when the file is missing.
+    // A file that cannot be read shows "RSComm FaultDescription" and gives the prefix.
+    QString FaultDescription(int FltCode);
+    // MarkHEX digits (":" to "?" for A to F) to hexadecimal and back.
+    static QString MarkHex2HEX(const QString &MarkHEX);
+    static QString HEX2MarkHEX(const QString &HexCode);
+
+    // Progress of a program transfer, for the window that follows it.
+    bool InProgramMode = false;                        // a program download is running
+    bool InUploadMode = false;                         // a program upload is requested or running
+    QString CurrentProgramAdd = QStringLiteral(" ");   // "1A40H": the record being sent or read
+    bool WritingIdent = false;                         // the download is writing the program ident
+    bool ReadingIdent = false;                         // the upload is reading the program ident
+
     // A board access is in progress (a box raised inside an exchange lets
     // timers run; they must not start another access).
     bool isBusy() const { return busy_ > 0; }
