@@ -11,6 +11,7 @@
 //                                which a real serial line does not have
 #include "AppFolder.h"
 #include "Clock.h"
+#include "BenchDialogs.h"
 #include "Dialogs.h"
 #include "PosixSerialPort.h"
 #include "RSComm.h"
@@ -44,20 +45,6 @@ double threadCpuNs()
 }
 
 double wallNs() { return double(SystemClock::instance().monotonicNs()); }
-
-// Answers every box with Cancel and counts them.
-class BenchDialogs final : public Dialogs {
-public:
-    int boxes = 0;
-    Button messageBox(Icon, Buttons, const QString &, const QString &) override
-    {
-        ++boxes;
-        return Button::Cancel;
-    }
-    std::optional<QString> openFile(const FileRequest &) override { return std::nullopt; }
-    std::optional<QString> saveFile(const FileRequest &) override { return std::nullopt; }
-    std::optional<QString> inputBox(const QString &, const QString &, const QString &) override { return std::nullopt; }
-};
 
 struct Figure {
     std::string name;

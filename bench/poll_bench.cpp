@@ -14,6 +14,7 @@
 //   poll.offline.cpu_percent     the same with the program offline, shift data shown (goal < 0.5)
 #include "AppFolder.h"
 #include "Clock.h"
+#include "BenchDialogs.h"
 #include "Dialogs.h"
 #include "Globals.h"
 #include "OrvelApp.h"
@@ -43,19 +44,6 @@ double threadCpuNs()
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return double(ts.tv_sec) * 1e9 + double(ts.tv_nsec);
 }
-
-class BenchDialogs final : public Dialogs {
-public:
-    int boxes = 0;
-    Button messageBox(Icon, Buttons, const QString &, const QString &) override
-    {
-        ++boxes;
-        return Button::OK;
-    }
-    std::optional<QString> openFile(const FileRequest &) override { return std::nullopt; }
-    std::optional<QString> saveFile(const FileRequest &) override { return std::nullopt; }
-    std::optional<QString> inputBox(const QString &, const QString &, const QString &) override { return std::nullopt; }
-};
 
 struct Figure {
     std::string name;
@@ -113,7 +101,7 @@ int main(int argc, char **argv)
     board.set("F42=1");   // the DF1 driver is enabled: no warning box
 
     RegisterOrvelWindows();
-    BenchDialogs dialogs;
+    BenchDialogs dialogs(Dialogs::Button::OK);
     PosixSerialPort port(SystemClock::instance());
     std::vector<Figure> figures;
     figures.push_back({"pty.roundtrip_us", ptyUs, "us", ""});

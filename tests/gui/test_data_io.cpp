@@ -3,6 +3,7 @@
 // middle of a pass, bit decoding, and the fall to offline when the board
 // goes silent.
 #include "GuiFixture.h"
+#include "Screenshots.h"
 #include "frmData.h"
 #include "frmLTIO.h"
 #include <QGroupBox>
@@ -353,19 +354,6 @@ TEST_F(GuiTest, IoStatesOfflineShowDashesDisabledAndReadNothing)
 
 // Not a check: pictures of both windows, every page, online and offline, for
 // a person to look at. Runs only when ORVEL_SCREENSHOT_DIR names a folder.
-namespace {
-QString ShotDir() { return qEnvironmentVariable("ORVEL_SCREENSHOT_DIR"); }
-
-void Shoot(QWidget *w, const QString &name)
-{
-    QTest::qWait(300);   // let the window manager and the paint settle
-    w->grab().save(ShotDir() + QLatin1Char('/') + name + QStringLiteral("-grab.png"));
-    if (!qEnvironmentVariable("DISPLAY").isEmpty())
-        QProcess::execute(QStringLiteral("/usr/bin/import"),
-                          {QStringLiteral("-window"), QStringLiteral("root"),
-                           ShotDir() + QLatin1Char('/') + name + QStringLiteral(".png")});
-}
-}   // namespace
 
 TEST_F(GuiTest, DataIoScreenshots)
 {

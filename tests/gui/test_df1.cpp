@@ -3,6 +3,7 @@
 // offline, and what a silent board does.
 #include "EntryFields.h"
 #include "GuiFixture.h"
+#include "Screenshots.h"
 #include "UpDown.h"
 #include "frmK2950DF1.h"
 #include <QComboBox>
@@ -314,25 +315,11 @@ TEST_F(Df1, SilentBoardTakesTheWindowOfflineWithOneBox)
     }
 }
 
-namespace {
-QString shotDir() { return qEnvironmentVariable("ORVEL_SCREENSHOT_DIR"); }
-
-void shoot(QWidget *w, const QString &name)
-{
-    QTest::qWait(300);   // let the window manager and the paint settle
-    w->grab().save(shotDir() + QLatin1Char('/') + name + QStringLiteral("-grab.png"));
-    if (!qEnvironmentVariable("DISPLAY").isEmpty())
-        QProcess::execute(QStringLiteral("/usr/bin/import"),
-                          {QStringLiteral("-window"), QStringLiteral("root"),
-                           shotDir() + QLatin1Char('/') + name + QStringLiteral(".png")});
-}
-}   // namespace
-
 TEST_F(Df1, Screenshots)
 {
-    if (shotDir().isEmpty())
+    if (ShotDir().isEmpty())
         GTEST_SKIP() << "ORVEL_SCREENSHOT_DIR not set";
-    QDir().mkpath(shotDir());
+    QDir().mkpath(ShotDir());
     boardsim::PtyBoard &b = boardOnCom1();
     for (const char *a : {"B4023=4", "B4021=5", "B4022=3", "W4016=1234", "B4014=1", "B4026=17", "B4303=1", "B4018=240",
                           "B4019=20", "W4304=4321", "B4001.0=1", "B4050=12", "B4011=200"})
@@ -342,13 +329,13 @@ TEST_F(Df1, Screenshots)
     m.show();
     frmK2950DF1 *w = open(m);
     steps(w, 3);
-    shoot(&m, QStringLiteral("k2950df1-offline"));
+    Shoot(&m, QStringLiteral("k2950df1-offline"));
     m.mnuEditOfflineEditing_Click();
     steps(w, 3);
-    shoot(&m, QStringLiteral("k2950df1-offline-editing"));
+    Shoot(&m, QStringLiteral("k2950df1-offline-editing"));
     m.mnuEditOfflineEditing_Click();
     m.mnuViewOnline_Click();
     pass(w);
     pass(w);
-    shoot(&m, QStringLiteral("k2950df1-online"));
+    Shoot(&m, QStringLiteral("k2950df1-online"));
 }

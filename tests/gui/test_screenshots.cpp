@@ -2,31 +2,18 @@
 // when ORVEL_SCREENSHOT_DIR names a folder, on a real display, e.g.
 //   Xvfb :99 & DISPLAY=:99 QT_QPA_PLATFORM=xcb ORVEL_SCREENSHOT_DIR=/tmp/shots gui_test_screenshots
 #include "GuiFixture.h"
+#include "Screenshots.h"
 #include "HelpWindow.h"
 #include "frmAbout.h"
 #include "frmSetupComm.h"
 #include <QProcess>
 #include <QTest>
 
-namespace {
-QString shotDir() { return qEnvironmentVariable("ORVEL_SCREENSHOT_DIR"); }
-
-void shoot(QWidget *w, const QString &name)
-{
-    QTest::qWait(300);   // let the window manager and the paint settle
-    w->grab().save(shotDir() + QLatin1Char('/') + name + QStringLiteral("-grab.png"));
-    if (!qEnvironmentVariable("DISPLAY").isEmpty())
-        QProcess::execute(QStringLiteral("/usr/bin/import"),
-                          {QStringLiteral("-window"), QStringLiteral("root"),
-                           shotDir() + QLatin1Char('/') + name + QStringLiteral(".png")});
-}
-}   // namespace
-
 TEST_F(GuiTest, Screenshots)
 {
-    if (shotDir().isEmpty())
+    if (ShotDir().isEmpty())
         GTEST_SKIP() << "ORVEL_SCREENSHOT_DIR not set";
-    QDir().mkpath(shotDir());
+    QDir().mkpath(ShotDir());
     QDir().mkpath(path("Help"));
     QFile::copy(QStringLiteral(ORVEL_DATA_DIR "/Help/ORVEL.html"), path("Help/ORVEL.html"));
     boardsim::PtyBoard &b = boardOnCom1();
@@ -34,31 +21,31 @@ TEST_F(GuiTest, Screenshots)
     m.move(0, 0);
     m.show();
     tick();
-    shoot(&m, QStringLiteral("main-offline"));
+    Shoot(&m, QStringLiteral("main-offline"));
 
     m.mnuViewOnline_Click();
     tick();
-    shoot(&m, QStringLiteral("main-online"));
+    Shoot(&m, QStringLiteral("main-online"));
 
     b.set("F60=1");
     b.set("B2072=3");
     tick();
-    shoot(&m, QStringLiteral("main-alarm"));
+    Shoot(&m, QStringLiteral("main-alarm"));
 
     m.mnuWindowForm_Click(3);
-    shoot(&m, QStringLiteral("main-shiftdata"));
+    Shoot(&m, QStringLiteral("main-shiftdata"));
 
     {
         frmSetupComm w(*Link, dialogs, &m);
         w.show();
-        shoot(&w, QStringLiteral("commport"));
+        Shoot(&w, QStringLiteral("commport"));
     }
     m.mnuHelpAbout_Click();
-    shoot(m.aboutBox(), QStringLiteral("about"));
+    Shoot(m.aboutBox(), QStringLiteral("about"));
     m.aboutBox()->close();
     m.mnuHelpHelpTopics_Click();
     m.helpWindow()->move(0, 0);
-    shoot(m.helpWindow(), QStringLiteral("help"));
+    Shoot(m.helpWindow(), QStringLiteral("help"));
     m.helpWindow()->close();
     b.set("F60=0");
 }

@@ -3,6 +3,7 @@
 // commands, the poll's reads, and the fall to offline of a dead link.
 #include "EntryFields.h"
 #include "GuiFixture.h"
+#include "Screenshots.h"
 #include "UpDown.h"
 #include "frmSetup.h"
 #include <QLineEdit>
@@ -320,18 +321,9 @@ TEST_F(SetupEditorGuiTest, OnePassReadsTheShownPageATabChangeEndsItASilentBoardE
 // Not a check: pictures of every page for a person to look at.
 TEST_F(SetupEditorGuiTest, SetupScreenshots)
 {
-    const QString dirName = qEnvironmentVariable("ORVEL_SCREENSHOT_DIR");
-    if (dirName.isEmpty())
+    if (ShotDir().isEmpty())
         GTEST_SKIP() << "ORVEL_SCREENSHOT_DIR not set";
-    QDir().mkpath(dirName);
-    auto shoot = [&](const QString &name) {
-        QTest::qWait(300);
-        main->grab().save(dirName + QLatin1Char('/') + name + QStringLiteral("-grab.png"));
-        if (!qEnvironmentVariable("DISPLAY").isEmpty())
-            QProcess::execute(
-                QStringLiteral("/usr/bin/import"),
-                {QStringLiteral("-window"), QStringLiteral("root"), dirName + QLatin1Char('/') + name + ".png"});
-    };
+    auto shoot = [&](const QString &name) { Shoot(main.get(), name); };
     const char *pages[] = {"shifts", "blowoff", "timing", "fifo", "inputs"};
     boardsim::PtyBoard &b = boardOnCom1();
     for (const char *s : {"B999=3", "W1014=220", "W1016=20", "B646=45", "W180=64", "W556=612", "B1012=123", "W560=64",
