@@ -1,6 +1,6 @@
 #include "Report.h"
 #include "Utilities.h"
-#include <QFontDatabase>
+#include <algorithm>
 #include <QFontMetricsF>
 #include <QLocale>
 #include <QPageLayout>
@@ -157,7 +157,9 @@ private:
         SetReportFont(Style::Body);
         ensureRoom();
         print(LM_ + 0.5, label);
-        print(rightEdge - m_.width(style_, value), value);
+        // A value too wide for its column stays clear of its label.
+        const double labelEnd = LM_ + 0.5 + m_.width(style_, label.trimmed());
+        print(std::max(rightEdge - m_.width(style_, value), labelEnd + kValueGap), value);
         endLine();
     }
 
@@ -280,6 +282,7 @@ private:
     }
 
     static constexpr double kPageFullMargin = 0.9;
+    static constexpr double kValueGap = 0.15;
 
     const Content &c_;
     const double W_, H_;
