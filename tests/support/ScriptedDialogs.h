@@ -58,7 +58,7 @@ private:
         std::optional<QString> text;
         Button answer = Button::OK;
         std::optional<QString> value;
-        std::function<bool(void *)> printAnswer;
+        std::function<bool(void *)> printAnswer = nullptr;
     };
     const Expect *take(Kind kind, const QString &what);
     Expect last_{};
