@@ -1,6 +1,8 @@
 #include "Report.h"
 #include "Utilities.h"
 #include <algorithm>
+#include <QDir>
+#include <QFile>
 #include <QFontMetricsF>
 #include <QLocale>
 #include <QPageLayout>
@@ -378,6 +380,14 @@ QString PrintReport(QPrinter &printer, const Content &content)
     // Positions are taken from the page corner, and the printable area is
     // what the printer can reach: the page less its unprintable edges (none
     // for a PDF file).
+    if (printer.outputFormat() == QPrinter::PdfFormat) {
+        // A file that cannot be made is said so with its reason, before any page is drawn.
+        QFile file(printer.outputFileName());
+        if (!file.open(QIODevice::WriteOnly))
+            return QStringLiteral("the file %1 could not be written (%2)")
+                .arg(QDir::toNativeSeparators(printer.outputFileName()), file.errorString());
+        file.close();
+    }
     printer.setFullPage(true);
     const int dpi = printer.resolution();
     QPageLayout area = printer.pageLayout();

@@ -242,7 +242,9 @@ TEST_F(ReportTest, PrinterFailureIsReportedAndChangesNothing)
     const QString bad = path(QStringLiteral("no/such/folder/r.pdf"));
     expectPdf(bad);
     dialogs.expectBox(QStringLiteral("ORVEL"), B::OK,
-                      QStringLiteral("The report could not be printed: the file %1 could not be written.").arg(bad));
+                      QStringLiteral("The report could not be printed: the file %1 could not be written (No such "
+                                     "file or directory).")
+                          .arg(bad));
     m.mnuFilePrint->trigger();
     EXPECT_EQ(CurrentSetup, before);
     EXPECT_EQ(m.windowTitle(), QStringLiteral("ORVEL - [unnamed]"));

@@ -1,3 +1,4 @@
+#include "SetupData.h"
 #include "SimFixture.h"
 #include <QProcess>
 #include <sys/stat.h>
@@ -172,4 +173,31 @@ TEST_F(OrvelctlOnSim, PortsAndSettingsThatAreNotWhatTheySeemAreRefusedAtOnce)
          + QStringLiteral(
              ": it is a named pipe (FIFO), not a regular file\norvelctl: W1014: not read, the board was not reached\n"))
             .toStdString());
+}
+
+// The report as a PDF file, through the program itself (it makes its own GUI
+// application without a display).
+TEST_F(OrvelctlOnSim, ReportToPdf)
+{
+    SetupData s = BuildDefaultSetup(MakeProgramVersion());
+    s.Value[15] = 4242;
+    const QString setup = dir.path() + QStringLiteral("/line3.sdt");
+    ASSERT_TRUE(SetupFile::write(setup, s).isEmpty());
+    const QString pdf = dir.path() + QStringLiteral("/line3.pdf");
+    auto r = run({QStringLiteral("report"), setup, pdf});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.err.toStdString(), "");
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(30000));
+    const QString out = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_EQ(out.count(QStringLiteral("ORVEL Report: [line3.sdt]")), 2) << out.toStdString();
+    EXPECT_EQ(out.count(QLatin1Char('\f')), 2);
+    EXPECT_TRUE(out.contains(QStringLiteral("Page 2")));
+
+    r = run({QStringLiteral("report"), setup, dir.path() + QStringLiteral("/no/such/folder/x.pdf")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("orvelctl: "))) << r.err.toStdString();
+    r = run({QStringLiteral("report"), setup});
+    EXPECT_EQ(r.status, 2);
 }
