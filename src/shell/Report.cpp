@@ -115,12 +115,10 @@ private:
         const QString pageText = QStringLiteral("Page ") + QString::number(pages_.size());
         SetReportFont(Style::Footer);
         const double y = H_ - m_.height(Style::Footer) - 0.1;
-        const double keepY = y_;
         y_ = y;
         print(LM_, c_.printedText);
         print(W_ - m_.width(style_, pageText) - LM_, pageText);
         rule(LM_, y - 0.1, W_ - LM_);
-        y_ = keepY;
         // A new page: the position goes back to its top-left corner.
         pages_.emplace_back();
         x_ = 0;

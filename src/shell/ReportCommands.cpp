@@ -35,10 +35,12 @@ void mnuFileExport_Click(frmMDIMain &main, Dialogs &dialogs)
 namespace {
 // The print set-up's choices, kept for the rest of the run as the system
 // keeps its default printer settings: the next report proposes them again.
+// Made once and kept to the end of the process: a printer object must not be
+// torn down after the application and its print plugin are gone.
 QPrinter &printSettings()
 {
-    static QPrinter settings(QPrinter::HighResolution);
-    return settings;
+    static QPrinter *settings = new QPrinter(QPrinter::HighResolution);
+    return *settings;
 }
 }   // namespace
 

@@ -1,12 +1,7 @@
-// The shift data export: the file's bytes for chosen values, its 50 lines,
-// and the write through a temporary file.
-#include "AppFolder.h"
+// The shift data export: the file's bytes for chosen values and its 50 lines.
 #include "SetupData.h"
 #include "ShiftExport.h"
-#include <QDir>
-#include <QFile>
 #include <QLocale>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -83,18 +78,4 @@ TEST(ShiftExport, AlwaysFiftyLinesInWindows1252)
             EXPECT_EQ(lines[49], " 0\r");
         }
     }
-}
-
-TEST(ShiftExport, WriteReplacesTheFileWholeOrLeavesItAlone)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("shift.txt"));
-    const QByteArray bytes = ShiftExport::encode(defaults(), QString(), QString());
-    EXPECT_TRUE(ShiftExport::write(path, "old").isEmpty());
-    EXPECT_TRUE(ShiftExport::write(path, bytes).isEmpty());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), bytes);
-    EXPECT_FALSE(ShiftExport::write(dir.filePath(QStringLiteral("no/such/folder/x.txt")), bytes).isEmpty());
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("shift.txt")});
 }
