@@ -9,7 +9,9 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QPageLayout>
+#include <QDir>
 #include <QPrinter>
+#include <QPrinterInfo>
 
 void mnuFileExport_Click(frmMDIMain &main, Dialogs &dialogs)
 {
@@ -39,7 +41,14 @@ namespace {
 // torn down after the application and its print plugin are gone.
 QPrinter &printSettings()
 {
-    static QPrinter *settings = new QPrinter(QPrinter::HighResolution);
+    static QPrinter *settings = [] {
+        auto *p = new QPrinter(QPrinter::HighResolution);
+        // Without a printer the dialog offers only the PDF file: propose a
+        // file name rather than the bare home folder.
+        if (QPrinterInfo::availablePrinterNames().isEmpty())
+            p->setOutputFileName(QDir::homePath() + QStringLiteral("/ORVEL Report.pdf"));
+        return p;
+    }();
     return *settings;
 }
 }   // namespace
