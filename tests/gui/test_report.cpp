@@ -171,7 +171,7 @@ TEST_F(ReportTest, ChosenValuesInTheirFormats)
     v[15] = 4242, v[17] = 123, v[18] = 5, v[19] = 2550;   // tenths and grouping
     v[23] = 64, v[24] = 256, v[25] = 16, v[26] = -1;      // resolver counts
     v[43] = 950, v[44] = 30, v[45] = 20;                  // current shift
-    v[62] = 0, v[63] = 1, v[64] = 2;                      // last shift: 1 of 3 is a third
+    v[62] = v[63] = v[64] = 2000000000;                   // last shift: their sum is beyond 32 bits
     for (int j = 0; j < 16; ++j) {
         v[46 + j] = 100 + j;
         v[65 + j] = 1000 * (j + 1);
@@ -197,9 +197,10 @@ TEST_F(ReportTest, ChosenValuesInTheirFormats)
                     {"4. %Scrap (total):", QStringLiteral("5.00")},
                     {"5. %Scrap (leaker):", QStringLiteral("3.00")},
                     {"6. %Scrap (vision):", QStringLiteral("2.00")},
-                    {"4. %Scrap (total):", QStringLiteral("100.00")},
+                    {"1. Total Good Cans Tested:", QStringLiteral("2,000,000,000")},
+                    {"4. %Scrap (total):", QStringLiteral("66.67")},
                     {"5. %Scrap (leaker):", QStringLiteral("33.33")},
-                    {"6. %Scrap (vision):", QStringLiteral("66.67")},
+                    {"6. %Scrap (vision):", QStringLiteral("33.33")},
                 });
     // Pockets 1 to 8 on the left, 9 to 16 beside them.
     for (int j = 0; j < 8; ++j) {
