@@ -5,9 +5,14 @@
 #include "Dialogs.h"
 #include "PlsValues.h"
 #include "RSComm.h"
+#include "Report.h"
+#include "SetupData.h"
+#include "ShiftExport.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QPrinter>
 #include <QRegularExpression>
 #include <algorithm>
 #include <cstdint>
@@ -430,6 +435,62 @@ int cmdPlsConfigUpload(Context &c, const QStringList &args)
     return Done;
 }
 
+// A set-up file as File > Open takes it: the table made up to its 84
+// entries. The reason it cannot be read goes to stderr.
+std::optional<SetupData> readSetup(Context &c, const QString &path)
+{
+    const SetupFile::ReadResult r = SetupFile::read(path);
+    if (!r.data) {
+        complain(c, QStringLiteral("%1: cannot be opened as a set-up file: %2").arg(path, r.error));
+        return std::nullopt;
+    }
+    SetupData s = *r.data;
+    ResizeSetup(s, kSetupMaxIndex);
+    return s;
+}
+
+// The shift data export of a set-up file, as the desktop program writes it
+// after opening that file: its name on the first line, the time of opening
+// on the second.
+int cmdExport(Context &c, const QStringList &args)
+{
+    const std::optional<SetupData> setup = readSetup(c, args[0]);
+    if (!setup)
+        return CommFailure;
+    const QByteArray bytes = ShiftExport::encode(*setup, QFileInfo(args[0]).fileName(),
+                                                 ShiftExport::DataTimeText(SystemClock::instance().now()));
+    if (const QString why = ShiftExport::write(args[1], bytes); !why.isEmpty()) {
+        complain(c, QStringLiteral("%1: not written: %2").arg(args[1], why));
+        return CommFailure;
+    }
+    return Done;
+}
+
+// The printed report of a set-up file as a PDF file, titled with the file's
+// name as the desktop program titles it after opening the file.
+int cmdReport(Context &c, const QStringList &args)
+{
+    const std::optional<SetupData> setup = readSetup(c, args[0]);
+    if (!setup)
+        return CommFailure;
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        complain(c, QStringLiteral("the report needs a graphical application object"));
+        return CommFailure;
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(args[1]);
+    Report::Content content;
+    content.setup = *setup;
+    content.title = QStringLiteral("[") + QFileInfo(args[0]).fileName() + QStringLiteral("]");
+    content.printedText = Report::GeneralDate(SystemClock::instance().now());
+    if (const QString why = Report::PrintReport(printer, content); !why.isEmpty()) {
+        complain(c, QStringLiteral("%1: not written: %2").arg(args[1], why));
+        return CommFailure;
+    }
+    return Done;
+}
+
 const std::map<QString, Command> &commands()
 {
     static const std::map<QString, Command> table = {
@@ -443,6 +504,12 @@ const std::map<QString, Command> &commands()
         {QStringLiteral("equate"),
          {QStringLiteral("equate ADDR BOARDCODE    print the byte address of an I/O point (X, Y, I), or ADDR"), 2, 2,
           cmdEquate, false}},
+        {QStringLiteral("report"),
+         {QStringLiteral("report FILE.sdt OUT.pdf  print the report of a set-up file to a PDF file"), 2, 2, cmdReport,
+          false}},
+        {QStringLiteral("export"),
+         {QStringLiteral("export FILE.sdt OUT.txt  write the shift data export of a set-up file"), 2, 2, cmdExport,
+          false}},
         {QStringLiteral("octal"),
          {QStringLiteral("octal N                  print N in the two-field point numbering (9 -> 11)"), 1, 1, cmdOctal,
           false}},
@@ -491,16 +558,27 @@ QString usage()
                         "values:    plain decimal digits\n"
                         "BOARDCODE: the board type code, the character code of the first character of its\n"
                         "           program file: 49 (K2705) to 69 (T6850(PLS)); N: a whole number\n"
-                        "validate, equate, octal and decimal need no board and never open the port.\n"
+                        "validate, equate, octal, decimal, report and export need no board and never open\n"
+                        "the port.\n"
                         "read prints one line per address, in order; a line is empty when its value is unknown.\n"
                         "pls: CH 0 to 255 (the board has 32 channels, 0 to 31); setpoints, START and POSITION in\n"
                         "     position divisions below the scale factor. pls status and pls recall print\n"
                         "     name: value lines; a configuration FILE holds 25 whole numbers, one a line: the 24\n"
                         "     configuration parameters (0 to 255), then the scale factor; blank lines and lines\n"
                         "     starting with # are ignored.\n"
-                        "exit status: 0 done, 1 board not reached, communication failure or operation failed,\n"
+                        "exit status: 0 done, 1 board not reached, communication failure, operation failed,\n"
+                        "             or a file that cannot be read or written,\n"
                         "             2 usage error, 3 value, address or file refused before sending\n");
     return u;
+}
+
+bool needsGuiApplication(const QStringList &args)
+{
+    // Every option before the command takes a value, except --help.
+    qsizetype i = 0;
+    while (i < args.size() && args[i].startsWith(QLatin1String("--")))
+        i += args[i] == QLatin1String("--help") ? 1 : 2;
+    return i < args.size() && args[i] == QLatin1String("report");
 }
 
 int run(const QStringList &args, Environment &env)

@@ -22,4 +22,8 @@ struct Environment {
 int run(const QStringList &args, Environment &env);
 QString usage();
 
+// True when the command line asks for the report, which draws with fonts
+// and so needs a QGuiApplication; the other commands run on QtCore alone.
+bool needsGuiApplication(const QStringList &args);
+
 }

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 
 namespace {
 
@@ -121,4 +123,18 @@ std::optional<QString> QtDialogs::inputBox(const QString &prompt, const QString 
     if (!ok)
         return std::nullopt;
     return text;
+}
+
+bool QtDialogs::printSetup(void *printer)
+{
+    if (!printer)
+        return false;
+    QPrintDialog dlg(static_cast<QPrinter *>(printer), parentWindow());
+    dlg.setWindowTitle(QStringLiteral("Print Setup"));
+    // Only the printer, the paper and the orientation are chosen here: the
+    // report always prints whole.
+    dlg.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dlg.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dlg.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    return dlg.exec() == QDialog::Accepted;
 }

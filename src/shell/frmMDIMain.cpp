@@ -5,6 +5,7 @@
 #include "Globals.h"
 #include "HelpWindow.h"
 #include "RSComm.h"
+#include "ReportCommands.h"
 #include "StatusPoll.h"
 #include "frmAbout.h"
 #include <QAction>
@@ -249,8 +250,9 @@ void frmMDIMain::connectCommands()
     connect(mnuFileOpen, &QAction::triggered, this, &frmMDIMain::mnuFileOpen_Click);
     connect(mnuFileSave, &QAction::triggered, this, [this] { mnuFileSave_Click(); });
     connect(mnuFileSaveAs, &QAction::triggered, this, [this] { mnuFileSaveAs_Click(); });
-    for (QAction *a : {mnuFileExport, mnuFileUpload, mnuFileDownloadProgram, mnuFileDownload, mnuFilePrint,
-                       mnuViewTargetBoardStatus})
+    connect(mnuFileExport, &QAction::triggered, this, [this] { mnuFileExport_Click(*this, dialogs_); });
+    connect(mnuFilePrint, &QAction::triggered, this, [this] { mnuFilePrint_Click(*this, dialogs_); });
+    for (QAction *a : {mnuFileUpload, mnuFileDownloadProgram, mnuFileDownload, mnuViewTargetBoardStatus})
         connect(a, &QAction::triggered, this, [this, a] { notAvailable(a->text()); });
     connect(mnuFileExit, &QAction::triggered, this, &frmMDIMain::mnuFileExit_Click);
     connect(mnuEditOfflineEditing, &QAction::triggered, this, &frmMDIMain::mnuEditOfflineEditing_Click);

@@ -1,5 +1,7 @@
+#include "SetupData.h"
 #include "SimFixture.h"
 #include <QProcess>
+#include <QRegularExpression>
 #include <sys/stat.h>
 
 // orvelctl as a technician runs it, against the simulated board. ORVELCTL
@@ -255,4 +257,42 @@ TEST_F(OrvelctlOnSim, PlsConfigurationRoundTrip)
         expected += QByteArray::number(i * 10) + '\n';
     EXPECT_EQ(f.readAll().toStdString(), expected.toStdString());
     EXPECT_EQ(board->stats().unexpected, 0u);
+}
+
+// The report as a PDF file, through the program itself (it makes its own GUI
+// application without a display).
+TEST_F(OrvelctlOnSim, ReportToPdf)
+{
+    SetupData s = BuildDefaultSetup(MakeProgramVersion());
+    s.Value[15] = 4242;
+    const QString setup = dir.path() + QStringLiteral("/line3.sdt");
+    ASSERT_TRUE(SetupFile::write(setup, s).isEmpty());
+    const QString pdf = dir.path() + QStringLiteral("/line3.pdf");
+    const QByteArray oldLocale = qgetenv("LC_ALL");
+    // Digit grouping follows the locale the script runs under.
+    for (const auto &[locale, grouped] : {std::pair{"en_US.UTF-8", "4,242"}, std::pair{"de_DE.UTF-8", "4.242"}}) {
+        qputenv("LC_ALL", locale);
+        const auto r = run({QStringLiteral("report"), setup, pdf});
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        EXPECT_EQ(r.err.toStdString(), "");
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        ASSERT_TRUE(text.waitForFinished(30000));
+        const QString out = QString::fromUtf8(text.readAllStandardOutput());
+        EXPECT_EQ(out.count(QStringLiteral("ORVEL Report: [line3.sdt]")), 2) << out.toStdString();
+        EXPECT_EQ(out.count(QLatin1Char('\f')), 2);
+        EXPECT_TRUE(out.contains(QStringLiteral("Page 2")));
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("Can Check Speed \\(CPM\\):\\s+") + QString::fromLatin1(grouped)
+                                       + QStringLiteral("\n"))
+                        .match(out)
+                        .hasMatch())
+            << locale;
+    }
+    qputenv("LC_ALL", oldLocale);
+
+    auto r = run({QStringLiteral("report"), setup, dir.path() + QStringLiteral("/no/such/folder/x.pdf")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("orvelctl: "))) << r.err.toStdString();
+    r = run({QStringLiteral("report"), setup});
+    EXPECT_EQ(r.status, 2);
 }

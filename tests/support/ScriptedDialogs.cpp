@@ -25,6 +25,12 @@ ScriptedDialogs &ScriptedDialogs::expectInput(std::optional<QString> text)
     return *this;
 }
 
+ScriptedDialogs &ScriptedDialogs::expectPrintSetup(std::function<bool(void *)> answer)
+{
+    queue_.push_back({Kind::PrintSetup, {}, std::nullopt, Button::OK, std::nullopt, std::move(answer)});
+    return *this;
+}
+
 const ScriptedDialogs::Expect *ScriptedDialogs::take(Kind kind, const QString &what)
 {
     if (queue_.empty() || queue_.front().kind != kind) {
@@ -83,4 +89,10 @@ std::optional<QString> ScriptedDialogs::inputBox(const QString &prompt, const QS
 {
     const Expect *e = take(Kind::Input, QStringLiteral("input box \"%1\": %2").arg(title, prompt));
     return e ? e->value : std::nullopt;
+}
+
+bool ScriptedDialogs::printSetup(void *printer)
+{
+    const Expect *e = take(Kind::PrintSetup, QStringLiteral("print set-up dialog"));
+    return e && e->printAnswer && e->printAnswer(printer);
 }

@@ -24,6 +24,9 @@ public:
     ScriptedDialogs &expectOpen(std::optional<QString> path);
     ScriptedDialogs &expectSave(std::optional<QString> path);
     ScriptedDialogs &expectInput(std::optional<QString> text);
+    // The next print set-up dialog is answered by `answer`, which gets the
+    // QPrinter and returns false for Cancel.
+    ScriptedDialogs &expectPrintSetup(std::function<bool(void *printer)> answer);
 
     // Answer every box with the first button offered and never fail (for demos and soak runs).
     void setLenient(bool on) { lenient_ = on; }
@@ -32,6 +35,7 @@ public:
     std::optional<QString> openFile(const FileRequest &req) override;
     std::optional<QString> saveFile(const FileRequest &req) override;
     std::optional<QString> inputBox(const QString &prompt, const QString &title, const QString &initial) override;
+    bool printSetup(void *printer) override;
 
     const std::vector<Box> &boxes() const { return boxes_; }
     // Called while a message box is up, before it is answered.
@@ -47,13 +51,14 @@ public:
     }
 
 private:
-    enum class Kind { Box, Open, Save, Input };
+    enum class Kind { Box, Open, Save, Input, PrintSetup };
     struct Expect {
         Kind kind;
         QString title;
         std::optional<QString> text;
         Button answer = Button::OK;
         std::optional<QString> value;
+        std::function<bool(void *)> printAnswer = nullptr;
     };
     const Expect *take(Kind kind, const QString &what);
     Expect last_{};

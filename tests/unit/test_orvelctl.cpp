@@ -1,6 +1,8 @@
 #include "ConsoleDialogs.h"
 #include "Orvelctl.h"
 #include "ScriptedSerialPort.h"
+#include "SetupData.h"
+#include <QFile>
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -208,4 +210,61 @@ TEST(Orvelctl, PlsArgumentsAreCheckedBeforeSending)
         const std::string err = Captured::text(cap.err);
         EXPECT_EQ(err.substr(0, err.find('\n')), c.err);
     }
+}
+
+// report and export read a set-up file and need no board.
+TEST(Orvelctl, ReportAndExportUsageAndFiles)
+{
+    QTemporaryDir dir;
+    const QString setup = dir.filePath(QStringLiteral("line3.sdt"));
+    SetupData s = BuildDefaultSetup(MakeProgramVersion());
+    s.Value[43] = 4242, s.Value[80] = -1;
+    ASSERT_TRUE(SetupFile::write(setup, s).isEmpty());
+    const QString out = dir.filePath(QStringLiteral("shift.txt"));
+    const QString garbage = dir.filePath(QStringLiteral("garbage.sdt"));
+    {
+        QFile g(garbage);
+        ASSERT_TRUE(g.open(QIODevice::WriteOnly));
+        g.write("not a set-up");
+    }
+    struct Case {
+        QStringList args;
+        int status;
+        const char *err;   // start of stderr
+    };
+    const QString missing = dir.filePath(QStringLiteral("none.sdt"));
+    const Case cases[] = {
+        {{QStringLiteral("export"), setup}, orvelctl::Usage, "orvelctl: usage: orvelctl export FILE.sdt OUT.txt"},
+        {{QStringLiteral("report"), setup, out, out},
+         orvelctl::Usage,
+         "orvelctl: usage: orvelctl report FILE.sdt OUT.pdf"},
+        {{QStringLiteral("export"), missing, out}, orvelctl::CommFailure, "orvelctl: "},
+        {{QStringLiteral("report"), garbage, out}, orvelctl::CommFailure, "orvelctl: "},
+        {{QStringLiteral("export"), setup, dir.filePath(QStringLiteral("no/such/shift.txt"))},
+         orvelctl::CommFailure,
+         "orvelctl: "},
+        {{QStringLiteral("--port"), QStringLiteral("7"), QStringLiteral("export"), setup, out}, orvelctl::Done, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        Captured cap;
+        bool made = false;
+        EXPECT_EQ(runCli(c.args, cap, &made), c.status);
+        EXPECT_FALSE(made);
+        EXPECT_EQ(Captured::text(cap.err).rfind(c.err, 0), 0u) << Captured::text(cap.err);
+    }
+    // The export of line3.sdt, dated now, as the desktop program writes it
+    // after File > Open.
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    EXPECT_TRUE(bytes.startsWith("line3.sdt\r\nDate: ")) << bytes.left(40).toStdString();
+    EXPECT_TRUE(bytes.contains("Current Shift Data:\r\n(Good Can, Leaker Reject, Vision Reject)\r\n 4242\r\n 0\r\n"));
+    EXPECT_TRUE(bytes.endsWith("\r\n-1\r\n"));
+    EXPECT_EQ(bytes.count("\r\n"), 50);
+
+    EXPECT_TRUE(orvelctl::needsGuiApplication(
+        {QStringLiteral("--app-dir"), QStringLiteral("report"), QStringLiteral("report"), setup, out}));
+    EXPECT_FALSE(orvelctl::needsGuiApplication(
+        {QStringLiteral("--port"), QStringLiteral("1"), QStringLiteral("read"), QStringLiteral("report")}));
 }

@@ -1,0 +1,410 @@
+// The printed report and the shift data export from the File menu: the
+// report is printed to PDF and read back with pdftotext; the export's bytes
+// are compared whole.
+#include "GuiFixture.h"
+#include "Report.h"
+#include "ShiftExport.h"
+#include "frmWaitDisplay.h"
+#include <QGroupBox>
+#include <QLocale>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtTest/QTest>
+
+using B = Dialogs::Button;
+
+namespace {
+
+QString run(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    EXPECT_TRUE(p.waitForFinished(30000)) << program.toStdString();
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+QString pdfText(const QString &pdf)
+{
+    return run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+}
+
+// pdftotext ends every page with a form feed.
+int pageCount(const QString &text) { return int(text.count(QLatin1Char('\f'))); }
+
+// One line of the report: the label, blanks, the value at the end.
+bool hasItem(const QString &text, const QString &label, const QString &value)
+{
+    const QRegularExpression line(QStringLiteral("^\\s*") + QRegularExpression::escape(label.trimmed())
+                                      + QStringLiteral("\\s+") + QRegularExpression::escape(value)
+                                      + QStringLiteral("$"),
+                                  QRegularExpression::MultilineOption);
+    return line.match(text).hasMatch();
+}
+
+struct Expected {
+    const char *label;
+    QString value;
+};
+
+void expectItems(const QString &text, const std::vector<Expected> &items)
+{
+    for (const Expected &e : items)
+        EXPECT_TRUE(hasItem(text, QString::fromUtf8(e.label), e.value)) << e.label << " " << e.value.toStdString();
+}
+
+QString deg(const char *n) { return QString::fromLatin1(n) + QChar(0x00B0); }
+
+class ReportTest : public GuiTest {
+protected:
+    void SetUp() override
+    {
+        GuiTest::SetUp();
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        clock.setWall(QDateTime(QDate(2024, 3, 5), QTime(13, 2, 3)));
+    }
+    void TearDown() override
+    {
+        QLocale::setDefault(QLocale::c());
+        GuiTest::TearDown();
+    }
+
+    // File > Print Report with the print set-up answered by choosing a PDF file.
+    void printTo(const QString &pdf, QPageLayout::Orientation orientation = QPageLayout::Portrait)
+    {
+        expectPdf(pdf, orientation);
+        main->mnuFilePrint->trigger();
+    }
+    void expectPdf(const QString &pdf, QPageLayout::Orientation orientation = QPageLayout::Portrait)
+    {
+        dialogs.expectPrintSetup([pdf, orientation](void *p) {
+            auto *printer = static_cast<QPrinter *>(p);
+            printer->setOutputFormat(QPrinter::PdfFormat);
+            printer->setOutputFileName(pdf);
+            printer->setPageSize(QPageSize(QPageSize::Letter));
+            printer->setPageOrientation(orientation);
+            return true;
+        });
+    }
+
+    QString printed(QPageLayout::Orientation orientation = QPageLayout::Portrait)
+    {
+        const QString pdf = path(QStringLiteral("report%1.pdf").arg(++prints_));
+        printTo(pdf, orientation);
+        EXPECT_TRUE(QFileInfo::exists(pdf));
+        return pdfText(pdf);
+    }
+
+    void openFile(const QString &name)
+    {
+        const QString file = path(name);
+        ASSERT_TRUE(SetupFile::write(file, CurrentSetup).isEmpty());
+        SavedSetup = CurrentSetup;   // the file holds the set-up in memory: nothing to save first
+        dialogs.expectOpen(file);
+        main->mnuFileOpen->trigger();
+    }
+
+    int prints_ = 0;
+};
+
+}   // namespace
+
+TEST_F(ReportTest, StartUpSetupOnTwoPages)
+{
+    startMain();
+    const QString text = printed();
+    EXPECT_EQ(pageCount(text), 2);
+    EXPECT_EQ(text.count(QStringLiteral("ORVEL Report: [unnamed]")), 2);
+    for (const char *title :
+         {"Set-up Parameters", "Data Collection Counts (shift data)", "A. Reject Shift Registers",
+          "B. Reject Blow-off Parameters", "C. Machine Timing", "D. FIFO Error Detection/Calibration",
+          "E. Critical Input Positions", "F. DF1 Communication Set-up Parameters", "A. Current Shift Data",
+          "B. Last (previous) Shift Data", "7. Rejects Per Pocket:"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(title))) << title;
+    expectItems(text,
+                {
+                    {"1. Can Presence Shifts (can PRX to discharge):", QStringLiteral("1")},
+                    {"2. Leaker Reject Shifts (leak detector to discharge):", QStringLiteral("5")},
+                    {"3. Vision Reject Shifts (vision system to discharge):", QStringLiteral("5")},
+                    {"4. Pocket Number 1 Shift Offset:", QStringLiteral("11")},
+                    {"5. Array Fault Shift Offset:", QStringLiteral("0")},
+                    {"1. Can Neck Size (0.01\"):", QStringLiteral("215")},
+                    {"2. Reject Solenoid Pulse Time (msec.):", QStringLiteral("10")},
+                    {"3. Diverter Solenoid Pulse Time (msec.):", QStringLiteral("100")},
+                    {"4. Reject Photo Eye Can Time (msec.):", QStringLiteral("0.0")},
+                    {"5. Reject Solenoid ON Time (msec.):", QStringLiteral("0.0")},
+                    {"6. Reject Solenoid Delay Time (msec.):", QStringLiteral("0.0")},
+                    {"1. CH00 - Sync Timing ON Position:", deg("180")},
+                    {"2. CH01 - Pocket #1 ON Position:", deg("270")},
+                    {"3. CH02 - Discharge Timing ON Position:", deg("275")},
+                    {"4. CH03 - PLC Clock Timing ON Position:", deg("0")},
+                    {"3. Maximum Number of Cans in FIFO:", QStringLiteral("0.0")},
+                    {"8. Missed Can Presence Count:", QStringLiteral("0")},
+                    {"1. Reject Receiver Input:", deg("0")},
+                    {"4. Vision Reject Input:", deg("0")},
+                    {"1. Allen-Bradley PLC Type:", QStringLiteral("PLC-5")},
+                    {"2. Destination PLC Node Number:", QStringLiteral("1")},
+                    {"3. Destination PLC Starting File Number:", QStringLiteral("10")},
+                    {"4. %Scrap (total):", QStringLiteral("0.00")},   // all counts 0: the total counts as 1
+                    {"5. %Scrap (leaker):", QStringLiteral("0.00")},
+                    {"6. %Scrap (vision):", QStringLiteral("0.00")},
+                });
+    // The footer: date and time, page number at the right.
+    const QString date = Report::GeneralDate(clock.now());
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^3/5/24 1:02:\\d\\d PM$")).match(date).hasMatch())
+        << date.toStdString();
+    for (int page = 1; page <= 2; ++page)
+        EXPECT_TRUE(
+            QRegularExpression(QStringLiteral("^%1\\s+Page %2$").arg(QRegularExpression::escape(date)).arg(page),
+                               QRegularExpression::MultilineOption)
+                .match(text)
+                .hasMatch())
+            << page;
+    EXPECT_TRUE(dialogs.boxes().empty());
+}
+
+TEST_F(ReportTest, ChosenValuesInTheirFormats)
+{
+    startMain();
+    auto &v = CurrentSetup.Value;
+    v[8] = 7, v[9] = 1, v[10] = 510;                      // halves
+    v[15] = 4242, v[17] = 123, v[18] = 5, v[19] = 2550;   // tenths and grouping
+    v[23] = 64, v[24] = 256, v[25] = 16, v[26] = -1;      // resolver counts
+    v[43] = 950, v[44] = 30, v[45] = 20;                  // current shift
+    v[62] = v[63] = v[64] = 2000000000;                   // last shift: their sum is beyond 32 bits
+    for (int j = 0; j < 16; ++j) {
+        v[46 + j] = 100 + j;
+        v[65 + j] = 1000 * (j + 1);
+    }
+    v[81] = 3, v[83] = 65535;
+    const QString text = printed();
+    expectItems(text,
+                {
+                    {"4. Reject Photo Eye Can Time (msec.):", QStringLiteral("3.5")},
+                    {"5. Reject Solenoid ON Time (msec.):", QStringLiteral("0.5")},
+                    {"6. Reject Solenoid Delay Time (msec.):", QStringLiteral("255.0")},
+                    {"1. Can Check Speed (CPM):", QStringLiteral("4,242")},
+                    {"3. Maximum Number of Cans in FIFO:", QStringLiteral("12.3")},
+                    {"4. Minimum Number of Cans in FIFO:", QStringLiteral("0.5")},
+                    {"5. Average Number of Cans in FIFO:", QStringLiteral("255.0")},
+                    {"1. Reject Receiver Input:", deg("90")},
+                    {"2. Array Fault Receiver Input:", deg("0")},
+                    {"3. Can Presence PRX Input:", deg("23")},   // 22.5 rounds up
+                    {"4. Vision Reject Input:", deg("359")},
+                    {"1. Allen-Bradley PLC Type:", QStringLiteral("SLC-500")},
+                    {"3. Destination PLC Starting File Number:", QStringLiteral("65,535")},
+                    {"1. Total Good Cans Tested:", QStringLiteral("950")},
+                    {"4. %Scrap (total):", QStringLiteral("5.00")},
+                    {"5. %Scrap (leaker):", QStringLiteral("3.00")},
+                    {"6. %Scrap (vision):", QStringLiteral("2.00")},
+                    {"1. Total Good Cans Tested:", QStringLiteral("2,000,000,000")},
+                    {"4. %Scrap (total):", QStringLiteral("66.67")},
+                    {"5. %Scrap (leaker):", QStringLiteral("33.33")},
+                    {"6. %Scrap (vision):", QStringLiteral("33.33")},
+                });
+    // Pockets 1 to 8 on the left, 9 to 16 beside them.
+    for (int j = 0; j < 8; ++j) {
+        const QString current =
+            QStringLiteral("^\\s+%1: %2\\s+%3: %4$").arg(j + 1).arg(100 + j).arg(j + 9).arg(108 + j);
+        const QString last = QStringLiteral("^\\s+%1: %2\\s+%3: %4$")
+                                 .arg(j + 1)
+                                 .arg(QLocale().toString(1000 * (j + 1)))
+                                 .arg(j + 9)
+                                 .arg(QLocale().toString(1000 * (j + 9)));
+        for (const QString &re : {current, last})
+            EXPECT_TRUE(QRegularExpression(re, QRegularExpression::MultilineOption).match(text).hasMatch())
+                << re.toStdString();
+    }
+}
+
+TEST_F(ReportTest, TitleNamesTheOpenedFile)
+{
+    startMain();
+    openFile(QStringLiteral("line3.sdt"));
+    const QString text = printed();
+    EXPECT_EQ(text.count(QStringLiteral("ORVEL Report: [line3.sdt]")), 2);
+    EXPECT_FALSE(text.contains(QStringLiteral("[unnamed]")));
+}
+
+TEST_F(ReportTest, CancelledPrintSetUpPrintsNothing)
+{
+    startMain();
+    dialogs.expectPrintSetup([](void *) { return false; });
+    main->mnuFilePrint->trigger();
+    EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("*.pdf")}).isEmpty());
+    EXPECT_TRUE(dialogs.boxes().empty());
+}
+
+TEST_F(ReportTest, PrinterFailureIsReportedAndChangesNothing)
+{
+    frmMDIMain &m = startMain();
+    CurrentSetup.Value[43] = 77;
+    const SetupData before = CurrentSetup;
+    const QString bad = path(QStringLiteral("no/such/folder/r.pdf"));
+    expectPdf(bad);
+    dialogs.expectBox(QStringLiteral("ORVEL"), B::OK,
+                      QStringLiteral("The report could not be printed: the file %1 could not be written (No such "
+                                     "file or directory).")
+                          .arg(bad));
+    m.mnuFilePrint->trigger();
+    EXPECT_EQ(CurrentSetup, before);
+    EXPECT_EQ(m.windowTitle(), QStringLiteral("ORVEL - [unnamed]"));
+    // The next report prints as usual.
+    EXPECT_EQ(pageCount(printed()), 2);
+}
+
+TEST_F(ReportTest, LandscapeReachesThePrinterAndSectionsContinueOnNewPages)
+{
+    startMain();
+    const QString pdf = path(QStringLiteral("wide.pdf"));
+    printTo(pdf, QPageLayout::Landscape);
+    EXPECT_TRUE(run(QStringLiteral("pdfinfo"), {pdf}).contains(QStringLiteral("792 x 612 pts")));
+    const QString text = pdfText(pdf);
+    const int pages = pageCount(text);
+    EXPECT_GT(pages, 2);
+    const QStringList sheets = text.split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+    for (int i = 0; i < pages; ++i) {
+        // Every page opens with the title line and ends with its number.
+        EXPECT_TRUE(sheets[i].trimmed().startsWith(QStringLiteral("ORVEL Report: [unnamed]"))) << i;
+        EXPECT_TRUE(sheets[i].trimmed().endsWith(QStringLiteral("Page %1").arg(i + 1))) << i;
+    }
+    for (const char *part :
+         {"1. Can Presence Shifts", "8. Missed Can Presence Count:", "3. Destination PLC Starting", "8: 0", "16: 0"})
+        EXPECT_GE(text.count(QString::fromUtf8(part)), 1) << part;
+}
+
+namespace {
+// Fixed metrics: every line 0.25 in., every character 0.1 in.
+class FixedMetrics final : public Report::Metrics {
+public:
+    double width(Report::Style, const QString &t) const override { return 0.1 * double(t.size()); }
+    double height(Report::Style) const override { return 0.25; }
+};
+}   // namespace
+
+TEST_F(ReportTest, NoLineRunsIntoTheFooter)
+{
+    Report::Content c;
+    c.setup = BuildDefaultSetup(MakeProgramVersion());
+    c.title = QStringLiteral("[unnamed]");
+    c.printedText = QStringLiteral("today");
+    const FixedMetrics m;
+    for (const QSizeF page : {QSizeF(8.5, 11), QSizeF(11, 8.5), QSizeF(8.27, 5.83)}) {
+        const std::vector<Report::Page> pages = Report::Layout(c, page, m);
+        ASSERT_GE(pages.size(), 2u);
+        for (size_t i = 0; i < pages.size(); ++i) {
+            const auto &items = pages[i].items;
+            ASSERT_FALSE(items.empty());
+            EXPECT_TRUE(items.front().text.startsWith(QStringLiteral("ORVEL Report: ")));
+            double footerRule = 0;
+            for (const auto &it : items)
+                if (it.kind == Report::Item::Kind::Rule)
+                    footerRule = std::max(footerRule, it.at.y());
+            for (const auto &it : items) {
+                if (it.kind == Report::Item::Kind::Text && it.style != Report::Style::Footer) {
+                    EXPECT_LE(it.at.y() + 0.25, footerRule)
+                        << page.height() << " page " << i << " " << it.text.toStdString();
+                }
+            }
+            const auto lastText = std::find_if(items.rbegin(), items.rend(),
+                                               [](const auto &it) { return it.kind == Report::Item::Kind::Text; });
+            EXPECT_EQ(lastText->text, QStringLiteral("Page %1").arg(i + 1));
+        }
+    }
+}
+
+TEST_F(ReportTest, WaitWindowShowsWhileTheReportRuns)
+{
+    struct Case {
+        int mode;
+        QString text;
+        bool runs;
+    };
+    for (const Case &c : {Case{1, QStringLiteral("Generating Report, Please Standby ..."), true},
+                          Case{0, QStringLiteral("Please Standby ..."), false}}) {
+        WaitDisplayMode = c.mode;
+        frmWaitDisplay w;
+        bool ran = false;
+        w.Form_Load([&] {
+            ran = true;
+            EXPECT_TRUE(w.isVisible());
+            EXPECT_EQ(w.lblWaitDisplay->text(), c.text);
+        });
+        EXPECT_EQ(ran, c.runs);
+        EXPECT_FALSE(w.isVisible());
+        EXPECT_EQ(w.lblWaitDisplay->text(), c.text);
+    }
+}
+
+// ---- Export -----------------------------------------------------------------
+
+TEST_F(ReportTest, ExportWritesTheShiftDataAndProposesTheLastPath)
+{
+    frmMDIMain &m = startMain();
+    const QString first = path(QStringLiteral("shift.txt"));
+    dialogs.expectSave(first);
+    m.mnuFileExport->trigger();
+    ASSERT_EQ(dialogs.fileRequests.size(), 1u);
+    EXPECT_EQ(dialogs.fileRequests[0].filter, QStringLiteral("Text Files(*.txt)"));
+    EXPECT_TRUE(dialogs.fileRequests[0].askOverwrite);
+    EXPECT_TRUE(dialogs.fileRequests[0].initialPath.isEmpty());
+    EXPECT_TRUE(dialogs.fileRequests[0].defaultSuffix.isEmpty());
+    const QByteArray untitled = ReadBytes(first);
+    EXPECT_TRUE(untitled.startsWith("untitled\r\nDate: \r\n \r\nCurrent Shift Data:\r\n"));
+    EXPECT_EQ(untitled.count("\r\n"), 50);
+
+    CurrentSetup.Value[43] = 950, CurrentSetup.Value[80] = -3;
+    openFile(QStringLiteral("line3.sdt"));
+    const QString second = path(QStringLiteral("line3 shift"));   // no extension is added
+    dialogs.expectSave(second);
+    m.mnuFileExport->trigger();
+    EXPECT_EQ(dialogs.fileRequests.back().initialPath, first);
+    EXPECT_EQ(m.gFileExportPath, second);
+    EXPECT_EQ(ReadBytes(second), ShiftExport::encode(CurrentSetup, QStringLiteral("line3.sdt"), m.gUploadNOW));
+    EXPECT_TRUE(ReadBytes(second).startsWith("line3.sdt\r\nDate: " + m.gUploadNOW.toLatin1() + "\r\n"));
+    // The date is that of the opening, as the command line's export gives it.
+    EXPECT_EQ(m.gUploadNOW, ShiftExport::DataTimeText(clock.now()));
+
+    dialogs.expectSave(std::nullopt);   // cancelled: nothing written, path kept
+    m.mnuFileExport->trigger();
+    EXPECT_EQ(m.gFileExportPath, second);
+    EXPECT_TRUE(dialogs.boxes().empty());
+}
+
+TEST_F(ReportTest, ExportThatCannotBeWrittenSaysSo)
+{
+    frmMDIMain &m = startMain();
+    const QString bad = path(QStringLiteral("no/such/folder/shift.txt"));
+    dialogs.expectSave(bad);
+    dialogs.expectBox(QStringLiteral("ORVEL"), B::OK);
+    m.mnuFileExport->trigger();
+    ASSERT_EQ(dialogs.boxes().size(), 1u);
+    EXPECT_TRUE(dialogs.boxes()[0].text.startsWith(QStringLiteral("The shift data could not be written to ") + bad))
+        << dialogs.boxes()[0].text.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(bad));
+}
+
+TEST_F(ReportTest, Screenshots)
+{
+    const QString shots = qEnvironmentVariable("ORVEL_SCREENSHOT_DIR");
+    if (shots.isEmpty())
+        GTEST_SKIP() << "ORVEL_SCREENSHOT_DIR not set";
+    QDir().mkpath(shots);
+    WaitDisplayMode = 1;
+    {
+        frmWaitDisplay w;
+        w.Form_Load([&] {
+            QTest::qWait(200);
+            w.grab().save(shots + QStringLiteral("/waitdisplay-report.png"));
+        });
+    }
+    // The report's pages, for pdftoppm: the start-up set-up upright and
+    // across, and a set-up full of large numbers.
+    startMain();
+    printTo(shots + QStringLiteral("/report-default.pdf"));
+    printTo(shots + QStringLiteral("/report-landscape.pdf"), QPageLayout::Landscape);
+    for (int i = 0; i <= kSetupMaxIndex; ++i)
+        CurrentSetup.Value[i] = std::numeric_limits<qint32>::max() - i * 1000003;
+    CurrentSetup.Value[61] = std::numeric_limits<qint32>::min();
+    printTo(shots + QStringLiteral("/report-large.pdf"));
+}
