@@ -7,6 +7,7 @@
 #include "RSComm.h"
 #include "StatusPoll.h"
 #include "frmAbout.h"
+#include "frmProcessing.h"
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -249,8 +250,9 @@ void frmMDIMain::connectCommands()
     connect(mnuFileOpen, &QAction::triggered, this, &frmMDIMain::mnuFileOpen_Click);
     connect(mnuFileSave, &QAction::triggered, this, [this] { mnuFileSave_Click(); });
     connect(mnuFileSaveAs, &QAction::triggered, this, [this] { mnuFileSaveAs_Click(); });
-    for (QAction *a : {mnuFileExport, mnuFileUpload, mnuFileDownloadProgram, mnuFileDownload, mnuFilePrint,
-                       mnuViewTargetBoardStatus})
+    connect(mnuFileUpload, &QAction::triggered, this, [this] { ::mnuFileUpload_Click(*this, dialogs_); });
+    connect(mnuFileDownload, &QAction::triggered, this, [this] { ::mnuFileDownload_Click(*this, dialogs_); });
+    for (QAction *a : {mnuFileExport, mnuFileDownloadProgram, mnuFilePrint, mnuViewTargetBoardStatus})
         connect(a, &QAction::triggered, this, [this, a] { notAvailable(a->text()); });
     connect(mnuFileExit, &QAction::triggered, this, &frmMDIMain::mnuFileExit_Click);
     connect(mnuEditOfflineEditing, &QAction::triggered, this, &frmMDIMain::mnuEditOfflineEditing_Click);
