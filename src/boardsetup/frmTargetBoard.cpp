@@ -373,6 +373,7 @@ QWidget *frmTargetBoard::buildClockPage()
             grid->addLayout(fieldPair(txtSetup[i], updSetup[i]), row + 1, 1 + k, Qt::AlignLeft);
         }
         auto *pc = new QHBoxLayout;
+        pc->setSpacing(10);
         pc->addWidget(currCaption);
         pc->addWidget(curr);
         pc->addStretch(1);
