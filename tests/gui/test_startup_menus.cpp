@@ -136,9 +136,7 @@ TEST_F(GuiTest, OfflineEditingTogglesAndLaterCommandsSayTheyAreNotAvailable)
     }
     const std::pair<QAction *, const char *> later[] = {
         {m.mnuFileExport, "Export Shift Data"},
-        {m.mnuFileUpload, "Upload (save) Data"},
         {m.mnuFileDownloadProgram, "Download Program"},
-        {m.mnuFileDownload, "Download (restore) Data"},
         {m.mnuFilePrint, "Print Report"},
         {m.mnuViewTargetBoardStatus, "Target Board Interface"},
     };
