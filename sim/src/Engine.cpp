@@ -423,6 +423,11 @@ std::vector<std::uint8_t> Engine::Impl::feed(std::uint8_t b)
             if (n >= s.a)
                 pulled = true;
             break;
+        case FaultSpec::BoardFault:
+        case FaultSpec::NetFault:
+            if (f.hits == 0 && n >= s.b)
+                fireCodeFault(f);
+            break;
         default: break;
         }
     }
@@ -550,7 +555,18 @@ bool Engine::Impl::addFault(const std::string &text, std::string *error)
     faults.push_back({s, 0});
     if (s.kind == FaultSpec::Pull && s.a <= stats.bytesIn)
         pulled = true;
+    if ((s.kind == FaultSpec::BoardFault || s.kind == FaultSpec::NetFault) && s.b <= stats.bytesIn)
+        fireCodeFault(faults.back());
     return true;
+}
+
+// A system fault or network error comes up: the current code and the last
+// one both take it, as a set of its current code would.
+void Engine::Impl::fireCodeFault(ActiveFault &f)
+{
+    f.hits = 1;
+    store(f.rule.kind == FaultSpec::BoardFault ? addr::FaultCode : addr::CommError,
+          static_cast<std::uint8_t>(f.rule.a));
 }
 
 std::string Engine::Impl::summary() const

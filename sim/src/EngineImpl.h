@@ -119,6 +119,7 @@ struct Engine::Impl {
     void dropStaleSequence();
     std::uint64_t answerDelayNs() const;
     bool addFault(const std::string &text, std::string *error);
+    void fireCodeFault(ActiveFault &f);
     std::string summary() const;
     void initMemory();
 

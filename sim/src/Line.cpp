@@ -368,6 +368,11 @@ void Engine::Impl::commandWritten(std::uint32_t a, std::uint8_t old, std::uint8_
         setWord(addr::ResolverOffset, static_cast<std::uint16_t>((scale - resolverRaw % scale) % scale));
         setBit(flag::ZeroResolver, false);
     }
+    // A fault code or network error code that comes up is also the last one.
+    if (a == addr::FaultCode && v != 0)
+        mem[addr::LastFault] = v;
+    if (a == addr::CommError && v != 0)
+        mem[addr::LastCommError] = v;
     if (acted && opt.lineRunning)
         updateIo();
     else if (acted)

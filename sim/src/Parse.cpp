@@ -160,6 +160,10 @@ const FaultName kFaults[] = {
     {"slow", FaultSpec::Slow, 1, 1, "slow=MS              every answer leaves MS milliseconds late"},
     {"pls-busy", FaultSpec::PlsBusy, 1, 1,
      "pls-busy=N           the PLS ready poll answers busy N times after each change (default 1)"},
+    {"board-fault", FaultSpec::BoardFault, 1, 2,
+     "board-fault=CODE[,N] the board raises system fault CODE (1-255) after N bytes received (default at once)"},
+    {"net-fault", FaultSpec::NetFault, 1, 2,
+     "net-fault=CODE[,N]   the network reports error CODE (1-255) after N bytes received (default at once)"},
 };
 }   // namespace
 
@@ -222,6 +226,11 @@ bool parseFault(const std::string &text, FaultSpec *out, std::string *error)
         case FaultSpec::Garble:
             if (s.a == 0)
                 return fail(error, "fault \"" + text + "\": the number counts from 1");
+            break;
+        case FaultSpec::BoardFault:
+        case FaultSpec::NetFault:
+            if (s.a == 0 || s.a > 255)
+                return fail(error, "fault \"" + text + "\": CODE must be 1 to 255");
             break;
         case FaultSpec::Slow:
             if (s.a > 600000)

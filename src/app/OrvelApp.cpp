@@ -10,6 +10,7 @@
 #include "frmMain.h"
 #include "frmSetup.h"
 #include "frmSetupComm.h"
+#include "frmTargetBoard.h"
 #include <QApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -36,6 +37,19 @@ void RegisterOrvelWindows()
         frmSetupComm dlg(link, dialogs, parent);
         dlg.exec();
     });
+}
+
+void ShowTargetBoardWindow(QWidget *parent, RSComm &link, Dialogs &dialogs, const QString &programFile)
+{
+    frmTargetBoard window(link, dialogs, parent);
+    window.InitializeForm(programFile);
+}
+
+void RegisterTargetBoardWindow()
+{
+#ifdef ORVEL_HAVE_TARGET_BOARD_HOOK
+    frmMDIMain::setTargetBoardWindow(ShowTargetBoardWindow);
+#endif
 }
 
 OrvelOptions ParseOrvelArguments(const QStringList &args)

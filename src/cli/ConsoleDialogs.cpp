@@ -14,6 +14,8 @@ Dialogs::Button ConsoleDialogs::messageBox(Icon, Buttons buttons, const QString 
     ++shown_;
     std::fprintf(out_, "%s\n", oneLine(title, text).toLocal8Bit().constData());
     std::fflush(out_);
+    if (answerYes_ && (buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel))
+        return Button::Yes;
     switch (buttons) {
     case Buttons::OK: return Button::OK;
     case Buttons::OKCancel:

@@ -2,9 +2,12 @@
 #include "AppFolder.h"
 #include "CliPort.h"
 #include "Clock.h"
+#include "ConsoleDialogs.h"
+#include "DataTransfer.h"
 #include "Dialogs.h"
 #include "PlsValues.h"
 #include "RSComm.h"
+#include "SetupData.h"
 #include "Report.h"
 #include "SetupData.h"
 #include "ShiftExport.h"
@@ -491,6 +494,166 @@ int cmdReport(Context &c, const QStringList &args)
     return Done;
 }
 
+// ---- The parameter table and the fault codes ----------------------------------
+
+bool askYes(Context &c, const QString &title, const QString &text)
+{
+    return c.env.dialogs.messageBox(Dialogs::Icon::Question, Dialogs::Buttons::YesNo, title, text)
+        == Dialogs::Button::Yes;
+}
+
+// Runs the transfer of the table to its end, one entry after another; an
+// entry that did not complete is named on stderr as read and write name it.
+// False when the transfer ended incomplete (after its box).
+bool runTransfer(Context &c, DataTransfer &t, const SetupData &table)
+{
+    const bool upload = t.mode() == DataTransfer::Mode::Upload;
+    QObject::connect(&t, &DataTransfer::entryDone, [&](int index, bool ok) {
+        if (ok || c.link.lastAccessRefused())
+            return;   // a refused entry has had the link's box
+        const QString add = table.Address.value(index);
+        if (c.link.CommError)
+            complain(c,
+                     add
+                         + (upload ? QStringLiteral(": not read, the link to the board is down")
+                                   : QStringLiteral(": not written, the link to the board is down")));
+        else
+            complain(c,
+                     add
+                         + (upload ? QStringLiteral(": not read, no reliable answer from the board")
+                                   : QStringLiteral(": not confirmed, the board's echoes were wrong or missing")));
+    });
+    QString message;
+    QObject::connect(&t, &DataTransfer::finished, [&](bool, const QString &m) { message = m; });
+    while (t.step()) {}
+    if (!message.isEmpty())
+        c.env.dialogs.message(Dialogs::Icon::Exclamation, QStringLiteral("ORVEL"), message);
+    return t.state() == DataTransfer::State::Done;
+}
+
+int cmdUploadData(Context &c, const QStringList &args)
+{
+    const QString &path = args[0];
+    // The addresses walked: those of the file's table when it exists, else
+    // those of the built-in table.
+    SetupData table;
+    if (QFileInfo::exists(path)) {
+        const SetupFile::ReadResult r = SetupFile::read(path);
+        if (!r.data) {
+            complain(c, QStringLiteral("%1: cannot be opened as a set-up file: %2").arg(path, r.error));
+            return Refused;
+        }
+        table = *r.data;
+        ResizeSetup(table, kSetupMaxIndex);
+    } else {
+        table = BuildDefaultSetup(MakeProgramVersion());
+    }
+    if (!askYes(c, QStringLiteral("Data Upload"),
+                QStringLiteral("You are about to Upload Data from the PLC\r\n\r\nDo You Wish to Continue?")))
+        return Refused;
+    if (openLink(c) != Done) {
+        complain(c, QStringLiteral("upload-data: not done, the board was not reached"));
+        return finish(c, CommFailure);
+    }
+    DataTransfer t(c.link, table, DataTransfer::Mode::Upload);
+    if (!runTransfer(c, t, table)) {
+        complain(c, QStringLiteral("%1: not written, the upload did not complete").arg(path));
+        return finish(c, CommFailure);
+    }
+    // Saved as File > Save saves: the table under this program's version.
+    table.Version = MakeProgramVersion();
+    if (const QString why = SetupFile::write(path, table); !why.isEmpty()) {
+        complain(c, QStringLiteral("%1: not written: %2").arg(path, why));
+        return finish(c, CommFailure);
+    }
+    return finish(c, Done);
+}
+
+int cmdDownloadData(Context &c, const QStringList &args)
+{
+    const QString &path = args[0];
+    // Opened as File > Open opens it: the same box for a file that is no
+    // set-up, the same question for another version's file.
+    const SetupFile::ReadResult r = SetupFile::read(path);
+    if (!r.data) {
+        c.env.dialogs.message(Dialogs::Icon::Exclamation, QStringLiteral("ORVEL"),
+                              QStringLiteral("The file %1 cannot be opened as a set-up file:\r\n\r\n%2.")
+                                  .arg(QFileInfo(path).fileName(), r.error));
+        return Refused;
+    }
+    SetupData table = *r.data;
+    if (table.Version != MakeProgramVersion()) {
+        const Dialogs::Button answer = c.env.dialogs.messageBox(
+            Dialogs::Icon::Information, Dialogs::Buttons::YesNoCancel, QStringLiteral("ORVEL"),
+            QStringLiteral("File created by set-up program version: ") + table.Version + QStringLiteral("\r\n")
+                + QStringLiteral("Data tables may not be properly aligned.") + QStringLiteral("\r\n\r\n")
+                + QStringLiteral("Do you wish to continue?"));
+        if (answer != Dialogs::Button::Yes)
+            return Refused;
+    }
+    ResizeSetup(table, kSetupMaxIndex);
+    if (!askYes(c, QStringLiteral("Data Download"),
+                QStringLiteral("You are about to Download Data to the PLC\r\n\r\nDo You Wish to Continue?")))
+        return Refused;
+    if (openLink(c) != Done) {
+        complain(c, QStringLiteral("download-data: not done, the board was not reached"));
+        return finish(c, CommFailure);
+    }
+    DataTransfer t(c.link, table, DataTransfer::Mode::Download);
+    return finish(c, runTransfer(c, t, table) ? Done : CommFailure);
+}
+
+// A fault code as the program shows it (0AH, 0ah), with 0x (0x0A), or decimal (10).
+std::optional<int> faultCodeArgument(const QString &text)
+{
+    static const QRegularExpression hexH(QStringLiteral("^([0-9A-F]+)H$"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression hex0x(QStringLiteral("^0X([0-9A-F]+)$"), QRegularExpression::CaseInsensitiveOption);
+    QString digits = text;
+    int base = 10;
+    if (const auto m = hexH.match(text); m.hasMatch()) {
+        digits = m.captured(1);
+        base = 16;
+    } else if (const auto m0 = hex0x.match(text); m0.hasMatch()) {
+        digits = m0.captured(1);
+        base = 16;
+    } else if (!plainDecimal(text)) {
+        return std::nullopt;
+    }
+    bool ok = false;
+    const qlonglong v = digits.toLongLong(&ok, base);
+    if (!ok || v > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return int(v);
+}
+
+int cmdFaultText(Context &c, const QStringList &args)
+{
+    const std::optional<int> code = faultCodeArgument(args[0]);
+    if (!code)
+        return usageError(c, QStringLiteral("CODE is not a fault code (10, 0AH or 0x0A): \"%1\"").arg(args[0]));
+    print(c.env.out, c.link.FaultDescription(*code));
+    return Done;
+}
+
+int cmdFaults(Context &c, const QStringList &)
+{
+    const QString add = QStringLiteral("B8176");
+    if (openLink(c) != Done) {
+        complain(c, add + QStringLiteral(": not read, the board was not reached"));
+        return finish(c, CommFailure);
+    }
+    const QString v = c.link.RSRead(add);
+    if (!c.link.lastAccessOk()) {
+        complain(c,
+                 add
+                     + (c.link.CommError ? QStringLiteral(": not read, the link to the board is down")
+                                         : QStringLiteral(": not read, no reliable answer from the board")));
+        return finish(c, CommFailure);
+    }
+    print(c.env.out, c.link.FaultDescription(v.toInt()));
+    return finish(c, Done);
+}
+
 const std::map<QString, Command> &commands()
 {
     static const std::map<QString, Command> table = {
@@ -516,6 +679,18 @@ const std::map<QString, Command> &commands()
         {QStringLiteral("decimal"),
          {QStringLiteral("decimal N                print the point number N as decimal (11 -> 9)"), 1, 1, cmdDecimal,
           false}},
+        {QStringLiteral("upload-data"),
+         {QStringLiteral("upload-data FILE.sdt     read the parameter table from the board and save it to FILE"), 1, 1,
+          cmdUploadData}},
+        {QStringLiteral("download-data"),
+         {QStringLiteral("download-data FILE.sdt   write the parameter table in FILE to the board"), 1, 1,
+          cmdDownloadData}},
+        {QStringLiteral("fault-text"),
+         {QStringLiteral("fault-text CODE          print the text line of a fault code from the fault file"), 1, 1,
+          cmdFaultText, false}},
+        {QStringLiteral("faults"),
+         {QStringLiteral("faults                   print the board's current fault code and its text"), 0, 0,
+          cmdFaults}},
         {QStringLiteral("pls status"),
          {QStringLiteral("pls status               print the PLS scale factor, offset, position and speed"), 0, 0,
           cmdPlsStatus}},
@@ -548,9 +723,10 @@ const std::map<QString, Command> &commands()
 QString usage()
 {
     QString u =
-        QStringLiteral("usage: orvelctl [--app-dir DIR] [--port N] [--baud 9600|19200] COMMAND ARGS...\n"
+        QStringLiteral("usage: orvelctl [--app-dir DIR] [--port N] [--baud 9600|19200] [--yes] COMMAND ARGS...\n"
                        "Talks to the T6850 board over the comm port set in <app folder>/Support/RSPort.cfg.\n"
-                       "--port and --baud replace the settings file's values for this run only.\n\ncommands:\n");
+                       "--port and --baud replace the settings file's values for this run only.\n"
+                       "--yes answers Yes to the questions a command asks (else they are answered No).\n\ncommands:\n");
     for (const auto &[name, cmd] : commands())
         u += QStringLiteral("  ") + cmd.synopsis + QLatin1Char('\n');
     u += QStringLiteral("\naddresses: B999 (byte), W1014 (word), D1100 (decimal double word), B4001.0 (bit),\n"
@@ -566,9 +742,12 @@ QString usage()
                         "     name: value lines; a configuration FILE holds 25 whole numbers, one a line: the 24\n"
                         "     configuration parameters (0 to 255), then the scale factor; blank lines and lines\n"
                         "     starting with # are ignored.\n"
+                        "upload-data walks the addresses of FILE's table when FILE exists, else the built-in\n"
+                        "     table's; FILE is written only when every entry was read. CODE: 10, 0AH or 0x0A.\n"
                         "exit status: 0 done, 1 board not reached, communication failure, operation failed,\n"
                         "             or a file that cannot be read or written,\n"
-                        "             2 usage error, 3 value, address or file refused before sending\n");
+                        "             2 usage error, 3 value, address or file refused, or a question answered No,\n"
+                        "             before sending\n");
     return u;
 }
 
@@ -590,11 +769,16 @@ int run(const QStringList &args, Environment &env)
         std::fprintf(env.err, "%s", usage().toLocal8Bit().constData());
         return Usage;
     };
+    bool yes = false;
     for (; i < args.size() && args[i].startsWith(QLatin1String("--")); ++i) {
         const QString o = args[i];
         if (o == QLatin1String("--help")) {
             std::fprintf(env.out, "%s", usage().toLocal8Bit().constData());
             return Done;
+        }
+        if (o == QLatin1String("--yes")) {
+            yes = true;
+            continue;
         }
         if (i + 1 >= args.size())
             return usageError(o + QStringLiteral(" needs a value"));
@@ -622,6 +806,8 @@ int run(const QStringList &args, Environment &env)
     }
     if (i >= args.size())
         return usageError(QStringLiteral("no command given"));
+    if (auto *console = dynamic_cast<ConsoleDialogs *>(&env.dialogs))
+        console->setAnswerYes(yes);
     // A command is one word (read) or two (pls status).
     auto it = commands().end();
     int words = 1;

@@ -8,6 +8,7 @@
 #include "ReportCommands.h"
 #include "StatusPoll.h"
 #include "frmAbout.h"
+#include "frmProcessing.h"
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -252,7 +253,9 @@ void frmMDIMain::connectCommands()
     connect(mnuFileSaveAs, &QAction::triggered, this, [this] { mnuFileSaveAs_Click(); });
     connect(mnuFileExport, &QAction::triggered, this, [this] { mnuFileExport_Click(*this, dialogs_); });
     connect(mnuFilePrint, &QAction::triggered, this, [this] { mnuFilePrint_Click(*this, dialogs_); });
-    for (QAction *a : {mnuFileUpload, mnuFileDownloadProgram, mnuFileDownload, mnuViewTargetBoardStatus})
+    connect(mnuFileUpload, &QAction::triggered, this, [this] { ::mnuFileUpload_Click(*this, dialogs_); });
+    connect(mnuFileDownload, &QAction::triggered, this, [this] { ::mnuFileDownload_Click(*this, dialogs_); });
+    for (QAction *a : {mnuFileDownloadProgram, mnuViewTargetBoardStatus})
         connect(a, &QAction::triggered, this, [this, a] { notAvailable(a->text()); });
     connect(mnuFileExit, &QAction::triggered, this, &frmMDIMain::mnuFileExit_Click);
     connect(mnuEditOfflineEditing, &QAction::triggered, this, &frmMDIMain::mnuEditOfflineEditing_Click);

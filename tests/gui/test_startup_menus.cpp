@@ -135,9 +135,7 @@ TEST_F(GuiTest, OfflineEditingTogglesAndLaterCommandsSayTheyAreNotAvailable)
         EXPECT_EQ(m.mnuEditOfflineEditing->isChecked(), on);
     }
     const std::pair<QAction *, const char *> later[] = {
-        {m.mnuFileUpload, "Upload (save) Data"},
         {m.mnuFileDownloadProgram, "Download Program"},
-        {m.mnuFileDownload, "Download (restore) Data"},
         {m.mnuViewTargetBoardStatus, "Target Board Interface"},
     };
     for (const auto &[action, name] : later) {

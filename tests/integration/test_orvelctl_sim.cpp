@@ -296,3 +296,106 @@ TEST_F(OrvelctlOnSim, ReportToPdf)
     r = run({QStringLiteral("report"), setup});
     EXPECT_EQ(r.status, 2);
 }
+
+// ---- The parameter table and the fault codes ----------------------------------
+
+TEST_F(OrvelctlOnSim, UploadAndDownloadDataNeedYesAndWalkTheTable)
+{
+    const QString file = dir.path() + QStringLiteral("/line4.sdt");
+    // Answered No: nothing sent, nothing written.
+    const auto in = board->stats().bytesIn;
+    auto r = run({QStringLiteral("upload-data"), file});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err.toStdString(),
+              "Data Upload: You are about to Upload Data from the PLC /  / Do You Wish to Continue?\n");
+    EXPECT_EQ(board->stats().bytesIn, in);
+    EXPECT_FALSE(QFile::exists(file));
+
+    // No file yet: the built-in table's addresses; saved as File > Save saves.
+    board->pokeWord(1014, 222);
+    board->pokeDecimal(1100, 123456);
+    r = run({QStringLiteral("--yes"), QStringLiteral("upload-data"), file});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    SetupFile::ReadResult saved = SetupFile::read(file);
+    ASSERT_TRUE(saved.data);
+    EXPECT_EQ(saved.data->Version, MakeProgramVersion());
+    EXPECT_EQ(saved.data->Value[5], 222);
+    EXPECT_EQ(saved.data->Value[43], 123456);
+
+    // The file's own addresses are walked: entry 5 moved to W2000.
+    SetupData moved = *saved.data;
+    moved.Address[5] = QStringLiteral("W2000");
+    ASSERT_EQ(SetupFile::write(file, moved), QString());
+    board->pokeWord(2000, 77);
+    r = run({QStringLiteral("--yes"), QStringLiteral("upload-data"), file});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(SetupFile::read(file).data->Value[5], 77);
+
+    // Download writes the file's table back.
+    moved.Value[5] = 1234;
+    moved.Value[44] = 99;
+    ASSERT_EQ(SetupFile::write(file, moved), QString());
+    r = run({QStringLiteral("--yes"), QStringLiteral("download-data"), file});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(board->peekWord(2000), 1234);
+    EXPECT_EQ(board->peekDecimal(1104), 99u);
+}
+
+TEST_F(OrvelctlOnSim, TransferThatEndsIncompleteExitsOne)
+{
+    const QString file = dir.path() + QStringLiteral("/cut.sdt");
+    SetupData table = BuildDefaultSetup(MakeProgramVersion());
+    ASSERT_EQ(SetupFile::write(file, table), QString());
+    const QByteArray before = [&] {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    // The cable is pulled part way through: the link's box, the entry named,
+    // the transfer's box; the file keeps what it held.
+    board->addFault("pull-after=200");
+    auto r = run({QStringLiteral("--yes"), QStringLiteral("upload-data"), file});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.indexOf(QStringLiteral(": not read, the link to the board is down")), -1) << r.err.toStdString();
+    EXPECT_NE(r.err.indexOf(QStringLiteral("ORVEL: Error Processing Request /  / Process Not Complete")), -1);
+    EXPECT_NE(r.err.indexOf(file + QStringLiteral(": not written, the upload did not complete")), -1);
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+}
+
+TEST_F(OrvelctlOnSim, DownloadOfAFileThatIsNoSetupIsRefused)
+{
+    const QString file = dir.path() + QStringLiteral("/junk.sdt");
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("junk");
+    f.close();
+    const auto in = board->stats().bytesIn;
+    const auto r = run({QStringLiteral("--yes"), QStringLiteral("download-data"), file});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("ORVEL: The file junk.sdt cannot be opened as a set-up file:")))
+        << r.err.toStdString();
+    EXPECT_EQ(board->stats().bytesIn, in);
+}
+
+TEST_F(OrvelctlOnSim, FaultsPrintsTheCurrentCodeAndItsText)
+{
+    QDir().mkpath(dir.path() + QStringLiteral("/Support"));
+    QFile f(dir.path() + QStringLiteral("/Support/FaultErrCodes.txt"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("0A,\"Watchdog, restarted\"\r\n5c,Program invalid\r\n");
+    f.close();
+    board->set("B8176=0x5C");
+    auto r = run({QStringLiteral("faults")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.toStdString(), "Fault Code (5CH): Program invalid\n");
+    EXPECT_EQ(board->peek(8177), 0x5C) << "a fault that comes up is the last fault too";
+
+    r = run({QStringLiteral("fault-text"), QStringLiteral("0AH")});
+    EXPECT_EQ(r.out.toStdString(), "Fault Code (0AH): Watchdog, restarted\n");
+
+    board->addFault("silence");
+    r = run({QStringLiteral("faults")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out.toStdString(), "");
+}

@@ -1,6 +1,7 @@
 #include "ConsoleDialogs.h"
 #include "Orvelctl.h"
 #include "ScriptedSerialPort.h"
+#include <QDir>
 #include "SetupData.h"
 #include <QFile>
 #include <QFile>
@@ -267,4 +268,59 @@ TEST(Orvelctl, ReportAndExportUsageAndFiles)
         {QStringLiteral("--app-dir"), QStringLiteral("report"), QStringLiteral("report"), setup, out}));
     EXPECT_FALSE(orvelctl::needsGuiApplication(
         {QStringLiteral("--port"), QStringLiteral("1"), QStringLiteral("read"), QStringLiteral("report")}));
+}
+
+TEST(Orvelctl, FaultTextNeedsNoBoard)
+{
+    QTemporaryDir dir;
+    QDir().mkpath(dir.path() + QStringLiteral("/Support"));
+    QFile f(dir.path() + QStringLiteral("/Support/FaultErrCodes.txt"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("0a,first\r\n0A,second\r\n12C,\"wide, quoted\"\r\n");
+    f.close();
+    struct Case {
+        const char *code;
+        int status;
+        const char *out;
+    };
+    const Case cases[] = {
+        {"10", 0, "Fault Code (0AH): first\n"},   // the first record of the code
+        {"0AH", 0, "Fault Code (0AH): first\n"},
+        {"0x0a", 0, "Fault Code (0AH): first\n"},
+        {"300", 0, "Fault Code (12CH): wide, quoted\n"},
+        {"7", 0, "Fault Code (07H): \n"},
+        {"-1", 2, ""},
+        {"0AX", 2, ""},
+        {"99999999999", 2, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.code);
+        Captured cap;
+        bool portMade = false;
+        const int status =
+            runCli({QStringLiteral("--app-dir"), dir.path(), QStringLiteral("fault-text"), QString::fromLatin1(c.code)},
+                   cap, &portMade);
+        EXPECT_EQ(status, c.status);
+        EXPECT_EQ(Captured::text(cap.out), c.out);
+        EXPECT_FALSE(portMade);
+    }
+    QFile::remove(f.fileName());
+    Captured cap;
+    runCli({QStringLiteral("--app-dir"), dir.path(), QStringLiteral("fault-text"), QStringLiteral("10")}, cap);
+    EXPECT_EQ(Captured::text(cap.out), "Fault Code (0AH): --- Fault File Not Found ---\n");
+}
+
+TEST(Orvelctl, YesAnswersQuestionsOnly)
+{
+    Captured cap;
+    ConsoleDialogs d(cap.err);
+    d.setAnswerYes(true);
+    EXPECT_EQ(d.messageBox(Dialogs::Icon::Question, Dialogs::Buttons::YesNo, QStringLiteral("t"), QStringLiteral("x")),
+              Dialogs::Button::Yes);
+    EXPECT_EQ(
+        d.messageBox(Dialogs::Icon::Question, Dialogs::Buttons::YesNoCancel, QStringLiteral("t"), QStringLiteral("x")),
+        Dialogs::Button::Yes);
+    EXPECT_EQ(d.messageBox(Dialogs::Icon::Exclamation, Dialogs::Buttons::RetryCancel, QStringLiteral("t"),
+                           QStringLiteral("x")),
+              Dialogs::Button::Cancel);
 }

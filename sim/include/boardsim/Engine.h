@@ -187,7 +187,20 @@ bool parseAssignment(const std::string &text, Assignment *out, std::string *erro
 
 // Parses one --fault text; see sim/README.md for the grammar.
 struct FaultSpec {
-    enum Kind { Silence, Lose, BadEcho, BadHighEcho, BadChecksum, Noise, Garble, Pull, Slow, PlsBusy } kind = Silence;
+    enum Kind {
+        Silence,
+        Lose,
+        BadEcho,
+        BadHighEcho,
+        BadChecksum,
+        Noise,
+        Garble,
+        Pull,
+        Slow,
+        PlsBusy,
+        BoardFault,
+        NetFault
+    } kind = Silence;
     std::uint64_t a = 0;   // first argument (address, count, ...)
     std::uint64_t b = 0;   // second argument, 0 when absent
 };

@@ -1,0 +1,142 @@
+// How close a data upload of the parameter table comes to the line's speed.
+//   orvel-bench-data [--quick] [--json]
+// The board answers with line timing at 19200 baud. The transfer runs on the
+// event loop as the desktop program runs it, one entry per step.
+// Figures:
+//   transfer.data_upload.seconds            time for the 84 entries
+//   transfer.data_upload.line_share         the time the bytes need on the line
+//                                           (bytes x 10 bits / 19200 baud) over the time taken
+//   transfer.data_upload.line_share_less_pty   the same with the bare pty round trip
+//                                           (pty.roundtrip_us) taken off once per exchange (goal >= 0.97)
+#include "AppFolder.h"
+#include "Clock.h"
+#include "DataTransfer.h"
+#include "Dialogs.h"
+#include "PosixSerialPort.h"
+#include "PtyFloor.h"
+#include "RSComm.h"
+#include "SetupData.h"
+#include "boardsim/Board.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+class BenchDialogs final : public Dialogs {
+public:
+    int boxes = 0;
+    Button messageBox(Icon, Buttons, const QString &, const QString &) override
+    {
+        ++boxes;
+        return Button::OK;
+    }
+    std::optional<QString> openFile(const FileRequest &) override { return std::nullopt; }
+    std::optional<QString> saveFile(const FileRequest &) override { return std::nullopt; }
+    std::optional<QString> inputBox(const QString &, const QString &, const QString &) override { return std::nullopt; }
+};
+
+struct Figure {
+    std::string name;
+    double value;
+    std::string unit;
+    std::string goal;
+};
+}   // namespace
+
+int main(int argc, char **argv)
+{
+    bool quick = false, json = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--quick")
+            quick = true;
+        else if (a == "--json")
+            json = true;
+        else {
+            std::fprintf(stderr, "usage: orvel-bench-data [--quick] [--json]\n");
+            return 2;
+        }
+    }
+    QCoreApplication app(argc, argv);
+    const int rounds = quick ? 2 : 10;
+    const double ptyUs = ptyRoundTrip(quick ? 5000 : 50000).wallUs;
+
+    QTemporaryDir dir;
+    AppFolder::set(dir.path());
+    QDir().mkpath(dir.path() + QStringLiteral("/Support/ports"));
+    {
+        QFile cfg(dir.path() + QStringLiteral("/Support/RSPort.cfg"));
+        if (cfg.open(QIODevice::WriteOnly))
+            cfg.write("1,19200\r\n");
+    }
+    boardsim::Options opt;
+    opt.realtimeLine = true;
+    opt.baud = 19200;
+    opt.lineRunning = true;
+    boardsim::PtyBoard board(opt);
+    std::string err;
+    if (!board.start(&err) || !board.linkTo((dir.path() + QStringLiteral("/Support/ports/COM1")).toStdString(), &err)) {
+        std::fprintf(stderr, "simulator: %s\n", err.c_str());
+        return 1;
+    }
+    BenchDialogs dialogs;
+    PosixSerialPort port(SystemClock::instance());
+    RSComm link(dialogs, SystemClock::instance());
+    link.OpenRSComm(&port);
+    if (!link.OnlineMode || link.CommError) {
+        std::fprintf(stderr, "the board did not answer\n");
+        return 1;
+    }
+    link.RSRead(QStringLiteral("B999"));   // the link is in read mode, as after any poll
+
+    SetupData table = BuildDefaultSetup(MakeProgramVersion());
+    double secs = 0;
+    std::uint64_t bytes = 0, exchanges = 0;
+    bool allDone = true;
+    for (int r = 0; r < rounds; ++r) {
+        DataTransfer t(link, table, DataTransfer::Mode::Upload);
+        QEventLoop loop;
+        QObject::connect(&t, &DataTransfer::finished, &loop, &QEventLoop::quit);
+        const auto s0 = board.stats();
+        QElapsedTimer timer;
+        timer.start();
+        t.start();
+        loop.exec();
+        secs += double(timer.nsecsElapsed()) / 1e9;
+        const auto s1 = board.stats();
+        bytes += (s1.bytesIn - s0.bytesIn) + (s1.bytesOut - s0.bytesOut);
+        exchanges += s1.bytesOut - s0.bytesOut;
+        allDone = allDone && t.state() == DataTransfer::State::Done;
+    }
+    link.CloseRSComm();
+    if (!allDone || dialogs.boxes) {
+        std::fprintf(stderr, "an upload did not complete (%d boxes)\n", dialogs.boxes);
+        return 1;
+    }
+    const double lineSecs = double(bytes) * 10.0 / 19200.0;
+    std::vector<Figure> figures = {
+        {"pty.roundtrip_us", ptyUs, "us", ""},
+        {"transfer.data_upload.seconds", secs / rounds, "s", ""},
+        {"transfer.data_upload.line_share", lineSecs / secs, "ratio", ""},
+        {"transfer.data_upload.line_share_less_pty", lineSecs / (secs - double(exchanges) * ptyUs / 1e6), "ratio",
+         ">= 0.97"},
+    };
+    if (json) {
+        std::printf("{");
+        for (size_t i = 0; i < figures.size(); ++i)
+            std::printf("%s\"%s\": {\"value\": %.4g, \"unit\": \"%s\", \"goal\": \"%s\"}", i ? ", " : "",
+                        figures[i].name.c_str(), figures[i].value, figures[i].unit.c_str(), figures[i].goal.c_str());
+        std::printf("}\n");
+    } else {
+        for (const Figure &f : figures)
+            std::printf("%-42s %10.3f %-6s %s\n", f.name.c_str(), f.value, f.unit.c_str(), f.goal.c_str());
+    }
+    return 0;
+}
