@@ -12,6 +12,8 @@
 //   transfer.program_upload.line_share     a 32 KiB range (the T6850's), read
 //        one byte at a time: bytes on the line over the time taken
 //   transfer.program_upload.line_share_less_pty   the same less the pty round trips
+//   transfer.program_*.link_cpu_us_per_answer   CPU of the link's thread per
+//        answer byte: what the link itself adds to each turnaround
 // --quick: a 4 KiB program and an 8 KiB range.
 #include "AppFolder.h"
 #include "Clock.h"
@@ -140,10 +142,12 @@ int main(int argc, char **argv)
     figures.push_back({"pty.roundtrip_us", ptyUs, "us", ""});
     auto measure = [&](const std::string &name, double pausesS, const std::function<bool()> &run) {
         const auto s0 = board.stats();
+        const double cpu0 = ptyfloor::threadCpuNs();
         QElapsedTimer t;
         t.start();
         const bool ok = run();
         const double secs = double(t.nsecsElapsed()) / 1e9;
+        const double cpuUs = (ptyfloor::threadCpuNs() - cpu0) / 1e3;
         const auto s1 = board.stats();
         if (!ok) {
             std::fprintf(stderr, "%s did not complete\n", name.c_str());
@@ -155,6 +159,7 @@ int main(int argc, char **argv)
         figures.push_back({name + ".line_share", lineSecs / busy, "ratio", ">= 0.97"});
         figures.push_back({name + ".line_share_less_pty", lineSecs / (busy - answers * ptyUs / 1e6), "ratio", ""});
         figures.push_back({name + ".seconds", secs, "s", ""});
+        figures.push_back({name + ".link_cpu_us_per_answer", cpuUs / answers, "us", ""});
         return true;
     };
     bool ok = measure("transfer.program_download", 2.1, [&] {
