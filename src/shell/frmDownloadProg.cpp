@@ -4,6 +4,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,9 +17,17 @@ frmDownloadProg::frmDownloadProg(RSComm &link, QWidget *parent) : QDialog(parent
     // No caption: the window is only a frame with its one line.
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setModal(true);
-    auto *outer = new QVBoxLayout(this);
+    // Without a caption the window's own edge is a raised panel, so it stands
+    // apart from the window behind it.
+    auto *root = new QVBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    auto *panel = new QFrame(this);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setLineWidth(2);
+    root->addWidget(panel);
+    auto *outer = new QVBoxLayout(panel);
     outer->setContentsMargins(8, 8, 8, 8);
-    fraWaitDisplay = new QGroupBox(this);
+    fraWaitDisplay = new QGroupBox(panel);
     fraWaitDisplay->setObjectName(QStringLiteral("fraWaitDisplay"));
     auto *inner = new QVBoxLayout(fraWaitDisplay);
     inner->setContentsMargins(18, 18, 18, 18);
