@@ -137,10 +137,8 @@ TEST_F(GuiTest, OfflineEditingTogglesAndLaterCommandsSayTheyAreNotAvailable)
     const std::pair<QAction *, const char *> later[] = {
         {m.mnuFileExport, "Export Shift Data"},
         {m.mnuFileUpload, "Upload (save) Data"},
-        {m.mnuFileDownloadProgram, "Download Program"},
         {m.mnuFileDownload, "Download (restore) Data"},
         {m.mnuFilePrint, "Print Report"},
-        {m.mnuViewTargetBoardStatus, "Target Board Interface"},
     };
     for (const auto &[action, name] : later) {
         dialogs.expectBox(QStringLiteral("ORVEL"), B::OK,
