@@ -190,6 +190,7 @@ TEST_F(OrvelctlProgram, RefusedSetsSendNothing)
     struct Case {
         QByteArray tnx, rev;
         const char *err;
+        QByteArray lcf = {};   // none when empty
     };
     const QString folder = dir.path();
     const Case cases[] = {
@@ -201,11 +202,17 @@ TEST_F(OrvelctlProgram, RefusedSetsSendNothing)
         {"D", "P0G01", "Program Download: %1/PROG.rev Revision File is Not Valid /  / Program Downloaded Halted!\n"},
         {":", "P0101",
          "Program Download: %1/PROG.lcf Configuration File is Not Valid /  / Program Downloaded Halted!\n"},
+        // A bad revision file: the good configuration file is not looked at.
+        {":", "P01", "Program Download: %1/PROG.rev Revision File is Not Valid /  / Program Downloaded Halted!\n",
+         QByteArray(44, '1')},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.tnx.toStdString());
         writeAll(path("PROG.tnx"), c.tnx);
         writeAll(path("PROG.rev"), c.rev);
+        QFile::remove(path("PROG.lcf"));
+        if (!c.lcf.isEmpty())
+            writeAll(path("PROG.lcf"), c.lcf);
         const auto in = board->stats().bytesIn;
         const auto r = run({"download-program", path("PROG.tnx"), "--yes"});
         EXPECT_EQ(r.status, 3);

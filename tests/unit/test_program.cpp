@@ -130,15 +130,6 @@ TEST(ProgramFiles, PlanSendsDataRecordsOnlyAndKeepsInside64K)
     EXPECT_FALSE(plan.beyondMemory);
 }
 
-TEST(ProgramFiles, UploadFiles)
-{
-    EXPECT_EQ(PF::revisionFile(QByteArray("AB\0\0\0\0\0\0", 8), 0xBA, 1), QByteArray("AB\0\0\0\0\0\0;:01\r\n", 14));
-    EXPECT_EQ(PF::hexRecordLine(0x2A30, QByteArray::fromHex("000102030405060708090A0B0C0D0EFF")),
-              QByteArray(":102A3000000102030405060708090A0B0C0D0EFF\r\n"));
-    EXPECT_EQ(PF::uploadRange(50).first + PF::uploadRange(50).count, 0x10000);
-    EXPECT_EQ(PF::uploadRange(57).count, 0);
-}
-
 // ---- The link on the scripted port ---------------------------------------
 
 class ProgramLink : public LinkFixture {
@@ -334,45 +325,6 @@ TEST_F(ProgramLink, NothingSentOfflineOrWhenDeclined)
     EXPECT_FALSE(link.InProgramMode);
 }
 
-TEST_F(ProgramLink, FileSetRefusals)
-{
-    struct Case {
-        QByteArray tnx, rev;
-        std::optional<QByteArray> lcf;
-        const char *title;
-        QString text;   // %1: the app folder
-    };
-    const QString halted = QStringLiteral("\r\n\r\nProgram Downloaded Halted!");
-    const Case cases[] = {
-        {"7", "P0101", std::nullopt, "PLS Program Download",
-         QStringLiteral("PROG file is a PLS target board program.\r\nOpen PLS program to download to target "
-                        "board.\r\n\r\nProgram Downloaded Halted.")},
-        {"1", "P0101", std::nullopt, "Program Download",
-         QStringLiteral("PROG file is incompatible with target board.") + halted},
-        {"D", "P01", std::nullopt, "Program Download",
-         QStringLiteral("%1/PROG.rev Revision File is Not Valid") + halted},
-        {":", "P0101", std::nullopt, "Program Download",
-         QStringLiteral("%1/PROG.lcf Configuration File is Not Valid") + halted},
-        {":", "P01", QByteArray(44, '0'), "Program Download",
-         QStringLiteral("%1/PROG.rev Revision File is Not Valid") + halted},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.tnx.toStdString() + " " + c.rev.toStdString());
-        QFile::remove(dir.path() + "/PROG.lcf");
-        const QString tnx = makeSet(c.tnx, c.rev, QByteArray(":00000001FF"), c.lcf);
-        dialogs.expectBox(QString::fromLatin1(c.title), Button::OK,
-                          c.text.contains(QStringLiteral("%1")) ? c.text.arg(QDir::toNativeSeparators(dir.path()))
-                                                                : c.text);
-        link.DownloadFile(tnx);
-        EXPECT_FALSE(link.ValidProgram());
-    }
-    EXPECT_TRUE(port.sent().empty());
-    // An empty main file: nothing happens.
-    writeFile(dir.path() + "/EMPTY.tnx", "");
-    link.DownloadFile(dir.path() + "/EMPTY.tnx");
-    EXPECT_FALSE(link.ValidProgram());
-}
-
 TEST_F(ProgramLink, UploadOfABoardWithoutARange)
 {
     const QString tnx = makeSet("9", "old", QByteArray("old hex"));
@@ -395,41 +347,4 @@ TEST_F(ProgramLink, UploadOfABoardWithoutARange)
     // Not requested: nothing happens.
     link.UploadProgram();
     EXPECT_FALSE(link.lastAccessOk());
-}
-
-TEST_F(ProgramLink, UploadReadsTheRangeOfItsBoard)
-{
-    // A board that answers every read with the low address byte.
-    int pos = 0, hi = 0;
-    port.setPeer([&](int b) -> std::optional<int> {
-        if (pos == 0 && b == 0xFF)
-            return pos = 1, 0x55;
-        if (pos == 1)
-            return pos = 2, 0x55;
-        if (pos == 2)
-            return pos = 3, hi = b, b;
-        pos = 2;
-        const int a = hi * 256 + b;
-        if (a == 8190)
-            return 12;
-        if (a == 8189)
-            return 4;
-        if (a == 8188)
-            return 20;
-        return b;
-    });
-    const QString tnx = makeSet("8", "old", QByteArray("old hex"));
-    link.UploadFile(tnx);
-    link.OpenRSComm(&port);
-    pos = 0;
-    dialogs.expectBox(QStringLiteral("Program Upload"), Button::OK, QStringLiteral("Program Upload Complete!"));
-    link.InUploadMode = true;
-    link.UploadProgram();
-    EXPECT_TRUE(link.lastAccessOk());
-    EXPECT_EQ(readFile(dir.path() + "/PROG.lcf"), QByteArray("F") + QByteArray(34, '0') + "3004" + "3000%\r\n");
-    const QList<QByteArray> lines = readFile(dir.path() + "/PROG.hex").split('\n');
-    ASSERT_EQ(lines.size(), 8192 / 16 + 2);
-    EXPECT_EQ(lines[0], ":10200000000102030405060708090A0B0C0D0E0F\r");
-    EXPECT_EQ(lines[511], ":103FF000F0F1F2F3F4F5F6F7F8F9FAFBFCFDFEFF\r");
-    EXPECT_EQ(lines[512], ":00000001FF\r");
 }
