@@ -21,6 +21,20 @@ bool isBlockCommand(std::uint8_t c) { return c == 59 || c == 75 || c == 91 || c 
 
 // ---------------------------------------------------------------- memory
 
+// The board's program area (0x2000 up, where its program is read back from)
+// holds the program store, except the registers the board keeps live there:
+// the clock and the program ident, checksum and revision.
+bool Engine::Impl::programReadsBack(std::uint32_t a)
+{
+    if (a < kProgramAreaFirst)
+        return false;
+    if (a >= addr::ClockSecond && a <= addr::ClockYear)
+        return false;
+    if (a >= addr::ProgramIdent && a < addr::ProgramIdent + 10)
+        return false;
+    return true;
+}
+
 void Engine::Impl::store(std::uint32_t a, std::uint8_t v)
 {
     a &= 0xFFFF;
@@ -318,6 +332,8 @@ void Engine::Impl::recordByte(std::uint8_t b, std::vector<std::uint8_t> &out)
     default: {
         const std::uint32_t a = (static_cast<std::uint32_t>(recHi) << 8 | recLo) + recIndex;
         program[a & 0xFFFF] = b;
+        if (programReadsBack(a & 0xFFFF))
+            mem[a & 0xFFFF] = b;
         recSum += b;
         ++recIndex;
         break;

@@ -89,6 +89,8 @@ struct Engine::Impl {
 
     // memory helpers; store() is the one path for outside writes
     void store(std::uint32_t a, std::uint8_t v);
+    static constexpr std::uint32_t kProgramAreaFirst = 0x2000;
+    static bool programReadsBack(std::uint32_t a);
     std::uint16_t word(std::uint32_t a) const;
     void setWord(std::uint32_t a, std::uint16_t v);
     std::uint32_t decimal(std::uint32_t a) const;

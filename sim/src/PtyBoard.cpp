@@ -339,6 +339,11 @@ void PtyBoard::pokeDecimal(std::uint32_t addr, std::uint32_t v) { BOARD_LOCKED(d
 bool PtyBoard::flag(int n) const { BOARD_LOCKED(return d->engine.flag(n);) }
 void PtyBoard::setFlag(int n, bool on) { BOARD_LOCKED(d->engine.setFlag(n, on);) }
 bool PtyBoard::set(const std::string &assignment) { BOARD_LOCKED(return d->engine.set(assignment);) }
+std::vector<std::uint8_t> PtyBoard::programImage() const
+{
+    BOARD_LOCKED(return std::vector<std::uint8_t>(d->engine.programImage().begin(), d->engine.programImage().end());)
+}
+
 std::vector<std::uint8_t> PtyBoard::memory() const
 {
     BOARD_LOCKED(return std::vector<std::uint8_t>(d->engine.memory().begin(), d->engine.memory().end());)

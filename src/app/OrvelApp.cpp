@@ -37,19 +37,13 @@ void RegisterOrvelWindows()
         frmSetupComm dlg(link, dialogs, parent);
         dlg.exec();
     });
+    frmMDIMain::setTargetBoardWindow(ShowTargetBoardWindow);
 }
 
 void ShowTargetBoardWindow(QWidget *parent, RSComm &link, Dialogs &dialogs, const QString &programFile)
 {
     frmTargetBoard window(link, dialogs, parent);
     window.InitializeForm(programFile);
-}
-
-void RegisterTargetBoardWindow()
-{
-#ifdef ORVEL_HAVE_TARGET_BOARD_HOOK
-    frmMDIMain::setTargetBoardWindow(ShowTargetBoardWindow);
-#endif
 }
 
 OrvelOptions ParseOrvelArguments(const QStringList &args)

@@ -9,15 +9,13 @@ class Dialogs;
 class QWidget;
 class RSComm;
 
-// Hands the shell the child windows and the comm port window.
+// Hands the shell the child windows, the comm port window and the target
+// board interface.
 void RegisterOrvelWindows();
 
 // Opens the target board interface for a chosen board program file; returns
 // when it has been closed.
 void ShowTargetBoardWindow(QWidget *parent, RSComm &link, Dialogs &dialogs, const QString &programFile);
-// Hands ShowTargetBoardWindow to the main window's View > "&Target Board
-// Interface" (once the main window has the hook for it).
-void RegisterTargetBoardWindow();
 
 struct OrvelOptions {
     QString appDir;      // --app-dir DIR

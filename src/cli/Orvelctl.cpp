@@ -32,10 +32,35 @@ struct Options {
     std::optional<int> baud;
 };
 
+// The boxes of a run: the environment's, except that with --yes a question
+// is answered Yes (it is still printed).
+class RunDialogs final : public Dialogs {
+public:
+    explicit RunDialogs(Dialogs &inner) : inner_(inner) {}
+    bool yes = false;
+    Button messageBox(Icon icon, Buttons buttons, const QString &title, const QString &text) override
+    {
+        const Button b = inner_.messageBox(icon, buttons, title, text);
+        if (yes && icon == Icon::Question && (buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel))
+            return Button::Yes;
+        return b;
+    }
+    std::optional<QString> openFile(const FileRequest &req) override { return inner_.openFile(req); }
+    std::optional<QString> saveFile(const FileRequest &req) override { return inner_.saveFile(req); }
+    std::optional<QString> inputBox(const QString &prompt, const QString &title, const QString &initial) override
+    {
+        return inner_.inputBox(prompt, title, initial);
+    }
+
+private:
+    Dialogs &inner_;
+};
+
 struct Context {
     Environment &env;
     RSComm &link;
     SerialPort *port;   // null for the commands that need no board
+    RunDialogs &dialogs;
 };
 
 struct Command {
@@ -654,6 +679,69 @@ int cmdFaults(Context &c, const QStringList &)
     return finish(c, Done);
 }
 
+int cmdBoardName(Context &c, const QStringList &args)
+{
+    int code = 0;
+    if (!wholeNumber(args[0], code))
+        return usageError(c, QStringLiteral("CODE is not a whole number: \"%1\"").arg(args[0]));
+    print(c.env.out, RSComm::TargetboardName(code));
+    return Done;
+}
+
+// The program file set named by the arguments (FILE.tnx and the options of
+// the command); Usage or Refused when there is none to use.
+int programFileArgument(Context &c, const QStringList &args, bool yesAllowed, QString &file)
+{
+    for (const QString &a : args) {
+        if (yesAllowed && a == QLatin1String("--yes"))
+            c.dialogs.yes = true;
+        else if (a.startsWith(QLatin1String("--")))
+            return usageError(c, QStringLiteral("unknown option ") + a);
+        else if (!file.isEmpty())
+            return usageError(c, QStringLiteral("one program file only"));
+        else
+            file = a;
+    }
+    if (file.isEmpty())
+        return usageError(c, QStringLiteral("no program file given"));
+    if (!QFileInfo(file).isFile()) {
+        complain(c, QStringLiteral("%1: no such file").arg(file));
+        return Refused;
+    }
+    file = QFileInfo(file).absoluteFilePath();
+    return Done;
+}
+
+int cmdDownloadProgram(Context &c, const QStringList &args)
+{
+    QString file;
+    if (const int status = programFileArgument(c, args, true, file); status != Done)
+        return status;
+    // The set is checked before the port is opened; the link says why it is refused.
+    c.link.DownloadFile(file);
+    if (!c.link.ValidProgram()) {
+        complain(c, QStringLiteral("%1: not a program file set that can be downloaded").arg(file));
+        return Refused;
+    }
+    if (openLink(c) != Done)
+        return finish(c, CommFailure);
+    c.link.DumpProgram();
+    return finish(c, c.link.lastAccessOk() ? Done : CommFailure);
+}
+
+int cmdUploadProgram(Context &c, const QStringList &args)
+{
+    QString file;
+    if (const int status = programFileArgument(c, args, false, file); status != Done)
+        return status;
+    c.link.UploadFile(file);
+    if (openLink(c) != Done)
+        return finish(c, CommFailure);
+    c.link.InUploadMode = true;
+    c.link.UploadProgram();
+    return finish(c, c.link.lastAccessOk() ? Done : CommFailure);
+}
+
 const std::map<QString, Command> &commands()
 {
     static const std::map<QString, Command> table = {
@@ -673,6 +761,15 @@ const std::map<QString, Command> &commands()
         {QStringLiteral("export"),
          {QStringLiteral("export FILE.sdt OUT.txt  write the shift data export of a set-up file"), 2, 2, cmdExport,
           false}},
+        {QStringLiteral("board-name"),
+         {QStringLiteral("board-name CODE          print the board name of a board type code (68 -> T6850(PLC))"), 1, 1,
+          cmdBoardName, false}},
+        {QStringLiteral("download-program"),
+         {QStringLiteral("download-program FILE.tnx [--yes]  check the program file set and download it"), 1, 2,
+          cmdDownloadProgram}},
+        {QStringLiteral("upload-program"),
+         {QStringLiteral("upload-program FILE.tnx  read the board's program into the set's rev, lcf and hex files"), 1,
+          1, cmdUploadProgram}},
         {QStringLiteral("octal"),
          {QStringLiteral("octal N                  print N in the two-field point numbering (9 -> 11)"), 1, 1, cmdOctal,
           false}},
@@ -734,8 +831,10 @@ QString usage()
                         "values:    plain decimal digits\n"
                         "BOARDCODE: the board type code, the character code of the first character of its\n"
                         "           program file: 49 (K2705) to 69 (T6850(PLS)); N: a whole number\n"
-                        "validate, equate, octal, decimal, report and export need no board and never open\n"
-                        "the port.\n"
+                        "validate, equate, octal, decimal, board-name, fault-text, report and export need no\n"
+                        "board and never open the port.\n"
+                        "download-program answers its confirmation No unless --yes is given; every box is\n"
+                        "     printed to stderr. A transfer that does not complete exits 1.\n"
                         "read prints one line per address, in order; a line is empty when its value is unknown.\n"
                         "pls: CH 0 to 255 (the board has 32 channels, 0 to 31); setpoints, START and POSITION in\n"
                         "     position divisions below the scale factor. pls status and pls recall print\n"
@@ -827,8 +926,9 @@ int run(const QStringList &args, Environment &env)
     std::unique_ptr<CliPort> port;
     if (cmd.needsBoard)
         port = std::make_unique<CliPort>(env.makePort(), opt.port, opt.baud);
-    RSComm link(env.dialogs, SystemClock::instance());
-    Context ctx{env, link, port.get()};
+    RunDialogs dialogs(env.dialogs);
+    RSComm link(dialogs, SystemClock::instance());
+    Context ctx{env, link, port.get(), dialogs};
     return cmd.run(ctx, rest);
 }
 

@@ -8,6 +8,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
 
 class SerialPort;
 class Dialogs;
@@ -124,6 +125,40 @@ public:
     static QString MarkHex2HEX(const QString &MarkHEX);
     static QString HEX2MarkHEX(const QString &HexCode);
 
+    // Program download (ProgramDownload.cpp). Selects the program file set of
+    // a main file (".tnx") and checks it for its board type; the reasons a
+    // set is refused are shown in boxes ("Program Download", "PLS Program
+    // Download"); a file that cannot be read shows "RSComm-Download File".
+    void DownloadFile(const QString &path);
+    // The selected set passed every check of its board type (cleared by a download).
+    bool ValidProgram() const { return validProgram_; }
+    // Sends the selected program to the board with its dialogs, record by
+    // record, then stores its ident, checksum and revision in the board.
+    // betweenRecords runs before each record: the window lets its events run
+    // there (it must not start a board access; the link stays busy
+    // throughout). lastAccessOk() is true when "Program Download Complete!"
+    // was shown. A hex line that is not a well-formed record stops the
+    // download with "Program Dump" before any of its bytes are sent; a file
+    // placing data beyond 64 KiB is refused before anything is sent.
+    void DumpProgram(const std::function<void()> &betweenRecords = {});
+    // What the selected set holds ("Unknown" until read), for the windows.
+    int ProgramBoardType() const { return programBoardType_; }
+    QString ProgramIdent() const { return programIdent_; }
+    QString ProgramRevision() const { return programRevision_; }
+    QString ProgramChecksum() const { return programChecksum_; }
+
+    // Program upload (ProgramUpload.cpp). Names the set to write next to an
+    // existing main file; no checks, no messages ("RSComm UploadFile" when
+    // the main file cannot be read).
+    void UploadFile(const QString &path);
+    // While InUploadMode is set: reads the board's program ident, its
+    // configuration and its program range into the set's revision,
+    // configuration and hex files, each written whole or not at all.
+    // betweenBlocks runs before each 16-byte block. A failed read ends with
+    // "Program Upload Not Complete!" and leaves the earlier hex file as it
+    // was. lastAccessOk() is true when "Program Upload Complete!" was shown.
+    void UploadProgram(const std::function<void()> &betweenBlocks = {});
+
     // Progress of a program transfer, for the window that follows it.
     bool InProgramMode = false;                        // a program download is running
     bool InUploadMode = false;                         // a program upload is requested or running
@@ -162,6 +197,16 @@ protected:
     void InitializeRSComm(SerialPort *port);
     int ExchangeByte(int value, bool noReply, bool flushFirst);
     bool SetPLCMode(int mode, int commandByte);
+    // Program transfer building blocks.
+    bool SetProgramIdent(const QString &revPath);
+    bool SetProgramConfig(const QString &lcfPath);
+    // Lets the line rest for ns, throwing away whatever arrives.
+    void restLine(std::int64_t ns);
+    // One record: its bytes without answers, then the board's checksum answer
+    // (NoAnswer after 1.0 s).
+    int sendRecord(const QByteArray &bytes);
+    // Writes a program file whole; false with "RSComm-Upload Program" shown.
+    bool writeProgramFile(const QString &path, const QByteArray &bytes);
     // PLS building blocks (PlsCommands.cpp); each starts from CurrentMode 0.
     int ReadPLSWord(int command);
     bool SendPLSWord(int command, int value);
@@ -229,6 +274,16 @@ protected:
     bool timedOut_ = false;     // ... and one of them was a time-out
     std::int64_t lastSentNs_ = 0;
     std::int64_t lastHeardNs_ = 0;
+
+    // The selected program file set.
+    QString tnxFile_, revFile_, hexFile_, lcfFile_;
+    int programBoardType_ = 0;
+    QString programBoardName_;
+    QString programIdent_ = QStringLiteral("Unknown");
+    QString programRevision_ = QStringLiteral("Unknown");
+    QString programChecksum_ = QStringLiteral("Unknown");
+    int configDigit1_ = 3, configDigit2_ = 0, configDigit3_ = 3;
+    bool validProgram_ = false;
 
     // PLS state.
     std::array<int, plsvalues::kConfigBytes> PLSConfig{};

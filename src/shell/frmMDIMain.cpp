@@ -7,6 +7,7 @@
 #include "RSComm.h"
 #include "ReportCommands.h"
 #include "StatusPoll.h"
+#include "frmDownloadProg.h"
 #include "frmAbout.h"
 #include "frmProcessing.h"
 #include <QAction>
@@ -40,6 +41,12 @@ std::function<void(QWidget *, RSComm &, Dialogs &)> &commPortWindow()
     return f;
 }
 
+std::function<void(QWidget *, RSComm &, Dialogs &, const QString &)> &targetBoardWindow()
+{
+    static std::function<void(QWidget *, RSComm &, Dialogs &, const QString &)> f;
+    return f;
+}
+
 const char *const kChildCaptions[frmMDIMain::ChildCount] = {
     "Main Display", "Set-Up", "K2950DF1", "Shift Data", "I/O Status",
 };
@@ -63,6 +70,11 @@ void frmMDIMain::setChildFactory(int index, ChildWindowFactory factory)
 void frmMDIMain::setCommPortWindow(std::function<void(QWidget *, RSComm &, Dialogs &)> show)
 {
     commPortWindow() = std::move(show);
+}
+
+void frmMDIMain::setTargetBoardWindow(std::function<void(QWidget *, RSComm &, Dialogs &, const QString &)> show)
+{
+    targetBoardWindow() = std::move(show);
 }
 
 frmMDIMain *frmMDIMain::instance() { return g_instance; }
@@ -255,8 +267,8 @@ void frmMDIMain::connectCommands()
     connect(mnuFilePrint, &QAction::triggered, this, [this] { mnuFilePrint_Click(*this, dialogs_); });
     connect(mnuFileUpload, &QAction::triggered, this, [this] { ::mnuFileUpload_Click(*this, dialogs_); });
     connect(mnuFileDownload, &QAction::triggered, this, [this] { ::mnuFileDownload_Click(*this, dialogs_); });
-    for (QAction *a : {mnuFileDownloadProgram, mnuViewTargetBoardStatus})
-        connect(a, &QAction::triggered, this, [this, a] { notAvailable(a->text()); });
+    connect(mnuFileDownloadProgram, &QAction::triggered, this, [this] { SelectProgramFile(0); });
+    connect(mnuViewTargetBoardStatus, &QAction::triggered, this, [this] { SelectProgramFile(1); });
     connect(mnuFileExit, &QAction::triggered, this, &frmMDIMain::mnuFileExit_Click);
     connect(mnuEditOfflineEditing, &QAction::triggered, this, &frmMDIMain::mnuEditOfflineEditing_Click);
     connect(mnuEditCommPort, &QAction::triggered, this, &frmMDIMain::mnuEditCommPort_Click);
@@ -637,6 +649,51 @@ void frmMDIMain::loadChild(int index)
     ChildForms[index] = c;
     c->show();
     c->Form_Activate();
+}
+
+void frmMDIMain::SelectProgramFile(int mode)
+{
+    if (mode == 0 && !Link->OnlineMode) {
+        if (dialogs_.messageBox(Dialogs::Icon::Question, Dialogs::Buttons::YesNo, QStringLiteral("Program Offline"),
+                                QStringLiteral("Program is Currently OFFLINE\r\n\r\n"
+                                               "Do You Wish to Switch to ONLINE MODE to Continue?"))
+            != Dialogs::Button::Yes)
+            return;
+        mnuViewOnline_Click();
+    }
+    Dialogs::FileRequest req;
+    req.title = QStringLiteral("Open");
+    req.filter = QStringLiteral("Tarnex Files(*.tnx)");
+    req.initialPath = gProgramFilePath;
+    req.mustExist = true;
+    const std::optional<QString> chosen = dialogs_.openFile(req);
+    if (!chosen || chosen->isEmpty())
+        return;
+    gProgramFilePath = *chosen;
+    // The link reports its own reasons when the set is not valid.
+    Link->DownloadFile(gProgramFilePath);
+    if (!Link->ValidProgram())
+        return;
+    if (mode == 1) {
+        if (targetBoardWindow())
+            targetBoardWindow()(this, *link_, dialogs_, gProgramFilePath);
+        else
+            notAvailable(mnuViewTargetBoardStatus->text());
+        return;
+    }
+    if (dialogs_.messageBox(Dialogs::Icon::Question, Dialogs::Buttons::YesNo, QStringLiteral("Program Download"),
+                            QStringLiteral("You are about to download \"") + QFileInfo(gProgramFilePath).fileName()
+                                + QStringLiteral("\" to the T6850.\r\n\r\nDo you wish to continue?"))
+        != Dialogs::Button::Yes)
+        return;
+    // Nothing else uses the line while the program goes to the board.
+    tmrBackgroungUpdate->stop();
+    {
+        frmDownloadProg transfer(*link_, this);
+        transfer.exec();
+    }
+    tmrBackgroungUpdate->start();
+    ApplyOnlineState();
 }
 
 void frmMDIMain::mnuEditOfflineEditing_Click()

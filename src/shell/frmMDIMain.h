@@ -32,6 +32,8 @@ public:
     // shell only knows them through these.
     static void setChildFactory(int index, ChildWindowFactory factory);
     static void setCommPortWindow(std::function<void(QWidget *parent, RSComm &link, Dialogs &dialogs)> show);
+    static void setTargetBoardWindow(
+        std::function<void(QWidget *parent, RSComm &link, Dialogs &dialogs, const QString &programFile)> show);
 
     // port: the serial port handed to the link, kept by the caller for the
     // main window's whole life.
@@ -82,6 +84,9 @@ public:
     void mnuFileExit_Click();
     void sbrMain_PanelDblClick(int panel);
     void tmrBackgroungUpdate_Timer();
+    // 0: choose a program file and download it; 1: choose one and open the
+    // target board interface with it.
+    void SelectProgramFile(int mode);
 
     // The "Save Changes to File?" question: nullopt when nothing changed.
     std::optional<Dialogs::Button> ConfirmSaveChanges();

@@ -59,6 +59,8 @@ public:
     bool set(const std::string &assignment);
     // The whole 64 KiB, taken at one instant.
     std::vector<std::uint8_t> memory() const;
+    // The 64 KiB program store that program records are written to.
+    std::vector<std::uint8_t> programImage() const;
     // Writes the 64 KiB to path through a temporary file beside it and a
     // rename, so path holds either the old file or the whole memory.
     bool dumpMemory(const std::string &path, std::string *error = nullptr) const;

@@ -1,0 +1,159 @@
+// Program upload: the board's program ident, configuration and program range
+// are read back into the revision, configuration and hex files of a program
+// file set. Every file is written whole or not at all.
+#include "AppFolder.h"
+#include "Dialogs.h"
+#include "ProgramFiles.h"
+#include "RSComm.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+const QString kUploadTitle = QStringLiteral("Program Upload");
+constexpr int kIdentFirst = 61424;
+constexpr int kConfig8188 = 8188, kConfig8189 = 8189, kConfig8190 = 8190;
+
+QString byteAddress(int a) { return QStringLiteral("B") + QString::number(a); }
+
+QString fileError(const QString &why)
+{
+    return Dialogs::trappedErrorText(75, QStringLiteral("Path/File access error: ") + why);
+}
+}   // namespace
+
+void RSComm::UploadFile(const QString &path)
+{
+    if (path.isEmpty() || !QFileInfo::exists(AppFolder::resolveAbsolute(path)))
+        return;
+    const ProgramFiles::FileSet set = ProgramFiles::fileSet(path);
+    tnxFile_ = AppFolder::resolveAbsolute(set.tnx);
+    revFile_ = AppFolder::resolveAbsolute(set.rev);
+    hexFile_ = AppFolder::resolveAbsolute(set.hex);
+    lcfFile_ = AppFolder::resolveAbsolute(set.lcf);
+    const FileBytes tnx = readRegularFile(tnxFile_, ProgramFiles::kMaxItemFileBytes, LargerFile::ReadInPart);
+    if (!tnx.ok()) {
+        dialogs_.message(Dialogs::Icon::Information, QStringLiteral("RSComm UploadFile"), fileError(tnx.error));
+        return;
+    }
+    if (const std::optional<int> type = ProgramFiles::boardType(tnx.bytes)) {
+        programBoardType_ = *type;
+        programBoardName_ = TargetboardName(*type);
+    }
+}
+
+bool RSComm::writeProgramFile(const QString &path, const QByteArray &bytes)
+{
+    const QString why = writeFileWhole(path, bytes);
+    if (why.isEmpty())
+        return true;
+    dialogs_.message(Dialogs::Icon::Information, QStringLiteral("RSComm-Upload Program"), fileError(why));
+    return false;
+}
+
+void RSComm::UploadProgram(const std::function<void()> &betweenBlocks)
+{
+    BusyGuard guard(*this);
+    refused_ = false;
+    lastOk_ = false;
+    if (guard.nested()) {
+        refused_ = true;
+        return;
+    }
+    // 1, 2.
+    ReadingIdent = false;
+    if (!InUploadMode)
+        return;
+    struct EndUpload {
+        RSComm &c;
+        ~EndUpload()
+        {
+            c.InUploadMode = false;
+            c.ReadingIdent = false;
+        }
+    } endUpload{*this};
+    if (!OnlineMode) {
+        dialogs_.message(Dialogs::Icon::Information, kUploadTitle,
+                         QStringLiteral("Program is Currently OFFLINE.\r\n\r\nSwitch to ONLINE MODE to Continue."));
+        return;
+    }
+    // A read the board did not answer reliably ends the upload as not
+    // complete: its byte would be written to the files as a 0.
+    auto notComplete = [this] {
+        dialogs_.message(Dialogs::Icon::Critical, kUploadTitle,
+                         QStringLiteral("Program Upload Not Complete!\r\n\r\nHEX file not created."));
+        OnlineMode = false;
+    };
+    auto readByte = [this](int address, int &value) {
+        if (CommError)
+            return false;
+        const QString v = ReadData(byteAddress(address));
+        value = v.toInt();
+        return !v.isEmpty() && !CommError;
+    };
+    // 3. The ident, checksum and revision.
+    QByteArray ident;
+    int checksum = 0, revision = 0;
+    for (int i = 0; i < 10; ++i) {
+        ReadingIdent = true;
+        int v = 0;
+        if (!readByte(kIdentFirst + i, v)) {
+            if (!CommError)
+                notComplete();
+            return;
+        }
+        if (i < 8)
+            ident.append(char(v));
+        else if (i == 8)
+            checksum = v;
+        else
+            revision = v;
+    }
+    // 4.
+    ReadingIdent = false;
+    if (!writeProgramFile(revFile_, ProgramFiles::revisionFile(ident, checksum, revision)))
+        return;
+    // 5.
+    const FileBytes tnx = readRegularFile(tnxFile_, ProgramFiles::kMaxItemFileBytes, LargerFile::ReadInPart);
+    const std::optional<int> type = tnx.ok() ? ProgramFiles::boardType(tnx.bytes) : std::nullopt;
+    if (!type)
+        return;
+    // 6. The configuration, written only when all three values were read.
+    if (ProgramFiles::hasConfig(*type)) {
+        int b8190 = 0, b8189 = 0, b8188 = 0;
+        if (!readByte(kConfig8190, b8190) || !readByte(kConfig8189, b8189) || !readByte(kConfig8188, b8188)) {
+            notComplete();
+            return;
+        }
+        if (!writeProgramFile(lcfFile_,
+                              ProgramFiles::configFile(*type, ProgramFiles::configFromBoard(b8190, b8189, b8188))))
+            return;
+    }
+    // 7. The program range, 16 bytes a record.
+    const ProgramFiles::UploadRange range = ProgramFiles::uploadRange(*type);
+    QByteArray hex;
+    CurrentProgramAdd = QStringLiteral(" ");
+    for (int block = range.first; block < range.first + range.count; block += 16) {
+        CurrentProgramAdd = QString::number(block, 16).toUpper() + QLatin1Char('H');
+        if (betweenBlocks)
+            betweenBlocks();
+        QByteArray sixteen;
+        for (int i = 0; i < 16; ++i) {
+            int v = 0;
+            if (!readByte(block + i, v)) {
+                // 9. The earlier hex file stays as it was.
+                notComplete();
+                return;
+            }
+            sixteen.append(char(v));
+        }
+        hex += ProgramFiles::hexRecordLine(block, sixteen);
+    }
+    // 8.
+    hex += ProgramFiles::kHexEndLine;
+    if (!writeProgramFile(hexFile_, hex))
+        return;
+    dialogs_.message(Dialogs::Icon::Information, kUploadTitle, QStringLiteral("Program Upload Complete!"));
+    OnlineMode = true;
+    lastOk_ = true;
+}

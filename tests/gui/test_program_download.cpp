@@ -1,0 +1,177 @@
+// File > Download Program: the offline question, the file set, the program
+// transfer window and the background tick around it.
+#include "GuiFixture.h"
+#include "frmDownloadProg.h"
+#include <QApplication>
+#include <QLabel>
+#include <QProcess>
+#include <QTest>
+
+using B = Dialogs::Button;
+
+namespace {
+frmDownloadProg *transferWindow()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *t = qobject_cast<frmDownloadProg *>(w); t && t->isVisible())
+            return t;
+    return nullptr;
+}
+
+QString shotDir() { return qEnvironmentVariable("ORVEL_SCREENSHOT_DIR"); }
+
+void shoot(QWidget *w, const QString &name)
+{
+    QTest::qWait(300);
+    w->grab().save(shotDir() + QLatin1Char('/') + name + QStringLiteral("-grab.png"));
+    if (!qEnvironmentVariable("DISPLAY").isEmpty())
+        QProcess::execute(QStringLiteral("/usr/bin/import"),
+                          {QStringLiteral("-window"), QStringLiteral("root"),
+                           shotDir() + QLatin1Char('/') + name + QStringLiteral(".png")});
+}
+}   // namespace
+
+class ProgramGui : public GuiTest {
+protected:
+    // A three-record program for the T6850 at 4A00H.
+    QString makeSet()
+    {
+        WriteBytes(path("LINE7.tnx"), "D");
+        WriteBytes(path("LINE7.rev"), "LINE7 0;:01\r\n");
+        WriteBytes(path("LINE7.hex"),
+                   ":10"
+                   "4A00"
+                   "00"
+                   "000102030405060708090A0B0C0D0E0F"
+                   "\r\n"
+                   ":10"
+                   "4A10"
+                   "00"
+                   "101112131415161718191A1B1C1D1E1F"
+                   "\r\n"
+                   ":02"
+                   "4A20"
+                   "00"
+                   "2021"
+                   "\r\n"
+                   ":00000001FF\r\n");
+        return path("LINE7.tnx");
+    }
+};
+
+TEST_F(ProgramGui, OfflineQuestionAnsweredNoOpensNoFileDialog)
+{
+    frmMDIMain &m = startMain();
+    dialogs.expectBox(
+        QStringLiteral("Program Offline"), B::No,
+        QStringLiteral("Program is Currently OFFLINE\r\n\r\nDo You Wish to Switch to ONLINE MODE to Continue?"));
+    m.mnuFileDownloadProgram->trigger();
+    EXPECT_TRUE(dialogs.fileRequests.empty());
+    EXPECT_FALSE(Link->OnlineMode);
+}
+
+TEST_F(ProgramGui, DownloadThroughTheMenu)
+{
+    boardsim::PtyBoard &b = boardOnCom1();
+    frmMDIMain &m = startMain();
+    m.show();
+    m.mnuViewOnline->trigger();
+    tick();
+    ASSERT_TRUE(Link->OnlineMode);
+    const QString tnx = makeSet();
+    m.tmrBackgroungUpdate->start();
+
+    dialogs.expectOpen(tnx);
+    dialogs.expectBox(
+        QStringLiteral("Program Download"), B::Yes,
+        QStringLiteral("You are about to download \"LINE7.tnx\" to the T6850.\r\n\r\nDo you wish to continue?"));
+    dialogs.expectBox(QStringLiteral("Program Download - [LINE7 0]"), B::Yes);
+    dialogs.expectBox(QStringLiteral("Program Download"), B::OK, QStringLiteral("Program Download Complete!"));
+    bool tickDuring = true, busyDuring = false;
+    QString label;
+    dialogs.onBox = [&](const ScriptedDialogs::Box &box) {
+        if (box.text != QStringLiteral("Program Download Complete!"))
+            return;
+        tickDuring = m.tmrBackgroungUpdate->isActive();
+        busyDuring = Link->isBusy();
+        if (frmDownloadProg *w = transferWindow()) {
+            w->Timer1_Timer();
+            label = w->lblWaitDisplay->text();
+        }
+    };
+    m.mnuFileDownloadProgram->trigger();
+    dialogs.onBox = nullptr;
+
+    EXPECT_EQ(dialogs.fileRequests.size(), 1u);
+    EXPECT_EQ(dialogs.fileRequests.at(0).filter, QStringLiteral("Tarnex Files(*.tnx)"));
+    EXPECT_EQ(m.gProgramFilePath, tnx);
+    EXPECT_FALSE(tickDuring);
+    EXPECT_TRUE(busyDuring);
+    EXPECT_EQ(label, QStringLiteral("Writing to Program Address: 4A20H"));
+    EXPECT_TRUE(m.tmrBackgroungUpdate->isActive());
+    m.tmrBackgroungUpdate->stop();
+    EXPECT_EQ(transferWindow(), nullptr);
+    EXPECT_TRUE(Link->OnlineMode);
+    EXPECT_EQ(panel(2), QStringLiteral("ONLINE"));
+    const std::vector<std::uint8_t> image = b.programImage();
+    for (int i = 0; i < 0x22; ++i)
+        ASSERT_EQ(image[size_t(0x4A00 + i)], i) << i;
+    EXPECT_EQ(b.peek(61424), 'L');
+    EXPECT_EQ(b.peek(61432), 0xBA);
+    // The main display polls again.
+    const auto reads = b.stats().reads;
+    for (int i = 0; i < 20 && b.stats().reads == reads; ++i)
+        QTest::qWait(20);
+    EXPECT_GT(b.stats().reads, reads);
+}
+
+TEST_F(ProgramGui, TargetBoardInterfaceAsksForAProgramFirst)
+{
+    frmMDIMain &m = startMain();
+    dialogs.expectOpen(std::nullopt);
+    m.mnuViewTargetBoardStatus->trigger();   // cancelled: nothing opens, no question offline
+
+    QString opened;
+    frmMDIMain::setTargetBoardWindow([&](QWidget *, RSComm &, Dialogs &, const QString &file) { opened = file; });
+    dialogs.expectOpen(makeSet());
+    m.mnuViewTargetBoardStatus->trigger();
+    frmMDIMain::setTargetBoardWindow(nullptr);
+    EXPECT_EQ(opened, path("LINE7.tnx"));
+}
+
+TEST_F(ProgramGui, TransferWindowScreenshots)
+{
+    if (shotDir().isEmpty())
+        GTEST_SKIP() << "ORVEL_SCREENSHOT_DIR not set";
+    QDir().mkpath(shotDir());
+    boardOnCom1();
+    frmMDIMain &m = startMain();
+    m.move(0, 0);
+    m.show();
+    m.mnuViewOnline->trigger();
+    dialogs.expectOpen(makeSet());
+    dialogs.expectBox(QStringLiteral("Program Download"), B::Yes);
+    dialogs.expectBox(QStringLiteral("Program Download - [LINE7 0]"), B::Yes);
+    dialogs.expectBox(QStringLiteral("Program Download"), B::OK, QStringLiteral("Program Download Complete!"));
+    dialogs.onBox = [&](const ScriptedDialogs::Box &box) {
+        if (frmDownloadProg *w = transferWindow(); w && box.text == QStringLiteral("Program Download Complete!")) {
+            w->Timer1_Timer();
+            shoot(w, QStringLiteral("frmDownloadProg-download-online"));
+        }
+    };
+    m.mnuFileDownloadProgram->trigger();
+
+    Link->UploadFile(path("LINE7.tnx"));
+    Link->InUploadMode = true;
+    dialogs.expectBox(QStringLiteral("Program Upload"), B::OK, QStringLiteral("Program Upload Complete!"));
+    dialogs.onBox = [&](const ScriptedDialogs::Box &box) {
+        if (frmDownloadProg *w = transferWindow(); w && box.text == QStringLiteral("Program Upload Complete!")) {
+            w->Timer1_Timer();
+            shoot(w, QStringLiteral("frmDownloadProg-upload-online"));
+        }
+    };
+    frmDownloadProg up(*Link, &m);
+    up.SetTransferMode(1);
+    up.exec();
+    dialogs.onBox = nullptr;
+}

@@ -1,0 +1,228 @@
+// Program download and upload end to end: the link and orvelctl against the
+// simulated board, with a hex file made by GNU objcopy.
+#include "ProgramFiles.h"
+#include "SimFixture.h"
+#include <QProcess>
+#include <QStandardPaths>
+#include <map>
+#include <random>
+
+using Button = Dialogs::Button;
+
+namespace {
+constexpr int kFirst = 0x4000, kSize = 0x8000;   // the T6850's program range
+constexpr int kClockFirst = 43008, kClockLast = 43017;
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    f.write(bytes);
+}
+
+// The data records of a hex file: address -> bytes.
+std::map<int, QByteArray> dataRecords(const QByteArray &hex)
+{
+    std::map<int, QByteArray> out;
+    for (const QString &line : ProgramFiles::hexLines(hex)) {
+        const ProgramFiles::HexLine h = ProgramFiles::parseHexLine(line);
+        EXPECT_TRUE(h.record) << line.toStdString() << ": " << h.problem.toStdString();
+        if (h.record && h.record->type == 0)
+            out[h.record->address] = h.record->data;
+    }
+    return out;
+}
+}   // namespace
+
+class ProgramOnSim : public SimFixture {
+protected:
+    void SetUp() override
+    {
+        SimFixture::SetUp();
+        std::mt19937 gen(20260105);
+        binary.resize(kSize);
+        for (char &c : binary)
+            c = char(gen() & 0xFF);
+        writeAll(path("image.bin"), binary);
+        const QString objcopy = QStandardPaths::findExecutable(QStringLiteral("objcopy"));
+        ASSERT_FALSE(objcopy.isEmpty()) << "objcopy (binutils) is needed: scripts/setup installs it";
+        ASSERT_EQ(QProcess::execute(objcopy,
+                                    {"-I", "binary", "-O", "ihex", "--change-addresses", QString::number(kFirst),
+                                     path("image.bin"), path("PROG.hex")}),
+                  0);
+        hex = readAll(path("PROG.hex"));
+        writeAll(path("PROG.tnx"), "D,T6850 reject control\r\n");
+        writeAll(path("PROG.rev"), "OBJCOPY15:07\r\n");
+    }
+    QString path(const QString &name) const { return dir.path() + QLatin1Char('/') + name; }
+    void download()
+    {
+        link.DownloadFile(path("PROG.tnx"));
+        ASSERT_TRUE(link.ValidProgram());
+        dialogs.expectBox(QStringLiteral("Program Download - [OBJCOPY1]"), Button::Yes);
+    }
+
+    QByteArray binary, hex;
+};
+
+TEST_F(ProgramOnSim, DownloadThenUploadGivesTheProgramBack)
+{
+    // The hex file carries a start-address record that must not be sent.
+    ASSERT_TRUE(hex.contains(":04000003"));
+    goOnline();
+    download();
+    dialogs.expectBox(QStringLiteral("Program Download"), Button::OK, QStringLiteral("Program Download Complete!"));
+    link.DumpProgram();
+    ASSERT_TRUE(link.lastAccessOk());
+    const std::vector<std::uint8_t> image = board->programImage();
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(image.data()) + kFirst, kSize), binary);
+    EXPECT_EQ(image[0], 0xFF) << "a start-address record went to address 0";
+    QByteArray ident;
+    for (int i = 0; i < 10; ++i)
+        ident.append(char(board->peek(61424 + i)));
+    EXPECT_EQ(ident, QByteArray("OBJCOPY1\x5A\x07"));
+
+    // Read back into another set; its old hex file is replaced.
+    writeAll(path("BACK.tnx"), "D");
+    writeAll(path("BACK.hex"), "old");
+    link.UploadFile(path("BACK.tnx"));
+    link.InUploadMode = true;
+    dialogs.expectBox(QStringLiteral("Program Upload"), Button::OK, QStringLiteral("Program Upload Complete!"));
+    link.UploadProgram();
+    ASSERT_TRUE(link.lastAccessOk());
+    EXPECT_EQ(readAll(path("BACK.rev")), QByteArray("OBJCOPY15:07\r\n"));
+    const auto sent = dataRecords(hex), back = dataRecords(readAll(path("BACK.hex")));
+    ASSERT_EQ(sent.size(), back.size());
+    for (const auto &[address, data] : sent) {
+        SCOPED_TRACE(address);
+        ASSERT_TRUE(back.count(address));
+        QByteArray expected = data;
+        // The board's clock runs inside the range: its registers read live.
+        for (int a = std::max(address, kClockFirst); a <= std::min(address + 15, kClockLast); ++a)
+            expected[a - address] = back.at(address).at(a - address);
+        EXPECT_EQ(back.at(address), expected);
+    }
+}
+
+TEST_F(ProgramOnSim, PulledCableMidDownload)
+{
+    const QByteArray before = readAll(path("PROG.hex")) + readAll(path("PROG.rev"));
+    goOnline();
+    download();
+    // Into the sixth record.
+    ASSERT_TRUE(board->addFault("pull-after=136"));
+    dialogs.expectBox(QStringLiteral("Program Download"), Button::OK,
+                      QStringLiteral("Checksum Error, Program Download Halted!"));
+    link.DumpProgram();
+    EXPECT_FALSE(link.lastAccessOk());
+    EXPECT_FALSE(link.OnlineMode);
+    EXPECT_FALSE(link.InProgramMode);
+    EXPECT_EQ(readAll(path("PROG.hex")) + readAll(path("PROG.rev")), before);
+}
+
+TEST_F(ProgramOnSim, PulledCableMidUploadLeavesTheOldHexFile)
+{
+    writeAll(path("PROG.hex"), "the earlier hex file");
+    goOnline();
+    link.UploadFile(path("PROG.tnx"));
+    link.InUploadMode = true;
+    ASSERT_TRUE(board->addFault("pull-after=2000"));
+    dialogs.expectBox(QStringLiteral("WARNING - Communication Error!"), Button::Cancel);
+    dialogs.expectBox(QStringLiteral("Program Upload"), Button::OK,
+                      QStringLiteral("Program Upload Not Complete!\r\n\r\nHEX file not created."));
+    link.UploadProgram();
+    EXPECT_FALSE(link.lastAccessOk());
+    EXPECT_FALSE(link.InUploadMode);
+    EXPECT_EQ(readAll(path("PROG.hex")), QByteArray("the earlier hex file"));
+    EXPECT_EQ(readAll(path("PROG.rev")), QByteArray("T6850LT\0;:03\r\n", 14));   // the board's, read before
+}
+
+// ---- orvelctl ---------------------------------------------------------------
+
+class OrvelctlProgram : public ProgramOnSim {
+protected:
+    struct Result {
+        int status;
+        QString out, err;
+    };
+    Result run(QStringList args)
+    {
+        QProcess p;
+        args.prepend(dir.path());
+        args.prepend(QStringLiteral("--app-dir"));
+        p.start(qEnvironmentVariable("ORVELCTL", QStringLiteral(ORVELCTL_PATH)), args);
+        p.closeWriteChannel();
+        EXPECT_TRUE(p.waitForFinished(60000));
+        return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
+                QString::fromLocal8Bit(p.readAllStandardError())};
+    }
+};
+
+TEST_F(OrvelctlProgram, DownloadAnsweredNoThenYesThenUpload)
+{
+    auto r = run({"download-program", path("PROG.tnx")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.startsWith("Program Download - [OBJCOPY1]: Program to be loaded into module (on disk): / "))
+        << r.err.toStdString();
+    EXPECT_EQ(board->stats().records, 0u);
+
+    r = run({"download-program", path("PROG.tnx"), "--yes"});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.endsWith("Program Download: Program Download Complete!\n")) << r.err.toStdString();
+    const std::vector<std::uint8_t> image = board->programImage();
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(image.data()) + kFirst, kSize), binary);
+
+    QFile::remove(path("PROG.rev"));
+    r = run({"upload-program", path("PROG.tnx")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.err, QStringLiteral("Program Upload: Program Upload Complete!\n"));
+    EXPECT_EQ(readAll(path("PROG.rev")), QByteArray("OBJCOPY15:07\r\n"));
+}
+
+TEST_F(OrvelctlProgram, RefusedSetsSendNothing)
+{
+    struct Case {
+        QByteArray tnx, rev;
+        const char *err;
+        QByteArray lcf = {};   // none when empty
+    };
+    const QString folder = dir.path();
+    const Case cases[] = {
+        {"7", "P0101",
+         "PLS Program Download: PROG file is a PLS target board program. / Open PLS program to download to target "
+         "board. /  / Program Downloaded Halted.\n"},
+        {"1", "P0101",
+         "Program Download: PROG file is incompatible with target board. /  / Program Downloaded Halted!\n"},
+        {"D", "P0G01", "Program Download: %1/PROG.rev Revision File is Not Valid /  / Program Downloaded Halted!\n"},
+        {":", "P0101",
+         "Program Download: %1/PROG.lcf Configuration File is Not Valid /  / Program Downloaded Halted!\n"},
+        // A bad revision file: the good configuration file is not looked at.
+        {":", "P01", "Program Download: %1/PROG.rev Revision File is Not Valid /  / Program Downloaded Halted!\n",
+         QByteArray(44, '1')},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.tnx.toStdString());
+        writeAll(path("PROG.tnx"), c.tnx);
+        writeAll(path("PROG.rev"), c.rev);
+        QFile::remove(path("PROG.lcf"));
+        if (!c.lcf.isEmpty())
+            writeAll(path("PROG.lcf"), c.lcf);
+        const auto in = board->stats().bytesIn;
+        const auto r = run({"download-program", path("PROG.tnx"), "--yes"});
+        EXPECT_EQ(r.status, 3);
+        EXPECT_EQ(r.err,
+                  QString::fromLatin1(c.err).arg(folder)
+                      + QStringLiteral("orvelctl: %1: not a program file set that can be downloaded\n")
+                            .arg(path("PROG.tnx")));
+        EXPECT_EQ(board->stats().bytesIn, in);
+    }
+    EXPECT_EQ(run({"board-name", "68"}).out, QStringLiteral("T6850(PLC)\n"));
+    EXPECT_EQ(run({"board-name", "70"}).out, QStringLiteral("F Is Not Defined.\n"));
+    EXPECT_EQ(run({"upload-program", path("NONE.tnx")}).status, 3);
+}
