@@ -11,6 +11,7 @@
 #include "AppFolder.h"
 #include "Clock.h"
 #include "DataTransfer.h"
+#include "BenchDialogs.h"
 #include "Dialogs.h"
 #include "PosixSerialPort.h"
 #include "PtyFloor.h"
@@ -29,18 +30,6 @@
 #include <vector>
 
 namespace {
-class BenchDialogs final : public Dialogs {
-public:
-    int boxes = 0;
-    Button messageBox(Icon, Buttons, const QString &, const QString &) override
-    {
-        ++boxes;
-        return Button::OK;
-    }
-    std::optional<QString> openFile(const FileRequest &) override { return std::nullopt; }
-    std::optional<QString> saveFile(const FileRequest &) override { return std::nullopt; }
-    std::optional<QString> inputBox(const QString &, const QString &, const QString &) override { return std::nullopt; }
-};
 
 struct Figure {
     std::string name;
@@ -86,7 +75,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "simulator: %s\n", err.c_str());
         return 1;
     }
-    BenchDialogs dialogs;
+    BenchDialogs dialogs(Dialogs::Button::OK);
     PosixSerialPort port(SystemClock::instance());
     RSComm link(dialogs, SystemClock::instance());
     link.OpenRSComm(&port);

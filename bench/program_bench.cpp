@@ -36,7 +36,7 @@
 namespace {
 
 // Says Yes to the download question and OK to the rest; counts what else came.
-class BenchDialogs final : public Dialogs {
+class ProgramBenchDialogs final : public Dialogs {
 public:
     int failures = 0;
     Button messageBox(Icon icon, Buttons, const QString &, const QString &text) override
@@ -130,7 +130,7 @@ int main(int argc, char **argv)
     writeFile(stem + "rev", "BENCH0;:01\r\n");
     writeFile(stem + "hex", hexProgram(programSize));
 
-    BenchDialogs dialogs;
+    ProgramBenchDialogs dialogs;
     PosixSerialPort port(SystemClock::instance());
     RSComm link(dialogs, SystemClock::instance());
     link.OpenRSComm(&port);

@@ -1,6 +1,7 @@
 // File > Download Program: the offline question, the file set, the program
 // transfer window and the background tick around it.
 #include "GuiFixture.h"
+#include "Screenshots.h"
 #include "frmDownloadProg.h"
 #include <QApplication>
 #include <QLabel>
@@ -18,17 +19,6 @@ frmDownloadProg *transferWindow()
     return nullptr;
 }
 
-QString shotDir() { return qEnvironmentVariable("ORVEL_SCREENSHOT_DIR"); }
-
-void shoot(QWidget *w, const QString &name)
-{
-    QTest::qWait(300);
-    w->grab().save(shotDir() + QLatin1Char('/') + name + QStringLiteral("-grab.png"));
-    if (!qEnvironmentVariable("DISPLAY").isEmpty())
-        QProcess::execute(QStringLiteral("/usr/bin/import"),
-                          {QStringLiteral("-window"), QStringLiteral("root"),
-                           shotDir() + QLatin1Char('/') + name + QStringLiteral(".png")});
-}
 }   // namespace
 
 class ProgramGui : public GuiTest {
@@ -141,9 +131,9 @@ TEST_F(ProgramGui, TargetBoardInterfaceAsksForAProgramFirst)
 
 TEST_F(ProgramGui, TransferWindowScreenshots)
 {
-    if (shotDir().isEmpty())
+    if (ShotDir().isEmpty())
         GTEST_SKIP() << "ORVEL_SCREENSHOT_DIR not set";
-    QDir().mkpath(shotDir());
+    QDir().mkpath(ShotDir());
     boardOnCom1();
     frmMDIMain &m = startMain();
     m.move(0, 0);
@@ -156,7 +146,7 @@ TEST_F(ProgramGui, TransferWindowScreenshots)
     dialogs.onBox = [&](const ScriptedDialogs::Box &box) {
         if (frmDownloadProg *w = transferWindow(); w && box.text == QStringLiteral("Program Download Complete!")) {
             w->Timer1_Timer();
-            shoot(w, QStringLiteral("frmDownloadProg-download-online"));
+            Shoot(w, QStringLiteral("frmDownloadProg-download-online"));
         }
     };
     m.mnuFileDownloadProgram->trigger();
@@ -167,7 +157,7 @@ TEST_F(ProgramGui, TransferWindowScreenshots)
     dialogs.onBox = [&](const ScriptedDialogs::Box &box) {
         if (frmDownloadProg *w = transferWindow(); w && box.text == QStringLiteral("Program Upload Complete!")) {
             w->Timer1_Timer();
-            shoot(w, QStringLiteral("frmDownloadProg-upload-online"));
+            Shoot(w, QStringLiteral("frmDownloadProg-upload-online"));
         }
     };
     frmDownloadProg up(*Link, &m);

@@ -4,6 +4,7 @@
 #include "DataTransfer.h"
 #include "EntryFields.h"
 #include "GuiFixture.h"
+#include "Screenshots.h"
 #include "UpDown.h"
 #include "frmProcessing.h"
 #include "frmTargetBoard.h"
@@ -392,20 +393,11 @@ TEST_F(TargetBoardTest, ShortRevItemRefusesToOpen)
 
 // ---- Screenshots -------------------------------------------------------------------
 
-namespace {
-QString shotDir() { return qEnvironmentVariable("ORVEL_SCREENSHOT_DIR"); }
-void shoot(QWidget *w, const QString &name)
-{
-    QTest::qWait(300);   // let the paint settle
-    w->grab().save(shotDir() + QLatin1Char('/') + name + QStringLiteral("-grab.png"));
-}
-}   // namespace
-
 TEST_F(TargetBoardTest, Screenshots)
 {
-    if (shotDir().isEmpty())
+    if (ShotDir().isEmpty())
         GTEST_SKIP() << "ORVEL_SCREENSHOT_DIR not set";
-    QDir().mkpath(shotDir());
+    QDir().mkpath(ShotDir());
     boardOnCom1();
     board->set("B8176=0x5C");
     board->set("B8179=0x07");
@@ -418,7 +410,7 @@ TEST_F(TargetBoardTest, Screenshots)
         ASSERT_NE(p, nullptr);
         QObject::connect(&p->transfer(), &DataTransfer::progress, p, [p](int done, int) {
             if (done == 40) {
-                shoot(p, QStringLiteral("processing-upload"));
+                Shoot(p, QStringLiteral("processing-upload"));
                 p->cmdCancel->click();
             }
         });
@@ -433,7 +425,7 @@ TEST_F(TargetBoardTest, Screenshots)
         const char *pages[4] = {"faults", "ident", "network", "clock"};
         for (int t = 0; t < 4; ++t) {
             w->tabTargetBoard->setCurrentIndex(t);
-            shoot(w.get(), QStringLiteral("targetboard-%1-%2-online").arg(board, QLatin1String(pages[t])));
+            Shoot(w.get(), QStringLiteral("targetboard-%1-%2-online").arg(board, QLatin1String(pages[t])));
         }
         if (type == 'A') {
             Link->OnlineMode = false;
@@ -441,9 +433,9 @@ TEST_F(TargetBoardTest, Screenshots)
             for (int n = 0; n < 5; ++n)
                 w->poll().step();
             w->tabTargetBoard->setCurrentIndex(0);
-            shoot(w.get(), QStringLiteral("targetboard-v5435-faults-offline"));
+            Shoot(w.get(), QStringLiteral("targetboard-v5435-faults-offline"));
             w->tabTargetBoard->setCurrentIndex(3);
-            shoot(w.get(), QStringLiteral("targetboard-v5435-clock-offline"));
+            Shoot(w.get(), QStringLiteral("targetboard-v5435-clock-offline"));
             w->cmdGoOnline->click();
         }
         w->cmdOk->click();
