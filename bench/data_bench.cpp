@@ -14,6 +14,7 @@
 #include "BenchDialogs.h"
 #include "Dialogs.h"
 #include "PosixSerialPort.h"
+#include "BenchCommon.h"
 #include "PtyFloor.h"
 #include "RSComm.h"
 #include "SetupData.h"
@@ -29,52 +30,24 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-struct Figure {
-    std::string name;
-    double value;
-    std::string unit;
-    std::string goal;
-};
-}   // namespace
+namespace {}   // namespace
 
 int main(int argc, char **argv)
 {
-    bool quick = false, json = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--quick")
-            quick = true;
-        else if (a == "--json")
-            json = true;
-        else {
-            std::fprintf(stderr, "usage: orvel-bench-data [--quick] [--json]\n");
-            return 2;
-        }
-    }
+    const BenchOptions options = ParseBenchOptions(argc, argv, "orvel-bench-data");
+    if (!options.ok)
+        return 2;
+    const bool quick = options.quick, json = options.json;
     QCoreApplication app(argc, argv);
     const int rounds = quick ? 2 : 10;
     const double ptyUs = ptyRoundTrip(quick ? 5000 : 50000).wallUs;
 
-    QTemporaryDir dir;
-    AppFolder::set(dir.path());
-    QDir().mkpath(dir.path() + QStringLiteral("/Support/ports"));
-    {
-        QFile cfg(dir.path() + QStringLiteral("/Support/RSPort.cfg"));
-        if (cfg.open(QIODevice::WriteOnly))
-            cfg.write("1,19200\r\n");
-    }
-    boardsim::Options opt;
-    opt.realtimeLine = true;
-    opt.baud = 19200;
-    opt.lineRunning = true;
-    boardsim::PtyBoard board(opt);
-    std::string err;
-    if (!board.start(&err) || !board.linkTo((dir.path() + QStringLiteral("/Support/ports/COM1")).toStdString(), &err)) {
-        std::fprintf(stderr, "simulator: %s\n", err.c_str());
+    SimOnCom1 sim(true);
+    if (!sim.ok()) {
+        std::fprintf(stderr, "simulator: %s\n", sim.error.c_str());
         return 1;
     }
+    boardsim::PtyBoard &board = sim.board;
     BenchDialogs dialogs(Dialogs::Button::OK);
     PosixSerialPort port(SystemClock::instance());
     RSComm link(dialogs, SystemClock::instance());
@@ -117,15 +90,6 @@ int main(int argc, char **argv)
         {"transfer.data_upload.line_share_less_pty", lineSecs / (secs - double(exchanges) * ptyUs / 1e6), "ratio",
          ">= 0.97"},
     };
-    if (json) {
-        std::printf("{");
-        for (size_t i = 0; i < figures.size(); ++i)
-            std::printf("%s\"%s\": {\"value\": %.4g, \"unit\": \"%s\", \"goal\": \"%s\"}", i ? ", " : "",
-                        figures[i].name.c_str(), figures[i].value, figures[i].unit.c_str(), figures[i].goal.c_str());
-        std::printf("}\n");
-    } else {
-        for (const Figure &f : figures)
-            std::printf("%-42s %10.3f %-6s %s\n", f.name.c_str(), f.value, f.unit.c_str(), f.goal.c_str());
-    }
+    PrintFigures(figures, json);
     return 0;
 }

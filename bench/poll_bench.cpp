@@ -22,6 +22,7 @@
 #include "PosixSerialPort.h"
 #include "RSComm.h"
 #include "boardsim/Board.h"
+#include "BenchCommon.h"
 #include "PtyFloor.h"
 #include "frmMDIMain.h"
 
@@ -45,13 +46,6 @@ double threadCpuNs()
     return double(ts.tv_sec) * 1e9 + double(ts.tv_nsec);
 }
 
-struct Figure {
-    std::string name;
-    double value;
-    std::string unit;
-    std::string goal;
-};
-
 void runFor(int ms)
 {
     QEventLoop loop;
@@ -64,40 +58,20 @@ void runFor(int ms)
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    bool quick = false, json = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--quick")
-            quick = true;
-        else if (a == "--json")
-            json = true;
-        else {
-            std::fprintf(stderr, "usage: orvel-bench-poll [--quick] [--json]\n");
-            return 2;
-        }
-    }
+    const BenchOptions options = ParseBenchOptions(argc, argv, "orvel-bench-poll");
+    if (!options.ok)
+        return 2;
+    const bool quick = options.quick, json = options.json;
     QApplication app(argc, argv);
     const int measureMs = quick ? 1500 : 5000;
     const double ptyUs = ptyRoundTrip(quick ? 5000 : 50000).wallUs;
 
-    QTemporaryDir dir;
-    AppFolder::set(dir.path());
-    QDir().mkpath(dir.path() + QStringLiteral("/Support/ports"));
-    {
-        QFile cfg(dir.path() + QStringLiteral("/Support/RSPort.cfg"));
-        if (cfg.open(QIODevice::WriteOnly))
-            cfg.write("1,19200\r\n");
-    }
-    boardsim::Options opt;
-    opt.realtimeLine = true;
-    opt.baud = 19200;
-    opt.lineRunning = true;
-    boardsim::PtyBoard board(opt);
-    std::string err;
-    if (!board.start(&err) || !board.linkTo((dir.path() + QStringLiteral("/Support/ports/COM1")).toStdString(), &err)) {
-        std::fprintf(stderr, "simulator: %s\n", err.c_str());
+    SimOnCom1 sim(true);
+    if (!sim.ok()) {
+        std::fprintf(stderr, "simulator: %s\n", sim.error.c_str());
         return 1;
     }
+    boardsim::PtyBoard &board = sim.board;
     board.set("F42=1");   // the DF1 driver is enabled: no warning box
 
     RegisterOrvelWindows();
@@ -156,15 +130,6 @@ int main(int argc, char **argv)
     if (dialogs.boxes)
         std::fprintf(stderr, "%d unexpected boxes\n", dialogs.boxes);
 
-    if (json) {
-        std::printf("{");
-        for (size_t i = 0; i < figures.size(); ++i)
-            std::printf("%s\"%s\": {\"value\": %.4g, \"unit\": \"%s\", \"goal\": \"%s\"}", i ? ", " : "",
-                        figures[i].name.c_str(), figures[i].value, figures[i].unit.c_str(), figures[i].goal.c_str());
-        std::printf("}\n");
-    } else {
-        for (const Figure &f : figures)
-            std::printf("%-28s %10.3f %-12s %s\n", f.name.c_str(), f.value, f.unit.c_str(), f.goal.c_str());
-    }
+    PrintFigures(figures, json);
     return 0;
 }

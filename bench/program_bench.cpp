@@ -19,6 +19,7 @@
 #include "Clock.h"
 #include "Dialogs.h"
 #include "PosixSerialPort.h"
+#include "BenchCommon.h"
 #include "PtyFloor.h"
 #include "RSComm.h"
 #include "boardsim/Board.h"
@@ -54,13 +55,6 @@ public:
     std::optional<QString> inputBox(const QString &, const QString &, const QString &) override { return std::nullopt; }
 };
 
-struct Figure {
-    std::string name;
-    double value;
-    std::string unit;
-    std::string goal;
-};
-
 void writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
@@ -94,35 +88,20 @@ QByteArray hexProgram(int size)
 
 int main(int argc, char **argv)
 {
-    bool quick = false, json = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--quick")
-            quick = true;
-        else if (a == "--json")
-            json = true;
-        else {
-            std::fprintf(stderr, "usage: orvel-bench-program [--quick] [--json]\n");
-            return 2;
-        }
-    }
+    const BenchOptions options = ParseBenchOptions(argc, argv, "orvel-bench-program");
+    if (!options.ok)
+        return 2;
+    const bool quick = options.quick, json = options.json;
     QCoreApplication app(argc, argv);
     const double ptyUs = ptyRoundTrip(quick ? 5000 : 50000).wallUs;
 
-    QTemporaryDir dir;
-    AppFolder::set(dir.path());
-    QDir().mkpath(dir.path() + QStringLiteral("/Support/ports"));
-    writeFile(dir.path() + QStringLiteral("/Support/RSPort.cfg"), "1,19200\r\n");
-    boardsim::Options opt;
-    opt.realtimeLine = true;
-    opt.baud = 19200;
-    opt.lineRunning = false;
-    boardsim::PtyBoard board(opt);
-    std::string err;
-    if (!board.start(&err) || !board.linkTo((dir.path() + QStringLiteral("/Support/ports/COM1")).toStdString(), &err)) {
-        std::fprintf(stderr, "simulator: %s\n", err.c_str());
+    SimOnCom1 sim(false);
+    if (!sim.ok()) {
+        std::fprintf(stderr, "simulator: %s\n", sim.error.c_str());
         return 1;
     }
+    QTemporaryDir &dir = sim.dir;
+    boardsim::PtyBoard &board = sim.board;
 
     const int programSize = quick ? 4096 : 32768;
     const QString stem = dir.path() + QStringLiteral("/BENCH.");
@@ -178,15 +157,6 @@ int main(int argc, char **argv)
     link.CloseRSComm();
     board.stop();
 
-    if (json) {
-        std::printf("{");
-        for (size_t i = 0; i < figures.size(); ++i)
-            std::printf("%s\"%s\": {\"value\": %.4g, \"unit\": \"%s\", \"goal\": \"%s\"}", i ? ", " : "",
-                        figures[i].name.c_str(), figures[i].value, figures[i].unit.c_str(), figures[i].goal.c_str());
-        std::printf("}\n");
-    } else {
-        for (const Figure &f : figures)
-            std::printf("%-44s %10.3f %-6s %s\n", f.name.c_str(), f.value, f.unit.c_str(), f.goal.c_str());
-    }
+    PrintFigures(figures, json);
     return ok && dialogs.failures == 0 ? 0 : 1;
 }

@@ -32,15 +32,6 @@ constexpr std::int64_t kReadyPollRestNs = 10'000'000;
 constexpr int kHighestPositionHigh = 16;
 }   // namespace
 
-bool RSComm::plsStart(BusyGuard &guard)
-{
-    refused_ = false;
-    lastOk_ = false;
-    if (guard.nested())
-        refused_ = true;
-    return !guard.nested();
-}
-
 bool RSComm::plsRefused(const plsvalues::Refusal &r)
 {
     if (!r)
@@ -197,7 +188,7 @@ bool RSComm::WaitPLSReady()
 QString RSComm::plsWordText(int command)
 {
     BusyGuard guard(*this);
-    if (!plsStart(guard))
+    if (!startOperation(guard))
         return QString::number(kNoWord);
     const int v = ReadPLSWord(command);
     lastOk_ = v != kNoWord;
@@ -212,7 +203,7 @@ QString RSComm::PLSRpm() { return plsWordText(kSpeedQuery); }
 bool RSComm::SingleSetpoint(int Chan, int OnSetpoint, int OffSetpoint, bool ClearChan)
 {
     BusyGuard guard(*this);
-    if (!plsStart(guard) || plsRefused(plsvalues::singleSetpoint(Chan, OnSetpoint, OffSetpoint)) || CommError)
+    if (!startOperation(guard) || plsRefused(plsvalues::singleSetpoint(Chan, OnSetpoint, OffSetpoint)) || CommError)
         return false;
     const int scale = ReadPLSWord(kScaleQuery);
     if (CommError || scale == kNoWord)
@@ -235,7 +226,7 @@ bool RSComm::SingleSetpoint(int Chan, int OnSetpoint, int OffSetpoint, bool Clea
 bool RSComm::PulseTrain(int Chan, int ON_Division, int OFF_Division, int START_Division)
 {
     BusyGuard guard(*this);
-    if (!plsStart(guard) || plsRefused(plsvalues::pulseTrain(Chan, ON_Division, OFF_Division, START_Division)))
+    if (!startOperation(guard) || plsRefused(plsvalues::pulseTrain(Chan, ON_Division, OFF_Division, START_Division)))
         return false;
     const int scale = ReadPLSWord(kScaleQuery);
     if (CommError || scale == kNoWord)
@@ -267,7 +258,7 @@ bool RSComm::PulseTrain(int Chan, int ON_Division, int OFF_Division, int START_D
 bool RSComm::ClearPLSChan(int Chan)
 {
     BusyGuard guard(*this);
-    if (!plsStart(guard) || plsRefused(plsvalues::clearChannel(Chan)))
+    if (!startOperation(guard) || plsRefused(plsvalues::clearChannel(Chan)))
         return false;
     lastOk_ = SendPLSChannel(kSetpointChannel, Chan, 0, 0, 0);
     return lastOk_;
@@ -276,7 +267,7 @@ bool RSComm::ClearPLSChan(int Chan)
 bool RSComm::RecallChannel(int Chan)
 {
     BusyGuard guard(*this);
-    if (!plsStart(guard) || plsRefused(plsvalues::recallChannel(Chan)))
+    if (!startOperation(guard) || plsRefused(plsvalues::recallChannel(Chan)))
         return false;
     // No figures of an earlier recall survive a failed one.
     auto failed = [this](int state) {
@@ -307,7 +298,7 @@ bool RSComm::RecallChannel(int Chan)
 bool RSComm::SetPLSOffset(int Position)
 {
     BusyGuard guard(*this);
-    if (!plsStart(guard) || plsRefused(plsvalues::setOffset(Position)))
+    if (!startOperation(guard) || plsRefused(plsvalues::setOffset(Position)))
         return false;
     int figures[3] = {0, 0, 0};   // offset, position, scale
     const int queries[3] = {kOffsetQuery, kPositionQuery, kScaleQuery};
@@ -339,7 +330,7 @@ bool RSComm::SetPLSOffset(int Position)
 bool RSComm::PLSConfigDownload(const std::array<int, plsvalues::kConfigParams> &CfgParam, int ScaleFactor)
 {
     BusyGuard guard(*this);
-    if (!plsStart(guard) || plsRefused(plsvalues::configDownload(CfgParam, ScaleFactor)))
+    if (!startOperation(guard) || plsRefused(plsvalues::configDownload(CfgParam, ScaleFactor)))
         return false;
     for (int g = 0; g < 4; ++g)
         if (!SendPLSBlock(kConfigBlock[g], CfgParam.data() + 6 * g))
@@ -351,7 +342,7 @@ bool RSComm::PLSConfigDownload(const std::array<int, plsvalues::kConfigParams> &
 std::array<int, plsvalues::kConfigBytes> RSComm::PLSConfigUpload()
 {
     BusyGuard guard(*this);
-    if (!plsStart(guard))
+    if (!startOperation(guard))
         return PLSConfig;
     if (!ReadPLSConfig(kConfigRead)) {
         dialogs_.messageBox(Dialogs::Icon::Exclamation, Dialogs::Buttons::OK, QStringLiteral("PLS Upload"),

@@ -185,19 +185,14 @@ int RSComm::sendRecord(const QByteArray &bytes)
 void RSComm::DumpProgram(const std::function<void()> &betweenRecords)
 {
     BusyGuard guard(*this);
-    refused_ = false;
-    lastOk_ = false;
-    if (guard.nested()) {
-        refused_ = true;
+    if (!startOperation(guard)) {
         return;
     }
-    // 1.
     InProgramMode = true;
     ClearOnExit programMode{InProgramMode};
     WritingIdent = false;
     ClearOnExit writingIdent{WritingIdent};
     CurrentProgramAdd = QStringLiteral(" ");
-    // 2, 3.
     if (!OnlineMode) {
         dialogs_.message(Dialogs::Icon::Information, kDownloadTitle,
                          QStringLiteral("Program is Currently OFFLINE.") + kTwoBreaks
@@ -223,7 +218,6 @@ void RSComm::DumpProgram(const std::function<void()> &betweenRecords)
             boardRevision = QString::number(v);
         }
     }
-    // 5.
     const QString crlf = QStringLiteral("\r\n");
     const QString question = QStringLiteral("Program to be loaded into module (on disk):") + crlf
         + QStringLiteral("  Program Ident: \t\t") + programIdent_ + crlf + QStringLiteral("  Program Revision: \t\t")
@@ -239,7 +233,6 @@ void RSComm::DumpProgram(const std::function<void()> &betweenRecords)
                             kDownloadTitle + QStringLiteral(" - [") + programIdent_ + QStringLiteral("]"), question)
         != Dialogs::Button::Yes)
         return;
-    // 6.
     OnlineMode = false;
     // 7. The whole hex file is read and checked before anything is sent.
     const QString hexShown = QDir::toNativeSeparators(hexFile_);
@@ -363,7 +356,6 @@ void RSComm::DumpProgram(const std::function<void()> &betweenRecords)
             }
         }
     }
-    // 14.
     validProgram_ = false;
     WritingIdent = false;
     if (!CommError && !failed) {

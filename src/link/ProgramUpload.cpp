@@ -54,13 +54,9 @@ bool RSComm::writeProgramFile(const QString &path, const QByteArray &bytes)
 void RSComm::UploadProgram(const std::function<void()> &betweenBlocks)
 {
     BusyGuard guard(*this);
-    refused_ = false;
-    lastOk_ = false;
-    if (guard.nested()) {
-        refused_ = true;
+    if (!startOperation(guard)) {
         return;
     }
-    // 1, 2.
     ReadingIdent = false;
     if (!InUploadMode)
         return;
@@ -109,11 +105,9 @@ void RSComm::UploadProgram(const std::function<void()> &betweenBlocks)
         else
             revision = v;
     }
-    // 4.
     ReadingIdent = false;
     if (!writeProgramFile(revFile_, ProgramFiles::revisionFile(ident, checksum, revision)))
         return;
-    // 5.
     const FileBytes tnx = readRegularFile(tnxFile_, ProgramFiles::kMaxItemFileBytes, LargerFile::ReadInPart);
     const std::optional<int> type = tnx.ok() ? ProgramFiles::boardType(tnx.bytes) : std::nullopt;
     if (!type)
@@ -149,7 +143,6 @@ void RSComm::UploadProgram(const std::function<void()> &betweenBlocks)
         }
         hex += ProgramFiles::hexRecordLine(block, sixteen);
     }
-    // 8.
     hex += ProgramFiles::kHexEndLine;
     if (!writeProgramFile(hexFile_, hex))
         return;

@@ -132,6 +132,13 @@ void RSComm::InitializeRSComm(SerialPort *port)
     InitError = false;
 }
 
+bool RSComm::startOperation(const BusyGuard &guard)
+{
+    refused_ = guard.nested();
+    lastOk_ = false;
+    return !refused_;
+}
+
 void RSComm::OpenRSComm(SerialPort *port)
 {
     BusyGuard guard(*this);
@@ -638,10 +645,7 @@ bool RSComm::CheckWrite(const QString &Add, const QString &DataValue)
 QString RSComm::RSRead(const QString &Add)
 {
     BusyGuard guard(*this);
-    refused_ = false;
-    lastOk_ = false;
-    if (guard.nested()) {
-        refused_ = true;
+    if (!startOperation(guard)) {
         return QStringLiteral("0");
     }
     // An address that cannot be sent is refused before the mode handshake.
@@ -656,10 +660,7 @@ QString RSComm::RSRead(const QString &Add)
 void RSComm::RSWrite(const QString &Add, const QString &DataValue)
 {
     BusyGuard guard(*this);
-    refused_ = false;
-    lastOk_ = false;
-    if (guard.nested()) {
-        refused_ = true;
+    if (!startOperation(guard)) {
         return;
     }
     lastOk_ = WriteData(Add, DataValue);

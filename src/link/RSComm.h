@@ -194,6 +194,9 @@ protected:
         bool nested_;
     };
 
+    // Starts a public operation that reports its outcome: clears the outcome
+    // flags; false (the operation refused) when another access is in progress.
+    bool startOperation(const BusyGuard &guard);
     void InitializeRSComm(SerialPort *port);
     int ExchangeByte(int value, bool noReply, bool flushFirst);
     bool SetPLCMode(int mode, int commandByte);
@@ -217,7 +220,6 @@ protected:
     bool enterPLSMode(int mode, int command);
     int plsAnswer(int value);
     bool plsEnd(bool ok);
-    bool plsStart(BusyGuard &guard);
     bool plsRefused(const plsvalues::Refusal &r);
     void restBetweenPolls();
     QString plsWordText(int command);

@@ -110,24 +110,18 @@ frmMDIMain::frmMDIMain(Dialogs &dialogs, const Clock &clock, SerialPort &port, Q
     // 4. The five child windows are created when the window list loads them.
     for (auto &c : ChildForms)
         c = nullptr;
-    // 5.
     BuildAlarmMessages();
-    // 6.
     gFileNameCaption = QStringLiteral("[unnamed]");
     BaseCaption = windowTitle();
     // 7. The main display, even though CurrentWindow is already 0.
     CurrentWindow = 0;
     FormInitialized = false;
     mnuWindowForm_Click(0);
-    // 8.
     InitSetupTables();
     OfflineEditing = false;
     StatusMessage.clear();
-    // 9.
     gFileNamePath = AppFolder::path() + QStringLiteral("/*.sdt");
-    // 10.
     mnuFileNew_Click();
-    // 11.
     FormInitialized = true;
 
     qApp->installEventFilter(this);

@@ -174,7 +174,7 @@ TEST_F(MainDisplayTest, ThePollStopsWhenTheWindowIsUnloadedAndNeverSpinsOffline)
     QPointer<frmMain> gone = &w;
     QPointer<PollLoop> poll = &w.poll();
     // On the event loop, passes follow each other.
-    QTest::qWaitFor([&] { return w.poll().onlinePasses() >= 3; }, 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.poll().onlinePasses() >= 3; }, 5000));
     EXPECT_GE(w.poll().onlinePasses(), 3u);
 
     main->mnuWindowForm_Click(3);

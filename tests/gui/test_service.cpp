@@ -260,8 +260,9 @@ TEST_F(TargetBoardTest, PagesFollowTheBoardType)
         EXPECT_EQ(w->boxText(0), QStringLiteral("CO-CPU board not responding in its slot"));
         EXPECT_EQ(w->boxText(4), QStringLiteral("No answer from the addressed board"));
         EXPECT_EQ(w->boxText(3), frmTargetBoard::CorrectiveAction(5));
-        if (c.coCpu)
+        if (c.coCpu) {
             EXPECT_EQ(w->lblTargetBoard[2]->text(), QStringLiteral("CO-CPU Slot: 3"));
+        }
         EXPECT_TRUE(w->cmdResetFaults->isEnabled());
         EXPECT_TRUE(w->cmdGoOnline->isHidden());
         // Ident page: in the board and on disk.
