@@ -269,7 +269,10 @@ bool PosixSerialPort::waitForInput(std::int64_t deadlineNs)
             clock_.waitedUntil(deadlineNs);
             return false;
         }
-        if (left >= kReadSlice) {
+        // A clock that lets the wait block for less than the time left (a
+        // test's virtual clock) is told when that shorter wait ends: ppoll below.
+        const bool wholeWait = left >= deadlineNs - clock_.monotonicNs();
+        if (left >= kReadSlice && wholeWait) {
             // The common case: the answer comes within milliseconds; read waits for it.
             char tmp[256];
             const std::int64_t before = real.monotonicNs();
@@ -281,9 +284,12 @@ bool PosixSerialPort::waitForInput(std::int64_t deadlineNs)
             }
             if (got < 0 && errno == EINTR)
                 continue;
+            const std::int64_t waited = real.monotonicNs() - before;
             // A read that ends early with nothing is a hang-up, not a time-out.
-            if (got < 0 || real.monotonicNs() - before < kReadSlice / 2)
+            if (got < 0 || waited < kReadSlice / 2)
                 checkHangup();
+            else
+                clock_.waitedUntil(std::min(deadlineNs, clock_.monotonicNs() + waited));
             continue;
         }
         // The last stretch before the deadline, to the microsecond.
