@@ -104,6 +104,7 @@ frmData::frmData(RSComm &link, Dialogs &dialogs, QWidget *parent)
         lblData[index]->setFrameShape(QFrame::Panel);
         lblData[index]->setFrameShadow(QFrame::Sunken);
         lblData[index]->setMinimumWidth(width);
+        FixValueLabelSize(lblData[index], QStringLiteral("8"));
         grid->addWidget(lblDescription[index], r, 2 * c);
         grid->addWidget(lblData[index], r, 2 * c + 1);
     };

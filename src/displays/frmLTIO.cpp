@@ -69,6 +69,7 @@ frmLTIO::frmLTIO(RSComm &link, Dialogs &dialogs, QWidget *parent)
         l->setTextFormat(Qt::PlainText);
         l->setMinimumWidth(stateWidth);
         l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        FixValueLabelSize(l, QStringLiteral("off"));
         return l;
     };
     auto makeCaption = [&](QWidget *parent, const QString &name, const QString &text, bool monospace) {
@@ -98,6 +99,7 @@ frmLTIO::frmLTIO(RSComm &link, Dialogs &dialogs, QWidget *parent)
                                       QString::fromLatin1(kControllerCaptions[i]), false);
             lblt6855State[i] = makeState(fraBMIO[0], QStringLiteral("lblt6855State%1").arg(i));
             lblt6855State[i]->setMinimumWidth(QFontMetrics(font()).horizontalAdvance(QStringLiteral("65535")) + 12);
+            FixValueLabelSize(lblt6855State[i], QStringLiteral("65535"));
             grid->addWidget(lblt6855[i], r, 0);
             grid->addWidget(lblt6855State[i], r, 1);
             ++r;

@@ -60,7 +60,8 @@ frmMain::frmMain(RSComm &link, Dialogs &dialogs, QWidget *parent)
             lblDisplay[i]->setFrameShadow(QFrame::Sunken);
             lblDisplay[i]->setMinimumWidth(QFontMetrics(valueFont).horizontalAdvance(QStringLiteral("655,359,999"))
                                            + 16);
-            inner->addWidget(lblDisplay[i]);
+            FixValueLabelSize(lblDisplay[i], QStringLiteral("655,359,999"));
+            inner->addWidget(lblDisplay[i], 0, Qt::AlignHCenter);
         }
     }
     cmdTestBlowoff = new QPushButton(QStringLiteral("&Test Blow-off Solenoid"), fraDisplay[7]);

@@ -40,6 +40,7 @@ public:
     void cmdTestBlowoff_Click();
     void cmdCalibrateFIFO_Click();
     PollLoop &poll() { return poll_; }
+    PollLoop *pollLoop() override { return &poll_; }
     EntryFields &entries() { return *entries_; }
 
     // True for the indices that have a text box and an up-down control.

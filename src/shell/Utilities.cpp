@@ -5,6 +5,7 @@
 #include <cmath>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
 #include <QWidget>
@@ -95,4 +96,16 @@ QString AngleText(qint64 value)
     if (r < 0)
         r += 256;
     return FixedNumber(double(r) * 360.0 / 256.0, 0);
+}
+
+void FixValueLabelSize(QLabel *label, const QString &widest)
+{
+    label->ensurePolished();
+    const QString shown = label->text();
+    QSize size = label->sizeHint();
+    label->setText(widest);
+    size = size.expandedTo(label->sizeHint());
+    label->setText(shown);
+    size.setWidth(std::max(size.width(), label->minimumWidth()));
+    label->setFixedSize(size);
 }

@@ -31,3 +31,9 @@ QString GroupedNumber(qint64 value);
 QString FixedNumber(double value, int decimals);
 // A resolver position as degrees: (value mod 256) x 360 / 256, no decimals.
 QString AngleText(qint64 value);
+
+class QLabel;
+// Gives a label that shows changing values a fixed size, at least what the
+// widest value needs: a new value then repaints the label alone instead of
+// laying the whole window out again.
+void FixValueLabelSize(QLabel *label, const QString &widest);
