@@ -7,6 +7,7 @@
 #include "frmAbout.h"
 #include "frmSetupComm.h"
 #include <QProcess>
+#include <QTextBrowser>
 #include <QTest>
 
 TEST_F(GuiTest, Screenshots)
@@ -16,6 +17,9 @@ TEST_F(GuiTest, Screenshots)
     QDir().mkpath(ShotDir());
     QDir().mkpath(path("Help"));
     QFile::copy(QStringLiteral(ORVEL_DATA_DIR "/Help/ORVEL.html"), path("Help/ORVEL.html"));
+    QDir().mkpath(path("Help/images"));
+    for (const QString &image : QDir(QStringLiteral(ORVEL_DATA_DIR "/Help/images")).entryList(QDir::Files))
+        QFile::copy(QStringLiteral(ORVEL_DATA_DIR "/Help/images/") + image, path("Help/images/") + image);
     boardsim::PtyBoard &b = boardOnCom1();
     frmMDIMain &m = startMain();
     m.move(0, 0);
@@ -46,6 +50,8 @@ TEST_F(GuiTest, Screenshots)
     m.mnuHelpHelpTopics_Click();
     m.helpWindow()->move(0, 0);
     Shoot(m.helpWindow(), QStringLiteral("help"));
+    m.helpWindow()->browser()->scrollToAnchor(QStringLiteral("targetboard"));
+    Shoot(m.helpWindow(), QStringLiteral("help-targetboard"));
     m.helpWindow()->close();
     b.set("F60=0");
 }
