@@ -99,7 +99,7 @@ public:
     HelpWindow *helpWindow() const { return help_; }
     bool lastOnline() const { return LastOnline; }
 
-    // Boxes for commands that later versions carry out.
+    // The box for a command whose window the program did not supply.
     void notAvailable(const QString &command);
 
 protected:
