@@ -183,17 +183,20 @@ bool frmLTIO::OnlineStep()
 
 void frmLTIO::showState(QLabel *label, bool on)
 {
+    // A state label's palette holds both colours ("ON" as its text colour,
+    // "off" as its bright text colour), so a state shows by its foreground
+    // role alone: no palette change, which would cost far more than the
+    // repaint on every pass of a moving machine. A label that already shows
+    // the state is left alone.
     const QString text = on ? QStringLiteral("ON") : QStringLiteral("off");
-    const QColor c = on ? onColour() : offColour();
-    // Most states stay as they were from one pass to the next: a label that
-    // already shows the state is left alone, so it is not repainted.
-    if (label->text() == text && label->palette().color(QPalette::Active, QPalette::WindowText) == c)
+    const QPalette::ColorRole role = on ? QPalette::WindowText : QPalette::BrightText;
+    if (label->text() == text && label->foregroundRole() == role)
         return;
     label->setText(text);
-    QPalette pal = label->palette();
-    pal.setColor(QPalette::Active, QPalette::WindowText, c);
-    pal.setColor(QPalette::Inactive, QPalette::WindowText, c);
-    label->setPalette(pal);
+    if (label->foregroundRole() != role) {
+        label->setForegroundRole(role);
+        label->update();
+    }
 }
 
 void frmLTIO::initView(bool enabled)
@@ -208,9 +211,14 @@ void frmLTIO::initView(bool enabled)
         if (!isState)
             return;
         QPalette pal = state->palette();
-        pal.setColor(QPalette::Active, QPalette::WindowText, onColour());
-        pal.setColor(QPalette::Inactive, QPalette::WindowText, onColour());
-        state->setPalette(pal);
+        for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive}) {
+            pal.setColor(g, QPalette::WindowText, onColour());
+            pal.setColor(g, QPalette::BrightText, offColour());
+        }
+        if (pal != state->palette())
+            state->setPalette(pal);
+        state->setForegroundRole(QPalette::WindowText);
+        state->update();
     };
     for (int i = 0; i < 11; ++i)
         reset(lblt6855[i], lblt6855State[i], i < 2);

@@ -40,7 +40,8 @@ W *Open(frmMDIMain &m, int index)
 
 const QColor kBlue(0, 0, 255);
 const QColor kDarkRed(192, 0, 0);
-QColor TextColour(QLabel *l) { return l->palette().color(QPalette::Active, QPalette::WindowText); }
+// The colour a label's text is drawn in.
+QColor TextColour(QLabel *l) { return l->palette().color(QPalette::Active, l->foregroundRole()); }
 }   // namespace
 
 TEST_F(GuiTest, ShiftDataPagesShowTheBoardsCountsGrouped)
