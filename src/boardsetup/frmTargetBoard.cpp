@@ -463,7 +463,7 @@ bool frmTargetBoard::PrepareForm(const QString &TarnexFile)
             if (!file.ok()) {
                 dialogs_.message(
                     Dialogs::Icon::Information, QStringLiteral("InitializeForm"),
-                    Dialogs::trappedErrorText(75, QStringLiteral("Path/File access error: ") + file.error));
+                    Dialogs::fileAccessErrorText(file.error));
                 return false;
             }
             const QString s = TextItems::first(Ansi::decode(file.bytes));
@@ -641,7 +641,7 @@ void frmTargetBoard::lookUpTexts(const QString &file, int first, int second)
             textErrorShown_ = true;
             PollLoop::Hold hold(poll_);
             dialogs_.message(Dialogs::Icon::Information, QStringLiteral("TargetBoard FirstPass"),
-                             Dialogs::trappedErrorText(75, QStringLiteral("Path/File access error: ") + bytes.error));
+                             Dialogs::fileAccessErrorText(bytes.error));
         }
         return;
     }

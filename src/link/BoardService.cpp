@@ -41,7 +41,7 @@ QString RSComm::FaultDescription(int FltCode)
     const FileBytes file = readRegularFile(path, BoardIdentity::kMaxCodeFileBytes);
     if (!file.ok()) {
         dialogs_.message(Dialogs::Icon::Information, QStringLiteral("RSComm FaultDescription"),
-                         Dialogs::trappedErrorText(75, QStringLiteral("Path/File access error: ") + file.error));
+                         Dialogs::fileAccessErrorText(file.error));
         return prefix;
     }
     return BoardIdentity::faultLine(FltCode, BoardIdentity::parseCodeRecords(Ansi::decode(file.bytes)));

@@ -50,11 +50,6 @@ bool isPlsBoard(int t) { return t == 55 || t == 62 || t == 63 || t == 64 || t ==
 
 QString byteAddress(int a) { return QStringLiteral("B") + QString::number(a); }
 
-QString fileError(const QString &why)
-{
-    return Dialogs::trappedErrorText(75, QStringLiteral("Path/File access error: ") + why);
-}
-
 // Sets a flag for the scope and clears it on every way out.
 struct ClearOnExit {
     bool &flag;
@@ -62,21 +57,28 @@ struct ClearOnExit {
 };
 }   // namespace
 
-void RSComm::DownloadFile(const QString &path)
+bool RSComm::takeProgramFileSet(const QString &path, const QString &boxTitle, FileBytes &tnx)
 {
-    validProgram_ = false;
     if (path.isEmpty() || !QFileInfo::exists(AppFolder::resolveAbsolute(path)))
-        return;
+        return false;
     const ProgramFiles::FileSet set = ProgramFiles::fileSet(path);
     tnxFile_ = AppFolder::resolveAbsolute(set.tnx);
     revFile_ = AppFolder::resolveAbsolute(set.rev);
     hexFile_ = AppFolder::resolveAbsolute(set.hex);
     lcfFile_ = AppFolder::resolveAbsolute(set.lcf);
-    const FileBytes tnx = readRegularFile(tnxFile_, ProgramFiles::kMaxItemFileBytes, LargerFile::ReadInPart);
-    if (!tnx.ok()) {
-        dialogs_.message(Dialogs::Icon::Information, QStringLiteral("RSComm-Download File"), fileError(tnx.error));
+    tnx = readRegularFile(tnxFile_, ProgramFiles::kMaxItemFileBytes, LargerFile::ReadInPart);
+    if (tnx.ok())
+        return true;
+    dialogs_.message(Dialogs::Icon::Information, boxTitle, Dialogs::fileAccessErrorText(tnx.error));
+    return false;
+}
+
+void RSComm::DownloadFile(const QString &path)
+{
+    validProgram_ = false;
+    FileBytes tnx;
+    if (!takeProgramFileSet(path, QStringLiteral("RSComm-Download File"), tnx))
         return;
-    }
     const std::optional<int> type = ProgramFiles::boardType(tnx.bytes);
     if (!type)
         return;
@@ -112,7 +114,7 @@ bool RSComm::SetProgramIdent(const QString &revPath)
         return false;
     const FileBytes rev = readRegularFile(revPath, ProgramFiles::kMaxItemFileBytes, LargerFile::ReadInPart);
     if (!rev.ok()) {
-        dialogs_.message(Dialogs::Icon::Critical, QStringLiteral("RSComm-Set Program Ident"), fileError(rev.error));
+        dialogs_.message(Dialogs::Icon::Critical, QStringLiteral("RSComm-Set Program Ident"), Dialogs::fileAccessErrorText(rev.error));
         return false;
     }
     if (rev.bytes.isEmpty())
@@ -139,7 +141,7 @@ bool RSComm::SetProgramConfig(const QString &lcfPath)
         return false;
     const FileBytes lcf = readRegularFile(lcfPath, ProgramFiles::kMaxItemFileBytes, LargerFile::ReadInPart);
     if (!lcf.ok()) {
-        dialogs_.message(Dialogs::Icon::Critical, QStringLiteral("RSComm-Set Program Config"), fileError(lcf.error));
+        dialogs_.message(Dialogs::Icon::Critical, QStringLiteral("RSComm-Set Program Config"), Dialogs::fileAccessErrorText(lcf.error));
         return false;
     }
     const std::optional<ProgramFiles::Config> c = ProgramFiles::parseConfig(lcf.bytes);
@@ -245,7 +247,7 @@ void RSComm::DumpProgram(const std::function<void()> &betweenRecords)
     }
     const FileBytes hex = readRegularFile(hexFile_, ProgramFiles::kMaxHexFileBytes);
     if (!hex.ok()) {
-        dialogs_.message(Dialogs::Icon::Information, QStringLiteral("RSComm DumpProgram"), fileError(hex.error));
+        dialogs_.message(Dialogs::Icon::Information, QStringLiteral("RSComm DumpProgram"), Dialogs::fileAccessErrorText(hex.error));
         return;
     }
     const QStringList lines = ProgramFiles::hexLines(hex.bytes);

@@ -16,26 +16,13 @@ constexpr int kConfig8188 = 8188, kConfig8189 = 8189, kConfig8190 = 8190;
 
 QString byteAddress(int a) { return QStringLiteral("B") + QString::number(a); }
 
-QString fileError(const QString &why)
-{
-    return Dialogs::trappedErrorText(75, QStringLiteral("Path/File access error: ") + why);
-}
 }   // namespace
 
 void RSComm::UploadFile(const QString &path)
 {
-    if (path.isEmpty() || !QFileInfo::exists(AppFolder::resolveAbsolute(path)))
+    FileBytes tnx;
+    if (!takeProgramFileSet(path, QStringLiteral("RSComm UploadFile"), tnx))
         return;
-    const ProgramFiles::FileSet set = ProgramFiles::fileSet(path);
-    tnxFile_ = AppFolder::resolveAbsolute(set.tnx);
-    revFile_ = AppFolder::resolveAbsolute(set.rev);
-    hexFile_ = AppFolder::resolveAbsolute(set.hex);
-    lcfFile_ = AppFolder::resolveAbsolute(set.lcf);
-    const FileBytes tnx = readRegularFile(tnxFile_, ProgramFiles::kMaxItemFileBytes, LargerFile::ReadInPart);
-    if (!tnx.ok()) {
-        dialogs_.message(Dialogs::Icon::Information, QStringLiteral("RSComm UploadFile"), fileError(tnx.error));
-        return;
-    }
     if (const std::optional<int> type = ProgramFiles::boardType(tnx.bytes)) {
         programBoardType_ = *type;
         programBoardName_ = TargetboardName(*type);
@@ -47,7 +34,7 @@ bool RSComm::writeProgramFile(const QString &path, const QByteArray &bytes)
     const QString why = writeFileWhole(path, bytes);
     if (why.isEmpty())
         return true;
-    dialogs_.message(Dialogs::Icon::Information, QStringLiteral("RSComm-Upload Program"), fileError(why));
+    dialogs_.message(Dialogs::Icon::Information, QStringLiteral("RSComm-Upload Program"), Dialogs::fileAccessErrorText(why));
     return false;
 }
 

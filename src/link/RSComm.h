@@ -11,6 +11,7 @@
 #include <functional>
 
 class SerialPort;
+struct FileBytes;
 class Dialogs;
 class Clock;
 
@@ -279,6 +280,10 @@ protected:
 
     // The selected program file set.
     QString tnxFile_, revFile_, hexFile_, lcfFile_;
+    // Takes the four names of the file set of path and reads its main file;
+    // false when path does not exist, or (with the box shown) when the main
+    // file cannot be read.
+    bool takeProgramFileSet(const QString &path, const QString &boxTitle, FileBytes &tnx);
     int programBoardType_ = 0;
     QString programBoardName_;
     QString programIdent_ = QStringLiteral("Unknown");

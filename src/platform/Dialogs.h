@@ -42,6 +42,11 @@ public:
     // The text of a trapped error box: "Error Number = " n, two line breaks
     // and the description.
     static QString trappedErrorText(int number, const QString &description);
+    // The trapped error text of a file that cannot be read or written (error 75).
+    static QString fileAccessErrorText(const QString &why)
+    {
+        return trappedErrorText(75, QStringLiteral("Path/File access error: ") + why);
+    }
 
     static QString buttonName(Button b);
     static QString iconName(Icon i);
