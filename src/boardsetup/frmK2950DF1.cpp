@@ -194,8 +194,8 @@ void frmK2950DF1::clearFieldEditing()
 
 void frmK2950DF1::selectPlcType(qint64 position)
 {
-    // Only the two known types; anything else leaves the list without a choice.
-    const int index = position == 0 || position == 1 ? int(position) : -1;
+    // 0 is the PLC-5; any other value is the SLC-500.
+    const int index = position == 0 ? 0 : 1;
     if (cboSetup->currentIndex() != index)
         cboSetup->setCurrentIndex(index);
 }

@@ -33,16 +33,21 @@ struct Options {
 };
 
 // The boxes of a run: the environment's, except that with --yes a question
-// is answered Yes (it is still printed).
+// is answered Yes (it is still printed). Remembers a question answered
+// otherwise, which ends the command with exit status 3.
 class RunDialogs final : public Dialogs {
 public:
     explicit RunDialogs(Dialogs &inner) : inner_(inner) {}
     bool yes = false;
+    bool declined() const { return declined_; }
     Button messageBox(Icon icon, Buttons buttons, const QString &title, const QString &text) override
     {
         const Button b = inner_.messageBox(icon, buttons, title, text);
-        if (yes && icon == Icon::Question && (buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel))
+        const bool question = buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel;
+        if (yes && icon == Icon::Question && question)
             return Button::Yes;
+        if (question && b != Button::Yes)
+            declined_ = true;
         return b;
     }
     std::optional<QString> openFile(const FileRequest &req) override { return inner_.openFile(req); }
@@ -54,6 +59,7 @@ public:
 
 private:
     Dialogs &inner_;
+    bool declined_ = false;
 };
 
 struct Context {
@@ -679,12 +685,34 @@ int cmdFaults(Context &c, const QStringList &)
     return finish(c, Done);
 }
 
+// A text for one terminal line: each control character in caret notation,
+// as cat -v shows it (NUL ^@, line feed ^J, escape ^[, DEL ^?, U+0080 M-^@),
+// so that a NUL does not end the text, nor a line feed or an escape split or
+// rewrite the line.
+QString caretNotation(const QString &text)
+{
+    QString shown;
+    for (const QChar ch : text) {
+        const char16_t u = ch.unicode();
+        if (u >= 0x80 && u < 0xA0)
+            shown += QStringLiteral("M-");
+        const char16_t low = u & 0x7F;
+        if (u < 0xA0 && (low < 0x20 || low == 0x7F))
+            shown += QLatin1Char('^') + QChar(low == 0x7F ? u'?' : char16_t(low + 0x40));
+        else
+            shown += ch;
+    }
+    return shown;
+}
+
 int cmdBoardName(Context &c, const QStringList &args)
 {
     int code = 0;
     if (!wholeNumber(args[0], code))
         return usageError(c, QStringLiteral("CODE is not a whole number: \"%1\"").arg(args[0]));
-    print(c.env.out, RSComm::TargetboardName(code));
+    // The name of a code no board has begins with the code's character, which
+    // may be a control character (code 0 is a NUL).
+    print(c.env.out, caretNotation(RSComm::TargetboardName(code)));
     return Done;
 }
 
@@ -929,7 +957,10 @@ int run(const QStringList &args, Environment &env)
     RunDialogs dialogs(env.dialogs);
     RSComm link(dialogs, SystemClock::instance());
     Context ctx{env, link, port.get(), dialogs};
-    return cmd.run(ctx, rest);
+    const int status = cmd.run(ctx, rest);
+    // A question of the link answered No (or Cancel) stops the command before
+    // what it asked about: refused, not failed.
+    return dialogs.declined() && status == CommFailure ? Refused : status;
 }
 
 }   // namespace orvelctl

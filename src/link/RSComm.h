@@ -114,7 +114,9 @@ public:
     // The board name of a board type code; the configuration-file index character.
     static QString TargetboardName(int BoardType);
     static QString LCFBoardIndex(int BoardType);
-    // The firmware revision byte; -1 without any traffic when the link is offline or has failed.
+    // The firmware revision byte; -1 without any traffic when the link is
+    // offline or has failed, and -1 when the read fails: 0 is a revision a
+    // board can have, so a revision that was not read is never given as one.
     int FirmwareRev();
     // The board's current fault code; 0 when the read failed (CommError tells).
     int FaultCode();

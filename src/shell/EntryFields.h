@@ -9,7 +9,7 @@
 // - the first Esc puts the old value back, the second leaves the field;
 // - a rejected entry shows "Only a Number Between <lower> and <upper> can be
 //   Entered", puts the old value back and keeps the focus in the field;
-// - an up-down step is accepted at once.
+// - an up-down step is accepted at once; at its bound an arrow makes no step.
 // The window decides what an accepted value means (store it, write it).
 #include <QList>
 #include <QObject>

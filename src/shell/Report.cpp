@@ -72,11 +72,13 @@ private:
     void endLine() { y_ += lineHeight(); }
     void emptyLine() { endLine(); }
 
-    // A line that would run into the foot of the page goes on to a new page,
-    // under that page's title line.
+    // Pages break between sections, where CheckPageSpace finds too little
+    // room for the next one. Only a section longer than its page's room (on
+    // a small sheet) is broken: at the line that would reach the footer's
+    // rule, which goes on to a new page under that page's title line.
     void ensureRoom()
     {
-        if (H_ - lineHeight() >= y_ + kPageFullMargin)
+        if (y_ + lineHeight() <= footerRuleY())
             return;
         const Style keep = style_;
         PageFooter();
@@ -110,6 +112,8 @@ private:
         y_ = y1 + 0.25;
     }
 
+    double footerRuleY() const { return H_ - m_.height(Style::Footer) - 0.1 - 0.1; }
+
     void PageFooter()
     {
         const QString pageText = QStringLiteral("Page ") + QString::number(pages_.size());
@@ -118,7 +122,7 @@ private:
         y_ = y;
         print(LM_, c_.printedText);
         print(W_ - m_.width(style_, pageText) - LM_, pageText);
-        rule(LM_, y - 0.1, W_ - LM_);
+        rule(LM_, footerRuleY(), W_ - LM_);
         // A new page: the position goes back to its top-left corner.
         pages_.emplace_back();
         x_ = 0;

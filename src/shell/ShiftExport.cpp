@@ -1,5 +1,6 @@
 #include "ShiftExport.h"
 #include "AppFolder.h"
+#include "Report.h"
 #include <QLocale>
 #include <QStringList>
 
@@ -54,6 +55,6 @@ QByteArray encode(const SetupData &setup, const QString &fileTitle, const QStrin
 
 QString write(const QString &path, const QByteArray &bytes) { return writeFileWhole(path, bytes); }
 
-QString DataTimeText(const QDateTime &when) { return QLocale().toString(when, QLocale::ShortFormat); }
+QString DataTimeText(const QDateTime &when) { return Report::GeneralDate(when); }
 
 }   // namespace ShiftExport

@@ -21,7 +21,8 @@ QByteArray encode(const SetupData &setup, const QString &fileTitle, const QStrin
 // written; else why not.
 QString write(const QString &path, const QByteArray &bytes);
 
-// The date and time text that File > Open and Upload give the data in memory.
+// The date and time text that File > Open and Upload give the data in memory:
+// the short date and the time with seconds, as the report's footer shows them.
 QString DataTimeText(const QDateTime &when);
 
 }   // namespace ShiftExport

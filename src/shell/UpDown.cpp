@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 UpDown::UpDown(QLineEdit *buddy, int min, int max, QWidget *parent)
     : QWidget(parent), buddy_(buddy), min_(min), max_(max)
@@ -36,11 +37,11 @@ void UpDown::step(int dir)
     const std::optional<double> typed = EntryFields::parseNumber(buddy_->text());
     if (!typed)
         return;
-    long long v = EntryFields::roundHalfEven(qBound(-1e15, *typed, 1e15)) + dir;
-    if (v < min_)
-        v = min_;
-    if (v > max_)
-        v = max_;
-    buddy_->setText(QString::number(v));
+    const long long from = EntryFields::roundHalfEven(qBound(-1e15, *typed, 1e15));
+    // At its bound (or past it) the arrow has no step to make: nothing is
+    // taken, the entry stays as it is.
+    if ((dir > 0 && from >= max_) || (dir < 0 && from <= min_))
+        return;
+    buddy_->setText(QString::number(std::clamp<long long>(from + dir, min_, max_)));
     emit changed();
 }

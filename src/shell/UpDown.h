@@ -1,6 +1,7 @@
 #pragma once
 // An up-down control bound to a text box: the arrows step the number in the
-// box by Increment between Min and Max, without wrapping.
+// box by Increment between Min and Max, without wrapping; an arrow pressed at
+// its bound does nothing.
 #include <QWidget>
 
 class QLineEdit;

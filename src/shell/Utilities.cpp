@@ -92,9 +92,8 @@ QString FixedNumber(double value, int decimals) { return QLocale().toString(valu
 
 QString AngleText(qint64 value)
 {
-    qint64 r = value % 256;
-    if (r < 0)
-        r += 256;
+    // The remainder keeps the value's sign: a stored -1 is -1 degree.
+    const qint64 r = value % 256;
     return FixedNumber(double(r) * 360.0 / 256.0, 0);
 }
 

@@ -29,7 +29,8 @@ qint64 NumericValue(const QString &text);
 QString GroupedNumber(qint64 value);
 // A number rounded to that many decimal places, with digit grouping: 4.5 -> "4.50".
 QString FixedNumber(double value, int decimals);
-// A resolver position as degrees: (value mod 256) x 360 / 256, no decimals.
+// A resolver position as degrees: (value mod 256) x 360 / 256, no decimals;
+// the remainder has the value's sign.
 QString AngleText(qint64 value);
 
 class QLabel;

@@ -6,6 +6,7 @@
 #include "HelpWindow.h"
 #include "RSComm.h"
 #include "ReportCommands.h"
+#include "ShiftExport.h"
 #include "StatusPoll.h"
 #include "frmDownloadProg.h"
 #include "frmAbout.h"
@@ -433,7 +434,7 @@ std::optional<QString> frmMDIMain::openOnce(const QString &initialPath)
     const QString oldPath = gFileNamePath, oldTitle = gFileNameTitle, oldNow = gUploadNOW;
     gFileNamePath = *path;
     gFileNameTitle = QFileInfo(*path).fileName();
-    gUploadNOW = QLocale().toString(clock_.now(), QLocale::ShortFormat);
+    gUploadNOW = ShiftExport::DataTimeText(clock_.now());
 
     if (FileSetup.Version == ProgramVersion) {
         AcceptFileSetup();

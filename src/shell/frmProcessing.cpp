@@ -5,6 +5,7 @@
 #include "Globals.h"
 #include "PollLoop.h"
 #include "RSComm.h"
+#include "ShiftExport.h"
 #include "Utilities.h"
 #include "frmMDIMain.h"
 #include <QCloseEvent>
@@ -161,7 +162,7 @@ void mnuFileUpload_Click(frmMDIMain &main, Dialogs &dialogs)
     if (answer != Dialogs::Button::Yes)
         return;
     const QDateTime now = AppClock ? AppClock->now() : QDateTime::currentDateTime();
-    main.gUploadNOW = QLocale().toString(now, QLocale::ShortFormat);
+    main.gUploadNOW = ShiftExport::DataTimeText(now);
     TransferData(main, dialogs, 0);
 }
 

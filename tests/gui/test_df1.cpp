@@ -225,7 +225,7 @@ TEST_F(Df1, OfflineWithAndWithoutOfflineEditing)
     frmMDIMain &m = startMain();
     m.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&m));
-    CurrentSetup.Value[81] = 1;
+    CurrentSetup.Value[81] = 2;   // any type but 0 is the SLC-500
     CurrentSetup.Value[82] = 7;
     CurrentSetup.Value[83] = 9;
     frmK2950DF1 *w = open(m);
@@ -243,7 +243,7 @@ TEST_F(Df1, OfflineWithAndWithoutOfflineEditing)
             EXPECT_EQ(w->txtSetup[i]->isEnabled(), editing);
             EXPECT_EQ(w->updSetup[i]->isEnabled(), editing);
         }
-        EXPECT_EQ(w->cboSetup->currentIndex(), CurrentSetup.Value[81]);
+        EXPECT_EQ(w->cboSetup->currentIndex(), CurrentSetup.Value[81] == 0 ? 0 : 1);
         EXPECT_EQ(w->txtSetup[0]->text(), QString::number(CurrentSetup.Value[82]));
         EXPECT_EQ(w->txtSetup[1]->text(), QString::number(CurrentSetup.Value[83]));
     };

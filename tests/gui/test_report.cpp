@@ -70,18 +70,20 @@ protected:
     }
 
     // File > Print Report with the print set-up answered by choosing a PDF file.
-    void printTo(const QString &pdf, QPageLayout::Orientation orientation = QPageLayout::Portrait)
+    void printTo(const QString &pdf, QPageLayout::Orientation orientation = QPageLayout::Portrait,
+                 QPageSize::PageSizeId size = QPageSize::Letter)
     {
-        expectPdf(pdf, orientation);
+        expectPdf(pdf, orientation, size);
         main->mnuFilePrint->trigger();
     }
-    void expectPdf(const QString &pdf, QPageLayout::Orientation orientation = QPageLayout::Portrait)
+    void expectPdf(const QString &pdf, QPageLayout::Orientation orientation = QPageLayout::Portrait,
+                   QPageSize::PageSizeId size = QPageSize::Letter)
     {
-        dialogs.expectPrintSetup([pdf, orientation](void *p) {
+        dialogs.expectPrintSetup([pdf, orientation, size](void *p) {
             auto *printer = static_cast<QPrinter *>(p);
             printer->setOutputFormat(QPrinter::PdfFormat);
             printer->setOutputFileName(pdf);
-            printer->setPageSize(QPageSize(QPageSize::Letter));
+            printer->setPageSize(QPageSize(size));
             printer->setPageOrientation(orientation);
             return true;
         });
@@ -190,7 +192,7 @@ TEST_F(ReportTest, ChosenValuesInTheirFormats)
                     {"1. Reject Receiver Input:", deg("90")},
                     {"2. Array Fault Receiver Input:", deg("0")},
                     {"3. Can Presence PRX Input:", deg("23")},   // 22.5 rounds up
-                    {"4. Vision Reject Input:", deg("359")},
+                    {"4. Vision Reject Input:", deg("-1")},   // the remainder keeps the sign
                     {"1. Allen-Bradley PLC Type:", QStringLiteral("SLC-500")},
                     {"3. Destination PLC Starting File Number:", QStringLiteral("65,535")},
                     {"1. Total Good Cans Tested:", QStringLiteral("950")},
@@ -253,24 +255,29 @@ TEST_F(ReportTest, PrinterFailureIsReportedAndChangesNothing)
     EXPECT_EQ(pageCount(printed()), 2);
 }
 
-TEST_F(ReportTest, LandscapeReachesThePrinterAndSectionsContinueOnNewPages)
+// On landscape sheets the set-up part needs two pages. Pages break between
+// sections: each page opens with its title line and then a part title or a
+// section heading, and ends with its number.
+TEST_F(ReportTest, LandscapeReachesThePrinterAndPagesBreakBetweenSections)
 {
     startMain();
-    const QString pdf = path(QStringLiteral("wide.pdf"));
-    printTo(pdf, QPageLayout::Landscape);
-    EXPECT_TRUE(run(QStringLiteral("pdfinfo"), {pdf}).contains(QStringLiteral("792 x 612 pts")));
-    const QString text = pdfText(pdf);
-    const int pages = pageCount(text);
-    EXPECT_GT(pages, 2);
-    const QStringList sheets = text.split(QLatin1Char('\f'), Qt::SkipEmptyParts);
-    for (int i = 0; i < pages; ++i) {
-        // Every page opens with the title line and ends with its number.
-        EXPECT_TRUE(sheets[i].trimmed().startsWith(QStringLiteral("ORVEL Report: [unnamed]"))) << i;
-        EXPECT_TRUE(sheets[i].trimmed().endsWith(QStringLiteral("Page %1").arg(i + 1))) << i;
+    static const QRegularExpression page(QStringLiteral(
+        "^\\s*ORVEL Report: \\[unnamed\\]\\s+(Set-up Parameters|Data Collection Counts|[A-F]\\. )[^\\f]*Page (\\d)\\s*$"));
+    for (const auto &[size, points] : {std::pair{QPageSize::Letter, "792 x 612 pts"}, {QPageSize::A4, "842 x 595 pts"}}) {
+        SCOPED_TRACE(points);
+        const QString pdf = path(QStringLiteral("wide%1.pdf").arg(int(size)));
+        printTo(pdf, QPageLayout::Landscape, size);
+        EXPECT_TRUE(run(QStringLiteral("pdfinfo"), {pdf}).contains(QLatin1String(points)));
+        const QString text = pdfText(pdf);
+        const QStringList sheets = text.split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+        EXPECT_EQ(sheets.size(), 3);
+        for (int i = 0; i < sheets.size(); ++i)
+            EXPECT_EQ(page.match(sheets[i]).captured(2), QString::number(i + 1)) << sheets[i].toStdString();
+        // Every line once: the pocket rows once for each shift.
+        for (const auto &[part, count] : {std::pair{"1. Can Presence Shifts", 1}, {"8. Missed Can Presence Count:", 1},
+                                          {"3. Destination PLC Starting", 1}, {"8: 0", 2}, {"16: 0", 2}})
+            EXPECT_EQ(text.count(QString::fromUtf8(part)), count) << part;
     }
-    for (const char *part :
-         {"1. Can Presence Shifts", "8. Missed Can Presence Count:", "3. Destination PLC Starting", "8: 0", "16: 0"})
-        EXPECT_GE(text.count(QString::fromUtf8(part)), 1) << part;
 }
 
 namespace {
@@ -362,8 +369,11 @@ TEST_F(ReportTest, ExportWritesTheShiftDataAndProposesTheLastPath)
     EXPECT_EQ(m.gFileExportPath, second);
     EXPECT_EQ(ReadBytes(second), ShiftExport::encode(CurrentSetup, QStringLiteral("line3.sdt"), m.gUploadNOW));
     EXPECT_TRUE(ReadBytes(second).startsWith("line3.sdt\r\nDate: " + m.gUploadNOW.toLatin1() + "\r\n"));
-    // The date is that of the opening, as the command line's export gives it.
+    // The date is that of the opening, as the command line's export gives
+    // it, with the seconds the report's footer shows.
     EXPECT_EQ(m.gUploadNOW, ShiftExport::DataTimeText(clock.now()));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^3/5/24 1:02:\\d\\d PM$")).match(m.gUploadNOW).hasMatch())
+        << m.gUploadNOW.toStdString();
 
     dialogs.expectSave(std::nullopt);   // cancelled: nothing written, path kept
     m.mnuFileExport->trigger();

@@ -162,6 +162,15 @@ TEST_F(SetupEditorGuiTest, KeysAndUpDown)
     EXPECT_EQ(b.peekWord(1014), 231);
     EXPECT_EQ(CurrentSetup.Value[5], 231);
     EXPECT_TRUE(w->cmdDefault->hasFocus());
+    // At a bound an arrow has no step: nothing is taken or written, and the
+    // focus stays where it is.
+    type(5, QStringLiteral("350"));
+    type(6, QStringLiteral("8"));
+    const quint64 atBounds = b.stats().writes;
+    w->updSetup[5]->stepUp();
+    w->updSetup[6]->stepDown();
+    EXPECT_EQ(b.stats().writes, atBounds);
+    EXPECT_TRUE(w->txtSetup[7]->hasFocus() && w->entries().editing(7));
 
     // A page change leaves (and checks) the field being typed in.
     type(5, QStringLiteral("300"), Qt::Key_unknown);

@@ -167,7 +167,7 @@ protected:
 TEST_F(OrvelctlProgram, DownloadAnsweredNoThenYesThenUpload)
 {
     auto r = run({"download-program", path("PROG.tnx")});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 3);   // a question answered No
     EXPECT_TRUE(r.err.startsWith("Program Download - [OBJCOPY1]: Program to be loaded into module (on disk): / "))
         << r.err.toStdString();
     EXPECT_EQ(board->stats().records, 0u);

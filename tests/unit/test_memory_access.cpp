@@ -52,6 +52,11 @@ TEST_F(MemoryAccess, WrongEchoOnReadStartsOnceMoreAndThenFails)
     EXPECT_EQ(link.currentMode(), 0);
     EXPECT_FALSE(link.CommError);
     EXPECT_TRUE(dialogs.boxes().empty());
+    // A firmware revision read that fails so is -1, as offline: never the
+    // revision 0 a board can have.
+    port.mode(0x01).exchange(8159 / 256, 0x00);
+    port.mode(0x01).exchange(8159 / 256, 0x00);
+    EXPECT_EQ(link.FirmwareRev(), -1);
 }
 
 TEST_F(MemoryAccess, WritesOfEachType)

@@ -77,7 +77,7 @@ TEST(Orvelctl, BoxesBecomeOneLine)
               "T: a /  / b / c / d");
 }
 
-// validate, equate, octal and decimal answer from the address rules alone:
+// validate, equate, octal, decimal and board-name answer from the rules alone:
 // the port is never made, whatever the options say.
 TEST(Orvelctl, AddressChecksNeedNoBoard)
 {
@@ -95,6 +95,11 @@ TEST(Orvelctl, AddressChecksNeedNoBoard)
         {{QStringLiteral("octal"), QStringLiteral("-9")}, "-11\n"},
         {{QStringLiteral("octal"), QStringLiteral("9223372036854775807")}, "9223372036854775807\n"},
         {{QStringLiteral("decimal"), QStringLiteral("11")}, "9\n"},
+        // A control character of a name is shown in caret notation, so the
+        // whole name stays on its one line.
+        {{QStringLiteral("board-name"), QStringLiteral("0")}, "^@ Is Not Defined.\n"},
+        {{QStringLiteral("board-name"), QStringLiteral("10")}, "^J Is Not Defined.\n"},
+        {{QStringLiteral("board-name"), QStringLiteral("127")}, "^? Is Not Defined.\n"},
         {{QStringLiteral("--port"), QStringLiteral("3"), QStringLiteral("--baud"), QStringLiteral("9600"),
           QStringLiteral("decimal"), QStringLiteral("77")},
          "63\n"},
