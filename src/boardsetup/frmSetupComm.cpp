@@ -290,15 +290,18 @@ void frmSetupComm::cmdSave_Click()
 
     const QString file = link_.CommSettingsFile();
     if (const CommSettings::Problem p = CommSettings::write(file, CommSettings::line(PortNumber, PortBaudRate))) {
-        trappedError(QStringLiteral("SetupComm"), p.number, p.description);
+        trappedError(QStringLiteral("SetupComm"), p.number, p.text());
         return;
     }
     for (const QString &folder : ToolFolders) {
         if (!QFileInfo(folder).isDir())
             continue;
         const QByteArray line = QByteArray::number(PortNumber - 1) + "\r\n";
-        if (!writeFileWhole(AppFolder::resolveAbsolute(folder + QStringLiteral("/TARNEX.SFG")), line).isEmpty()) {
-            trappedError(QStringLiteral("SetupComm"), 75, QStringLiteral("Path/File access error"));
+        const QString tool = AppFolder::resolveAbsolute(folder + QStringLiteral("/TARNEX.SFG"));
+        if (const QString why = writeFileWhole(tool, line); !why.isEmpty()) {
+            dialogs_.message(Dialogs::Icon::Information, QStringLiteral("SetupComm"),
+                             Dialogs::fileAccessErrorText(
+                                 QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(tool), why)));
             return;
         }
     }

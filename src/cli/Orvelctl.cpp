@@ -6,6 +6,7 @@
 #include "DataTransfer.h"
 #include "Dialogs.h"
 #include "PlsValues.h"
+#include "ProgramFiles.h"
 #include "RSComm.h"
 #include "SetupData.h"
 #include "Report.h"
@@ -40,8 +41,10 @@ public:
     explicit RunDialogs(Dialogs &inner) : inner_(inner) {}
     bool yes = false;
     bool declined() const { return declined_; }
+    int shown = 0;   // boxes so far
     Button messageBox(Icon icon, Buttons buttons, const QString &title, const QString &text) override
     {
+        ++shown;
         const Button b = inner_.messageBox(icon, buttons, title, text);
         const bool question = buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel;
         if (yes && icon == Icon::Question && question)
@@ -657,13 +660,24 @@ std::optional<int> faultCodeArgument(const QString &text)
     return int(v);
 }
 
+// Prints the text line of a fault code; CommFailure, printing nothing, when
+// the fault file is there but could not be read (the link's box says why).
+int printFaultText(Context &c, int code)
+{
+    const int before = c.dialogs.shown;
+    const QString line = c.link.FaultDescription(code);
+    if (c.dialogs.shown != before)
+        return CommFailure;
+    print(c.env.out, line);
+    return Done;
+}
+
 int cmdFaultText(Context &c, const QStringList &args)
 {
     const std::optional<int> code = faultCodeArgument(args[0]);
     if (!code)
         return usageError(c, QStringLiteral("CODE is not a fault code (10, 0AH or 0x0A): \"%1\"").arg(args[0]));
-    print(c.env.out, c.link.FaultDescription(*code));
-    return Done;
+    return printFaultText(c, *code);
 }
 
 int cmdFaults(Context &c, const QStringList &)
@@ -681,8 +695,7 @@ int cmdFaults(Context &c, const QStringList &)
                                          : QStringLiteral(": not read, no reliable answer from the board")));
         return finish(c, CommFailure);
     }
-    print(c.env.out, c.link.FaultDescription(v.toInt()));
-    return finish(c, Done);
+    return finish(c, printFaultText(c, v.toInt()));
 }
 
 // A text for one terminal line: each control character in caret notation,
@@ -747,7 +760,7 @@ int cmdDownloadProgram(Context &c, const QStringList &args)
         return status;
     // The set is checked before the port is opened; the link says why it is refused.
     c.link.DownloadFile(file);
-    if (!c.link.ValidProgram()) {
+    if (!c.link.ValidProgram() || !c.link.CheckProgramHex()) {
         complain(c, QStringLiteral("%1: not a program file set that can be downloaded").arg(file));
         return Refused;
     }
@@ -762,6 +775,14 @@ int cmdUploadProgram(Context &c, const QStringList &args)
     QString file;
     if (const int status = programFileArgument(c, args, false, file); status != Done)
         return status;
+    // The board type comes from the main file: without one nothing is read
+    // and no file of the set is written.
+    const FileBytes tnx = readRegularFile(file, ProgramFiles::kMaxItemFileBytes, LargerFile::ReadInPart);
+    if (!tnx.ok() || !ProgramFiles::boardType(tnx.bytes)) {
+        complain(c, QStringLiteral("%1: %2").arg(file, tnx.ok() ? QStringLiteral("no board type: the file's first item is empty")
+                                                                : tnx.error));
+        return Refused;
+    }
     c.link.UploadFile(file);
     if (openLink(c) != Done)
         return finish(c, CommFailure);

@@ -200,9 +200,9 @@ Problem write(const QString &path, const QByteArray &line)
     if (!QDir().mkpath(dir))
         return {76, QStringLiteral("Path not found"),
                 QStringLiteral("cannot create the folder %1").arg(QDir::toNativeSeparators(dir))};
-    if (!writeFileWhole(path, line).isEmpty())
+    if (const QString why = writeFileWhole(path, line); !why.isEmpty())
         return {75, QStringLiteral("Path/File access error"),
-                QStringLiteral("cannot write %1").arg(QDir::toNativeSeparators(path))};
+                QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(path), why)};
     return {};
 }
 

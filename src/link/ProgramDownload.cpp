@@ -10,6 +10,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
+#include <array>
 
 namespace {
 constexpr std::int64_t kSecond = 1'000'000'000;
@@ -154,6 +156,49 @@ bool RSComm::SetProgramConfig(const QString &lcfPath)
     return true;
 }
 
+std::optional<ProgramFiles::DownloadPlan> RSComm::readProgramHex(bool *trapped)
+{
+    const QString hexShown = QDir::toNativeSeparators(hexFile_);
+    const QString notValid = hexShown + QStringLiteral(" File is Not Valid") + kTwoBreaks
+        + QStringLiteral("Program Downloaded Halted");
+    if (!QFileInfo::exists(hexFile_)) {
+        dialogs_.message(Dialogs::Icon::Information, kDownloadTitle,
+                         hexShown + QStringLiteral(" File Does Not Exist.") + kTwoBreaks
+                             + QStringLiteral("Program Downloaded Halted"));
+        return std::nullopt;
+    }
+    const FileBytes hex = readRegularFile(hexFile_, ProgramFiles::kMaxHexFileBytes);
+    if (!hex.ok()) {
+        dialogs_.message(Dialogs::Icon::Information, QStringLiteral("RSComm DumpProgram"),
+                         Dialogs::fileAccessErrorText(hex.error));
+        if (trapped)
+            *trapped = true;
+        return std::nullopt;
+    }
+    const QStringList lines = ProgramFiles::hexLines(hex.bytes);
+    if (lines.isEmpty()) {
+        dialogs_.message(Dialogs::Icon::Exclamation, kDownloadTitle, notValid);
+        return std::nullopt;
+    }
+    ProgramFiles::DownloadPlan plan = ProgramFiles::planDownload(lines);
+    // A line that is not a record would stop the download part-way, with
+    // the board half reprogrammed: the file is refused before it starts.
+    const bool invalid = std::any_of(plan.lines.begin(), plan.lines.end(), [](const ProgramFiles::PlannedLine &l) {
+        return l.kind == ProgramFiles::PlannedLine::Invalid;
+    });
+    if (invalid) {
+        dialogs_.message(Dialogs::Icon::Exclamation, QStringLiteral("Program Dump"), kInvalidProgram);
+        validProgram_ = false;
+        return std::nullopt;
+    }
+    // An end record alone would write the ident of a program never sent.
+    if (plan.dataBytes == 0) {
+        dialogs_.message(Dialogs::Icon::Exclamation, kDownloadTitle, notValid);
+        return std::nullopt;
+    }
+    return plan;
+}
+
 void RSComm::restLine(std::int64_t ns)
 {
     const std::int64_t until = clock_.monotonicNs() + ns;
@@ -237,35 +282,14 @@ void RSComm::DumpProgram(const std::function<void()> &betweenRecords)
         return;
     OnlineMode = false;
     // 7. The whole hex file is read and checked before anything is sent.
-    const QString hexShown = QDir::toNativeSeparators(hexFile_);
-    if (!QFileInfo::exists(hexFile_)) {
-        dialogs_.message(Dialogs::Icon::Information, kDownloadTitle,
-                         hexShown + QStringLiteral(" File Does Not Exist.") + kTwoBreaks
-                             + QStringLiteral("Program Downloaded Halted"));
-        OnlineMode = true;
-        return;
-    }
-    const FileBytes hex = readRegularFile(hexFile_, ProgramFiles::kMaxHexFileBytes);
-    if (!hex.ok()) {
-        dialogs_.message(Dialogs::Icon::Information, QStringLiteral("RSComm DumpProgram"), Dialogs::fileAccessErrorText(hex.error));
-        return;
-    }
-    const QStringList lines = ProgramFiles::hexLines(hex.bytes);
-    if (lines.isEmpty()) {
-        dialogs_.message(Dialogs::Icon::Exclamation, kDownloadTitle,
-                         hexShown + QStringLiteral(" File is Not Valid") + kTwoBreaks
-                             + QStringLiteral("Program Downloaded Halted"));
-        OnlineMode = true;
-        return;
-    }
-    const ProgramFiles::DownloadPlan plan = ProgramFiles::planDownload(lines);
-    if (plan.beyondMemory) {
+    bool trapped = false;
+    const std::optional<ProgramFiles::DownloadPlan> checked = readProgramHex(&trapped);
+    if (!checked) {
         // Nothing has been sent: the board is as it was.
-        dialogs_.message(Dialogs::Icon::Exclamation, QStringLiteral("Program Dump"), kInvalidProgram);
-        validProgram_ = false;
-        OnlineMode = true;
+        OnlineMode = !trapped;
         return;
     }
+    const ProgramFiles::DownloadPlan &plan = *checked;
     // 8. The load request, the fault code cleared, then a handshake byte.
     bool failed = false;
     if (!CommError)
@@ -281,11 +305,16 @@ void RSComm::DumpProgram(const std::function<void()> &betweenRecords)
     CurrentMode = 0;
     if (ProgramFiles::hasConfig(programBoardType_)) {
         const ProgramFiles::Config cfg{configDigit1_, configDigit2_, configDigit3_};
+        // Each value is written unless the link is down, whether or not the
+        // one before it was confirmed.
         bool configOk = !CommError;
-        if (configOk)
-            configOk = WriteData(byteAddress(kConfig8188), QString::number(ProgramFiles::configB8188(cfg)))
-                && WriteData(byteAddress(kConfig8189), QString::number(ProgramFiles::configB8189(cfg)))
-                && WriteData(byteAddress(kConfig8190), QString::number(ProgramFiles::configB8190(cfg)));
+        const std::array<std::array<int, 2>, 3> config{{{kConfig8188, ProgramFiles::configB8188(cfg)},
+                                                         {kConfig8189, ProgramFiles::configB8189(cfg)},
+                                                         {kConfig8190, ProgramFiles::configB8190(cfg)}}};
+        for (const auto &[address, value] : config) {
+            if (!CommError)
+                configOk &= WriteData(byteAddress(address), QString::number(value));
+        }
         if (!configOk || CommError) {
             dialogs_.message(Dialogs::Icon::Critical, QStringLiteral("Program Config Download"),
                              QStringLiteral("Could Not Set Program Configuration in PLC!"));

@@ -129,14 +129,17 @@ QStringList ProgramFiles::hexLines(const QByteArray &hex)
     QStringList out;
     const QString text = QString::fromLatin1(hex);
     qsizetype start = 0;
-    for (qsizetype i = 0; i <= text.size(); ++i) {
-        if (i == text.size() || text.at(i) == QLatin1Char('\r') || text.at(i) == QLatin1Char('\n')) {
-            const QString line = text.mid(start, i - start).trimmed();
-            if (!line.isEmpty())
-                out.append(line);
-            start = i + 1;
-        }
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+            continue;
+        out.append(text.mid(start, i - start));
+        if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+            ++i;   // CR LF ends one line
+        start = i + 1;
     }
+    if (start < text.size())
+        out.append(text.mid(start));   // the last line, without a line end
     return out;
 }
 

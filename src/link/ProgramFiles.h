@@ -68,7 +68,9 @@ struct HexLine {
 // checksum (checked when present). Types 00 to 05; extended-address records
 // carry two bytes, start-address records four.
 HexLine parseHexLine(const QString &line);
-// The lines of a hex file (CR LF, LF or CR), blank lines left out.
+// The lines of a hex file, each ended by CR LF, LF or CR (the last one may
+// have no line end). Nothing else is taken off: a blank line or a blank
+// before a record stays, and is not a record.
 QStringList hexLines(const QByteArray &hex);
 
 // What a download does with each line, worked out before anything is sent.

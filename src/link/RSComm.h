@@ -5,6 +5,7 @@
 // by symbolic address.
 #include "BoardAddress.h"
 #include "PlsValues.h"
+#include "ProgramFiles.h"
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -140,10 +141,17 @@ public:
     // betweenRecords runs before each record: the window lets its events run
     // there (it must not start a board access; the link stays busy
     // throughout). lastAccessOk() is true when "Program Download Complete!"
-    // was shown. A hex line that is not a well-formed record stops the
-    // download with "Program Dump" before any of its bytes are sent; a file
-    // placing data beyond 64 KiB is refused before anything is sent.
+    // was shown. The whole hex file is read and checked (CheckProgramHex)
+    // before anything is written to the board.
     void DumpProgram(const std::function<void()> &betweenRecords = {});
+    // Reads the selected set's hex file and checks every line, sending
+    // nothing: each line must be a well-formed record (a line end is CR LF,
+    // LF or CR; anything else on a line, blanks too, is part of it), the
+    // data must lie inside the board's 64 KiB, and there must be at least one
+    // data record. False after the box that says why ("Program Download":
+    // no such file, "File is Not Valid"; "Program Dump": a line that is not
+    // a record; "RSComm DumpProgram": a file that cannot be read).
+    bool CheckProgramHex() { return readProgramHex().has_value(); }
     // What the selected set holds ("Unknown" until read), for the windows.
     int ProgramBoardType() const { return programBoardType_; }
     QString ProgramIdent() const { return programIdent_; }
@@ -286,6 +294,9 @@ protected:
     // false when path does not exist, or (with the box shown) when the main
     // file cannot be read.
     bool takeProgramFileSet(const QString &path, const QString &boxTitle, FileBytes &tnx);
+    // The download of the selected hex file, or nullopt after its box;
+    // trapped tells a file that could not be read.
+    std::optional<ProgramFiles::DownloadPlan> readProgramHex(bool *trapped = nullptr);
     int programBoardType_ = 0;
     QString programBoardName_;
     QString programIdent_ = QStringLiteral("Unknown");

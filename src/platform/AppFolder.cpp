@@ -1,11 +1,12 @@
 #include "AppFolder.h"
-#include <QSaveFile>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -214,19 +215,204 @@ QByteArray encode(const QString &text)
 }
 }
 
+namespace {
+// The refusal of a write target that is neither a file to replace nor a
+// device or pipe to write into.
+QString notWritableText(mode_t mode)
+{
+    if (S_ISBLK(mode))
+        return QStringLiteral("it is a block device, not a regular file");
+    return notAFileText(mode);
+}
+
+QString folderOf(const QString &path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QStringLiteral(".") : slash == 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+QString writeAll(int fd, const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0) {
+            done += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        return n < 0 ? systemText(errno) : QStringLiteral("the disk is full");
+    }
+    return QString();
+}
+}   // namespace
+
+WriteTarget writeTarget(const QString &path)
+{
+    WriteTarget t;
+    if (path.isEmpty()) {
+        t.error = systemText(ENOENT);
+        return t;
+    }
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(name.constData(), &st) == 0) {
+        if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)) {
+            // Opened by the name given: /dev/stdout leads to a pipe that has no
+            // name of its own.
+            t.kind = WriteTarget::Kind::Stream;
+            t.path = path;
+        } else if (!S_ISREG(st.st_mode)) {
+            t.error = notWritableText(st.st_mode);
+        } else if (char *real = ::realpath(name.constData(), nullptr)) {
+            const QByteArray r(real);
+            ::free(real);
+            if (::access(r.constData(), W_OK) != 0) {
+                t.error = systemText(errno);
+            } else {
+                t.kind = WriteTarget::Kind::Replace;
+                t.path = QFile::decodeName(r);
+            }
+        } else {
+            t.error = systemText(errno);
+        }
+        return t;
+    }
+    if (errno != ENOENT) {
+        t.error = systemText(errno);
+        return t;
+    }
+    // Nothing there yet, or links that lead to a name nothing has: the file
+    // is made where the last link points.
+    QString cur = path;
+    for (int hop = 0; hop < 40; ++hop) {
+        const QByteArray n = QFile::encodeName(cur);
+        if (::lstat(n.constData(), &st) != 0) {
+            if (errno != ENOENT) {
+                t.error = systemText(errno);
+                return t;
+            }
+            t.kind = WriteTarget::Kind::Replace;
+            t.path = cur;
+            return t;
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            t.error = notWritableText(st.st_mode);   // it appeared meanwhile
+            return t;
+        }
+        char buf[4096];
+        const ssize_t len = ::readlink(n.constData(), buf, sizeof buf);
+        if (len < 0 || size_t(len) >= sizeof buf) {
+            t.error = systemText(len < 0 ? errno : ENAMETOOLONG);
+            return t;
+        }
+        const QString to = QFile::decodeName(QByteArray(buf, len));
+        cur = to.startsWith(QLatin1Char('/')) ? to : folderOf(cur) + QLatin1Char('/') + to;
+    }
+    t.error = systemText(ELOOP);
+    return t;
+}
+
+int openStream(const QString &path, QString &error)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        error = errno == ENXIO ? QStringLiteral("it is a named pipe (FIFO) that no program is reading")
+                               : systemText(errno);
+        return -1;
+    }
+    // Opened without truncating: if the name has become a file meanwhile,
+    // nothing of it has changed yet.
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !(S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode))) {
+        error = notWritableText(st.st_mode);
+        ::close(fd);
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+ReplacementFile::ReplacementFile(const QString &target) : target_(target)
+{
+    const QByteArray t = QFile::encodeName(target);
+    struct stat st {};
+    const bool replacing = ::lstat(t.constData(), &st) == 0 && S_ISREG(st.st_mode);
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    QString stem = target + QLatin1Char('.');
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QString candidate = stem;
+        for (int i = 0; i < 6; ++i)
+            candidate += QLatin1Char(kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))]);
+        // A new file's usual permissions come from 0666 and the process's umask.
+        fd_ = ::open(QFile::encodeName(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                     0666);
+        if (fd_ >= 0) {
+            name_ = candidate;
+            if (replacing)
+                ::fchmod(fd_, st.st_mode & 07777);
+            return;
+        }
+        if (errno == ENAMETOOLONG && !stem.endsWith(QLatin1String("/.orvel."))) {
+            stem = folderOf(target) + QStringLiteral("/.orvel.");
+            continue;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    error_ = systemText(errno);
+}
+
+ReplacementFile::~ReplacementFile()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+    if (!committed_ && !name_.isEmpty())
+        ::unlink(QFile::encodeName(name_).constData());
+}
+
+QString ReplacementFile::commit()
+{
+    if (!error_.isEmpty())
+        return error_;
+    // Whatever wrote the file (through fd() or by name), its bytes reach the
+    // disk before it takes the target's name.
+    const int fd = fd_;
+    fd_ = -1;
+    if (::fsync(fd) != 0) {
+        const int e = errno;
+        ::close(fd);
+        return systemText(e);
+    }
+    if (::close(fd) != 0)
+        return systemText(errno);
+    if (::rename(QFile::encodeName(name_).constData(), QFile::encodeName(target_).constData()) != 0)
+        return systemText(errno);
+    committed_ = true;
+    return QString();
+}
+
 QString writeFileWhole(const QString &path, const QByteArray &bytes)
 {
-    // Through Qt 6.4's buffer a short write is lost and the cut-off file is
-    // committed as a success; unbuffered, write() reports it.
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return f.errorString();
-    if (f.write(bytes) != bytes.size()) {
-        const QString why = f.error() != QFileDevice::NoError ? f.errorString() : QStringLiteral("the disk is full");
-        f.cancelWriting();
+    const WriteTarget t = writeTarget(path);
+    if (t.kind == WriteTarget::Kind::Refused)
+        return t.error;
+    if (t.kind == WriteTarget::Kind::Stream) {
+        QString why;
+        const int fd = openStream(t.path, why);
+        if (fd < 0)
+            return why;
+        why = writeAll(fd, bytes);
+        if (::close(fd) != 0 && why.isEmpty() && errno != EINTR)
+            why = systemText(errno);
         return why;
     }
-    if (!f.commit())
-        return f.errorString();
-    return QString();
+    ReplacementFile f(t.path);
+    if (!f.error().isEmpty())
+        return f.error();
+    if (const QString why = writeAll(f.fd(), bytes); !why.isEmpty())
+        return why;   // the new file is removed, the old one stays
+    return f.commit();
 }

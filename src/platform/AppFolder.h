@@ -35,9 +35,50 @@ enum class LargerFile { Refused, ReadInPart };
 // returned; either way at most maxBytes + 1 bytes are read.
 FileBytes readRegularFile(const QString &path, qint64 maxBytes, LargerFile larger = LargerFile::Refused);
 
-// Writes the whole file through a temporary file and a rename, so the file is
-// either the old one or the new one, never half-written. Unbuffered: a short
-// write (disk full, file size limit) is caught. Empty when written; else why not.
+// Where a file the program writes goes. The name is followed through its
+// symbolic links. Only a regular file, or a name nothing has yet, is replaced
+// (by a new file put in its place); a character device or a named pipe is
+// written into as it is (a terminal, /dev/stdout, a pipe a program reads);
+// anything else (a folder, a block device, a socket) is refused.
+struct WriteTarget {
+    enum class Kind { Replace, Stream, Refused };
+    Kind kind = Kind::Refused;
+    QString path;    // Replace: the file the name leads to; Stream: the name as given
+    QString error;   // Refused: why, a phrase such as "it is a folder, not a file"
+};
+WriteTarget writeTarget(const QString &path);
+
+// Opens a Stream target for writing. Never waits for a pipe's reader: a pipe
+// nobody reads is refused. -1 and the reason when it cannot be opened.
+int openStream(const QString &path, QString &error);
+
+// The new file that replaces a Replace target: made beside it with the
+// permissions of the file it replaces (those of any new file when there is
+// none), written through fd() or by name, then put in place by commit().
+// Removed unless committed.
+class ReplacementFile {
+public:
+    explicit ReplacementFile(const QString &target);
+    ~ReplacementFile();
+    ReplacementFile(const ReplacementFile &) = delete;
+    ReplacementFile &operator=(const ReplacementFile &) = delete;
+    const QString &error() const { return error_; }   // empty when made
+    const QString &name() const { return name_; }
+    int fd() const { return fd_; }
+    // Closes the file (after its bytes are on the disk) and renames it over
+    // the target. Empty when in place; else why not.
+    QString commit();
+
+private:
+    QString target_, name_, error_;
+    int fd_ = -1;
+    bool committed_ = false;
+};
+
+// Writes the whole file. A file is replaced through a new file and a rename,
+// so it is either the old one or the new one, never half-written; a short
+// write (disk full, file size limit) is caught. A device or a pipe is written
+// into (see WriteTarget). Empty when written; else why not.
 QString writeFileWhole(const QString &path, const QByteArray &bytes);
 
 // Windows-1252 ("ANSI"), the code page of set-up and text files.

@@ -1,6 +1,9 @@
 #include "Report.h"
+#include "AppFolder.h"
 #include "Utilities.h"
 #include <algorithm>
+#include <memory>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QFontMetricsF>
@@ -382,13 +385,26 @@ QString PrintReport(QPrinter &printer, const Content &content)
     // Positions are taken from the page corner, and the printable area is
     // what the printer can reach: the page less its unprintable edges (none
     // for a PDF file).
+    // A PDF file replaces an earlier one only when it is whole: the pages go to
+    // a new file beside it. A device or a pipe is written into, held open
+    // from here to the end so that its reader sees one stream.
+    const QString pdfName = printer.outputFileName();
+    std::unique_ptr<ReplacementFile> replacement;
+    int stream = -1;
     if (printer.outputFormat() == QPrinter::PdfFormat) {
         // A file that cannot be made is said so with its reason, before any page is drawn.
-        QFile file(printer.outputFileName());
-        if (!file.open(QIODevice::WriteOnly))
-            return QStringLiteral("the file %1 could not be written (%2)")
-                .arg(QDir::toNativeSeparators(printer.outputFileName()), file.errorString());
-        file.close();
+        const WriteTarget target = writeTarget(pdfName);
+        QString why = target.error;
+        if (target.kind == WriteTarget::Kind::Stream) {
+            stream = openStream(target.path, why);
+        } else if (target.kind == WriteTarget::Kind::Replace) {
+            replacement = std::make_unique<ReplacementFile>(target.path);
+            why = replacement->error();
+            if (why.isEmpty())
+                printer.setOutputFileName(replacement->name());
+        }
+        if (!why.isEmpty())
+            return QStringLiteral("the file %1 could not be written (%2)").arg(QDir::toNativeSeparators(pdfName), why);
     }
     printer.setFullPage(true);
     const int dpi = printer.resolution();
@@ -399,8 +415,15 @@ QString PrintReport(QPrinter &printer, const Content &content)
     const DeviceMetrics metrics(&printer);
     const std::vector<Page> pages = Layout(content, QSizeF(rect.width() / dpi, rect.height() / dpi), metrics);
     QString why = Paint(printer, pages, rect.topLeft());
+    if (stream >= 0)
+        ::close(stream);
     if (!why.isEmpty() && printer.outputFormat() == QPrinter::PdfFormat)
-        why = QStringLiteral("the file %1 could not be written").arg(printer.outputFileName());
+        why = QStringLiteral("the file %1 could not be written").arg(QDir::toNativeSeparators(pdfName));
+    if (replacement) {
+        printer.setOutputFileName(pdfName);
+        if (const QString failed = why.isEmpty() ? replacement->commit() : QString(); !failed.isEmpty())
+            why = QStringLiteral("the file %1 could not be written (%2)").arg(QDir::toNativeSeparators(pdfName), failed);
+    }
     return why;
 }
 

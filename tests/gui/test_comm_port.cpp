@@ -262,24 +262,24 @@ TEST_F(CommPortTest, SavingWhileOnlineReopensTheLink)
 
 TEST_F(CommPortTest, SettingsFileThatIsNotAFileGetsTheWindowsBoxAndDefaults)
 {
-    // Shown at once, never waiting on a pipe or reading a device; Save then
-    // puts a real settings file in its place.
+    // Shown at once, never waiting on a pipe or reading a device. Save
+    // writes through a link to nothing, and never replaces a pipe.
     startMain();
     struct Case {
         const char *what;
         std::function<void()> make;
         const char *why;
-        bool saves;
+        const char *saveRefused;   // nullptr: not saved; "": saved
     };
     const Case cases[] = {
         {"named pipe", [&] { ASSERT_EQ(::mkfifo(cfg().toLocal8Bit().constData(), 0600), 0); },
-         "it is a named pipe (FIFO), not a regular file", true},
+         "it is a named pipe (FIFO), not a regular file", "it is a named pipe (FIFO) that no program is reading"},
         {"link to /dev/zero", [&] { ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), cfg())); },
-         "it is a device, not a regular file", false},
-        {"folder", [&] { ASSERT_TRUE(QDir().mkpath(cfg())); }, "it is a folder, not a file", false},
+         "it is a device, not a regular file", nullptr},
+        {"folder", [&] { ASSERT_TRUE(QDir().mkpath(cfg())); }, "it is a folder, not a file", nullptr},
         {"link to nothing", [&] { ASSERT_TRUE(QFile::link(path("gone.cfg"), cfg())); }, "No such file or directory",
-         false},
-        {"link to itself", [&] { ASSERT_TRUE(QFile::link(cfg(), cfg())); }, "Too many levels of symbolic links", false},
+         ""},
+        {"link to itself", [&] { ASSERT_TRUE(QFile::link(cfg(), cfg())); }, "Too many levels of symbolic links", nullptr},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -291,12 +291,20 @@ TEST_F(CommPortTest, SettingsFileThatIsNotAFileGetsTheWindowsBoxAndDefaults)
             frmSetupComm w(*Link, dialogs);
             EXPECT_EQ(w.txtCommPort->text(), QStringLiteral("1"));
             EXPECT_TRUE(w.optPortSpeed[0]->isChecked());
-            if (c.saves) {
+            if (c.saveRefused) {
                 w.txtCommPort->setText(QStringLiteral("4"));
+                if (*c.saveRefused)
+                    dialogs.expectBox(QStringLiteral("SetupComm"), B::OK,
+                                      QStringLiteral("Error Number = 75\r\n\r\nPath/File access error: cannot write %1: %2")
+                                          .arg(cfg(), QLatin1String(c.saveRefused)));
                 w.cmdSave->click();
-                EXPECT_EQ(w.result(), QDialog::Accepted);
-                EXPECT_TRUE(QFileInfo(cfg()).isFile());
-                EXPECT_EQ(ReadBytes(cfg()), QByteArray("4, 9600 \r\n"));
+                EXPECT_EQ(w.result() == QDialog::Accepted, !*c.saveRefused);
+                struct stat st {};
+                ASSERT_EQ(::lstat(cfg().toLocal8Bit().constData(), &st), 0);
+                EXPECT_EQ(st.st_mode & S_IFMT, *c.saveRefused ? S_IFIFO : S_IFLNK);
+                if (!*c.saveRefused) {
+                    EXPECT_EQ(ReadBytes(cfg()), QByteArray("4, 9600 \r\n"));
+                }
             }
         }
         QFile::remove(cfg());

@@ -2,7 +2,10 @@
 #include "SimFixture.h"
 #include <QProcess>
 #include <QRegularExpression>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 // orvelctl as a technician runs it, against the simulated board. ORVELCTL
 // names another copy (scripts/test runs these tests as an ordinary user from
@@ -295,6 +298,65 @@ TEST_F(OrvelctlOnSim, ReportToPdf)
     EXPECT_TRUE(r.err.startsWith(QStringLiteral("orvelctl: "))) << r.err.toStdString();
     r = run({QStringLiteral("report"), setup});
     EXPECT_EQ(r.status, 2);
+}
+
+// Neither writes over what is not a file: a device (made here, as root) and a
+// pipe are written into and stay what they are; a folder is refused.
+TEST_F(OrvelctlOnSim, ReportAndExportIntoDevicesAndPipesNeverOverThem)
+{
+    const QString setup = dir.path() + QStringLiteral("/line3.sdt");
+    ASSERT_TRUE(SetupFile::write(setup, BuildDefaultSetup(MakeProgramVersion())).isEmpty());
+    const QString fifo = dir.path() + QStringLiteral("/fifo"), dev = dir.path() + QStringLiteral("/null"),
+                  devLink = dir.path() + QStringLiteral("/LINK"), folder = dir.path() + QStringLiteral("/out");
+    ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    QDir().mkpath(folder);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::mknod(dev.toLocal8Bit().constData(), S_IFCHR | 0666, makedev(1, 3)), 0);
+        ASSERT_TRUE(QFile::link(dev, devLink));
+    }
+    const auto kind = [](const QString &path) {
+        struct stat st {};
+        return ::stat(path.toLocal8Bit().constData(), &st) == 0 ? st.st_mode & S_IFMT : 0;
+    };
+    for (const char *command : {"report", "export"}) {
+        SCOPED_TRACE(command);
+        if (root) {
+            const auto r = run({QLatin1String(command), setup, devLink});
+            EXPECT_EQ(r.status, 0) << r.err.toStdString();
+            EXPECT_EQ(kind(dev), S_IFCHR);
+        }
+        auto r = run({QLatin1String(command), setup, folder});
+        EXPECT_EQ(r.status, 1);
+        const QString why = QStringLiteral("it is a folder, not a file");
+        EXPECT_EQ(r.err, QStringLiteral("orvelctl: %1: not written: %2\n")
+                             .arg(folder, command[0] == 'r' ? QStringLiteral("the file %1 could not be written (%2)")
+                                                                  .arg(folder, why)
+                                                            : why));
+        EXPECT_EQ(kind(folder), S_IFDIR);
+
+        // Read as it comes: the report is larger than a pipe holds.
+        const int reader = ::open(fifo.toLocal8Bit().constData(), O_RDONLY | O_NONBLOCK);
+        ASSERT_GE(reader, 0);
+        QProcess p;
+        p.start(qEnvironmentVariable("ORVELCTL", QStringLiteral(ORVELCTL_PATH)),
+                {QStringLiteral("--app-dir"), dir.path(), QLatin1String(command), setup, fifo});
+        QByteArray got;
+        for (;;) {
+            char buf[65536];
+            const ssize_t n = ::read(reader, buf, sizeof buf);
+            if (n > 0)
+                got.append(buf, n);
+            else if (p.state() == QProcess::NotRunning && n == 0)
+                break;
+            else
+                p.waitForFinished(5);
+        }
+        ::close(reader);
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        EXPECT_TRUE(got.startsWith(command[0] == 'r' ? "%PDF" : "line3.sdt\r\nDate: ")) << got.left(20).toStdString();
+        EXPECT_EQ(kind(fifo), S_IFIFO);
+    }
 }
 
 // ---- The parameter table and the fault codes ----------------------------------

@@ -222,6 +222,40 @@ TEST_F(OrvelctlProgram, RefusedSetsSendNothing)
                             .arg(path("PROG.tnx")));
         EXPECT_EQ(board->stats().bytesIn, in);
     }
+    // The hex file is read whole before the port is opened: a bad line
+    // anywhere, or no data record at all, refuses the set.
+    writeAll(path("PROG.tnx"), "D");
+    writeAll(path("PROG.rev"), "P0101");
+    QList<QByteArray> lines = hex.split('\n');
+    const qsizetype mid = lines.size() / 2;
+    const QString dump = QStringLiteral("Program Dump: Currently Selected Program is Invalid. /  / Program Download Halted!\n");
+    QList<QByteArray> cut = lines, blank = lines;
+    cut[mid].chop(4);
+    blank.insert(mid, "\r");
+    const std::pair<QByteArray, QString> hexes[] = {
+        {cut.join('\n'), dump},
+        {blank.join('\n'), dump},
+        {":00000001FF\r\n",
+         QStringLiteral("Program Download: %1 File is Not Valid /  / Program Downloaded Halted\n").arg(path("PROG.hex"))},
+    };
+    for (const auto &[bytes, box] : hexes) {
+        writeAll(path("PROG.hex"), bytes);
+        const auto in = board->stats().bytesIn;
+        const auto r = run({"download-program", path("PROG.tnx"), "--yes"});
+        EXPECT_EQ(r.status, 3);
+        EXPECT_EQ(r.err, box + QStringLiteral("orvelctl: %1: not a program file set that can be downloaded\n")
+                                   .arg(path("PROG.tnx")));
+        EXPECT_EQ(board->stats().bytesIn, in);
+    }
+    // A main file with no board type: nothing read, no file of the set written.
+    writeAll(path("PROG.tnx"), "");
+    const auto in = board->stats().bytesIn;
+    const auto r = run({"upload-program", path("PROG.tnx")});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err, QStringLiteral("orvelctl: %1: no board type: the file's first item is empty\n").arg(path("PROG.tnx")));
+    EXPECT_EQ(readAll(path("PROG.rev")), QByteArray("P0101"));
+    EXPECT_EQ(board->stats().bytesIn, in);
+
     EXPECT_EQ(run({"board-name", "68"}).out, QStringLiteral("T6850(PLC)\n"));
     EXPECT_EQ(run({"board-name", "70"}).out, QStringLiteral("F Is Not Defined.\n"));
     EXPECT_EQ(run({"upload-program", path("NONE.tnx")}).status, 3);

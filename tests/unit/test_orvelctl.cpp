@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 
 // Command-line handling that needs no board: usage errors, refused values,
@@ -313,6 +314,20 @@ TEST(Orvelctl, FaultTextNeedsNoBoard)
     Captured cap;
     runCli({QStringLiteral("--app-dir"), dir.path(), QStringLiteral("fault-text"), QStringLiteral("10")}, cap);
     EXPECT_EQ(Captured::text(cap.out), "Fault Code (0AH): --- Fault File Not Found ---\n");
+    // A fault file that is there but cannot be read: its box, no line, exit 1.
+    ASSERT_EQ(::mkfifo(f.fileName().toLocal8Bit().constData(), 0600), 0);
+    for (const char *what : {"named pipe (FIFO), not a regular file", "folder, not a file"}) {
+        Captured bad;
+        EXPECT_EQ(runCli({QStringLiteral("--app-dir"), dir.path(), QStringLiteral("fault-text"), QStringLiteral("10")},
+                         bad),
+                  orvelctl::CommFailure);
+        EXPECT_EQ(Captured::text(bad.out), "");
+        EXPECT_EQ(Captured::text(bad.err), std::string("RSComm FaultDescription: Error Number = 75 /  / Path/File "
+                                                       "access error: it is a ")
+                      + what + "\n");
+        QFile::remove(f.fileName());
+        QDir().mkpath(f.fileName());
+    }
 }
 
 TEST(Orvelctl, YesAnswersQuestionsOnly)

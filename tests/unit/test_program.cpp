@@ -101,7 +101,8 @@ TEST(ProgramFiles, HexLines)
             EXPECT_EQ(h.record->type, c.type);
         }
     }
-    EXPECT_EQ(PF::hexLines("a\r\n\r\nb\nc\r  \r\n"), (QStringList{"a", "b", "c"}));
+    // Only the line ends go: a blank line and blanks stay, to be refused as records.
+    EXPECT_EQ(PF::hexLines("a\r\n\r\nb\nc\r  \r\n\n\rd"), (QStringList{"a", "", "b", "c", "  ", "", "", "d"}));
 }
 
 TEST(ProgramFiles, PlanSendsDataRecordsOnlyAndKeepsInside64K)
@@ -238,6 +239,30 @@ TEST_F(ProgramLink, ConfigurationWrittenForItsBoards)
     dialogs.expectBox(QStringLiteral("Program Download"), Button::OK, QStringLiteral("Program Download Complete!"));
     link.DumpProgram();
     EXPECT_TRUE(link.lastAccessOk());
+
+    // B8189 not confirmed (its echo wrong twice, the link still up): B8190 is
+    // written all the same, and the download ends not complete.
+    link.DownloadFile(tnx);
+    boardIdentRead(boardNow);
+    dialogs.expectBox(QStringLiteral("Program Download - [AB]"), Button::Yes);
+    port.mode(0x02).writeByteAt(8181, 86).writeByteAt(8176, 0).exchange(0xFF, 0x55);
+    port.mode(0x02).writeByteAt(8188, 5);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (attempt)
+            port.mode(0x02);
+        port.exchange(8189 / 256, 8189 / 256).exchange(8189 % 256, 8189 % 256).exchange(7, 0);
+    }
+    port.mode(0x02).writeByteAt(8190, 5);
+    dialogs.expectBox(QStringLiteral("Program Config Download"), Button::OK,
+                      QStringLiteral("Could Not Set Program Configuration in PLC!"));
+    port.exchange(0xFF, 0x55).exchange(0x03, 0x55);
+    record({0x01, 0x00, 0x00, 0x11}, 0x12);
+    port.exchange(0xFF, 0x55);
+    identWrites(QByteArray("AB\0\0\0\0\0\0", 8), 1, 1);
+    dialogs.expectBox(QStringLiteral("Program Download"), Button::OK, QStringLiteral("Program Download Not Complete!"));
+    link.DumpProgram();
+    EXPECT_FALSE(link.lastAccessOk());
+    EXPECT_FALSE(link.CommError);
 }
 
 TEST_F(ProgramLink, DownloadStops)
@@ -252,21 +277,18 @@ TEST_F(ProgramLink, DownloadStops)
         const char *title;
         QString text;
     };
+    const QString notValid = dir.path() + QStringLiteral("/PROG.hex File is Not Valid\r\n\r\nProgram Downloaded Halted");
+    // A line that is not a record, anywhere in the file, refuses the whole
+    // file before anything is written to the board.
     const Case cases[] = {
-        {"line without a colon, after a record went",
-         ":0100000011EE\r\n0100010022DC\r\n",
-         {{0x01, 0x00, 0x00, 0x11}},
-         -1,
-         false,
-         "Program Dump",
-         invalid},
-        {"odd length: nothing of that record goes",
-         ":0100000011EE\r\n:010001002\r\n",
-         {{0x01, 0x00, 0x00, 0x11}},
-         -1,
-         false,
-         "Program Dump",
-         invalid},
+        {"line without a colon after a good record", ":0100000011EE\r\n0100010022DC\r\n", {}, -1, true,
+         "Program Dump", invalid},
+        {"cut short", ":0100000011EE\r\n:01000100\r\n:00000001FF\r\n", {}, -1, true, "Program Dump", invalid},
+        {"a flipped bit: the record checksum does not match", ":0100000011EE\r\n:0100010023DC\r\n", {}, -1, true,
+         "Program Dump", invalid},
+        {"a blank line", ":0100000011EE\r\n\r\n:0100010022DC\r\n", {}, -1, true, "Program Dump", invalid},
+        {"a blank before a record", ":0100000011EE\r\n :0100010022DC\r\n", {}, -1, true, "Program Dump", invalid},
+        {"the end record alone", ":00000001FF\r\n", {}, -1, true, "Program Download", notValid},
         {"wrong checksum answer",
          ":0100000011EE\r\n:0100010022DC\r\n",
          {{0x01, 0x00, 0x00, 0x11}},
@@ -274,7 +296,7 @@ TEST_F(ProgramLink, DownloadStops)
          false,
          "Program Download",
          QStringLiteral("Checksum Error, Program Download Halted!")},
-        {"data beyond 64 KiB: refused before anything is sent",
+        {"data beyond 64 KiB",
          ":0100000011EE\r\n:020000021000EC\r\n:0100000011EE\r\n",
          {},
          -1,
