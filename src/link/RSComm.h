@@ -141,7 +141,10 @@ public:
     // was shown. A hex line that is not a well-formed record stops the
     // download with "Program Dump" before any of its bytes are sent; a file
     // placing data beyond 64 KiB is refused before anything is sent.
-    void DumpProgram(const std::function<void()> &betweenRecords = {});
+    // stepShown runs, with no events let run, where the progress changes
+    // outside the records: after the last record, before the wait that
+    // follows it, and before each ident write (WritingIdent set).
+    void DumpProgram(const std::function<void()> &betweenRecords = {}, const std::function<void()> &stepShown = {});
     // What the selected set holds ("Unknown" until read), for the windows.
     int ProgramBoardType() const { return programBoardType_; }
     QString ProgramIdent() const { return programIdent_; }
