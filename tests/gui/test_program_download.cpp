@@ -4,10 +4,10 @@
 #include "QtDialogs.h"
 #include "Screenshots.h"
 #include "frmDownloadProg.h"
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QLabel>
 #include <QProcess>
-#include <QAbstractTextDocumentLayout>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -24,19 +24,16 @@ frmDownloadProg *transferWindow()
 }
 
 // Counts the paints of a label while it shows one text.
-class PaintsOf : public QObject {
-public:
-    PaintsOf(QLabel *label, const QString &text) : label_(label), text_(text) { label->installEventFilter(this); }
-    int count = 0;
+struct PaintsOf : QObject {
+    PaintsOf(QLabel *l, const QString &t) : label(l), text(t) { l->installEventFilter(this); }
     bool eventFilter(QObject *, QEvent *e) override
     {
-        count += e->type() == QEvent::Paint && label_->text() == text_;
+        count += e->type() == QEvent::Paint && label->text() == text;
         return false;
     }
-
-private:
-    QLabel *label_;
-    QString text_;
+    QLabel *label;
+    QString text;
+    int count = 0;
 };
 
 // Where each of `values`, found in this order, starts in the label's text as
@@ -168,23 +165,23 @@ TEST_F(ProgramGui, DownloadThroughTheMenu)
     // The question as the program shows it: the values on disk and in the
     // board stand in one column, clear of the widest caption.
     const ScriptedDialogs::Box question = dialogs.boxes().at(1);
-    std::vector<qreal> columns;
-    qreal captionEnd = 0;
+    const QString caption = QStringLiteral("  Program Checksum: ");
+    std::vector<qreal> x;
+    qreal captionWidth = 0;
     QTimer::singleShot(0, [&] {
         QWidget *box = QApplication::activeModalWidget();
         if (auto *l = box ? box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label")) : nullptr) {
-            columns = ValueColumns(l, {"LINE7 0", "1", "186", "T6850(PLC)", "T6850LT", "3", "186"});
-            const QString caption = QStringLiteral("  Program Checksum: ");
-            captionEnd = ValueColumns(l, {caption}).at(0) + QFontMetrics(l->font()).horizontalAdvance(caption);
+            x = ValueColumns(l, {"LINE7 0", "1", caption, "186", "T6850(PLC)", "T6850LT", "3", "186"});
+            captionWidth = QFontMetrics(l->font()).horizontalAdvance(caption);
         }
         if (box)
             box->close();
     });
     QtDialogs().messageBox(question.icon, question.buttons, question.title, question.text);
-    ASSERT_EQ(columns.size(), 7u);
-    for (size_t i = 1; i < columns.size(); ++i)
-        EXPECT_NEAR(columns[i], columns[0], 1.0) << i;
-    EXPECT_GT(columns[0], captionEnd);
+    ASSERT_EQ(x.size(), 8u);
+    for (size_t i : {1, 3, 4, 5, 6, 7})
+        EXPECT_NEAR(x[i], x[0], 1.0) << i;
+    EXPECT_GT(x[0], x[2] + captionWidth);
 }
 
 TEST_F(ProgramGui, TargetBoardInterfaceAsksForAProgramFirst)
