@@ -109,7 +109,9 @@ void frmK2950DF1::buildControls()
             lblDisplay[i]->setAutoFillBackground(true);
             lblDisplay[i]->setWordWrap(true);
             lblDisplay[i]->setMinimumHeight(valueHeight);
-            lblDisplay[i]->setContentsMargins(4, 0, 4, 0);
+            // Room inside the frame; contents margins would move the frame
+            // lines off the label's edge, inside its white fill.
+            lblDisplay[i]->setMargin(3);
             lblDisplay[i]->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("(4) Timeout - No Response"))
                                            + 16);
             grid->addWidget(lblDisplay[i], row, 1);

@@ -128,7 +128,9 @@ QLabel *valueLabel(const QString &name, QWidget *parent)
     l->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     l->setBackgroundRole(QPalette::Base);
     l->setAutoFillBackground(true);
-    l->setContentsMargins(4, 1, 4, 1);
+    // The room around the text is the label's margin, inside the frame: the
+    // widget's contents margins would move the frame lines off its edge.
+    l->setMargin(3);
     l->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return l;
 }
@@ -198,6 +200,7 @@ void frmTargetBoard::buildControls()
 
 QWidget *frmTargetBoard::buildFaultPage()
 {
+    constexpr int kFieldGap = 6;   // between one field (caption and box) and the next
     auto *page = new QWidget;
     auto *layout = new QVBoxLayout(page);
     const char *captions[6] = {"Current Fault:",     "Last Fault:",         "CO-CPU Slot:",
@@ -214,8 +217,13 @@ QWidget *frmTargetBoard::buildFaultPage()
         lblTargetBoard[i] = new QLabel(QString::fromLatin1(captions[i]), frame);
         lblTargetBoard[i]->setObjectName(QStringLiteral("lblTargetBoard%1").arg(i));
         l->addWidget(lblTargetBoard[i]);
-        if (i == 2)
+        if (i == 2) {
+            // A line of its own, not a caption: it stands apart from the box
+            // above and the caption below as the fields do from each other,
+            // and takes no room while hidden.
+            lblTargetBoard[i]->setContentsMargins(0, 0, 0, kFieldGap);
             continue;
+        }
         QWidget *box;
         if (i == 3) {
             auto *text = new QPlainTextEdit(frame);
@@ -233,7 +241,7 @@ QWidget *frmTargetBoard::buildFaultPage()
         l->addWidget(box);
         lblTargetBoard[i]->setBuddy(box);
         if (i != 3)
-            l->addSpacing(4);
+            l->addSpacing(kFieldGap);
     }
     cmdResetFaults = new QPushButton(QStringLiteral("&Reset Faults"), page);
     cmdResetFaults->setObjectName(QStringLiteral("cmdResetFaults"));

@@ -80,16 +80,17 @@ frmData::frmData(RSComm &link, Dialogs &dialogs, QWidget *parent)
     }
     body->insertWidget(1, pages);
 
-    for (int i = 0; i < 7; ++i) {
-        fraDataDisplay[i] = new QGroupBox(QString::fromLatin1(kFrameCaptions[i]));
-        fraDataDisplay[i]->setObjectName(QStringLiteral("fraDataDisplay%1").arg(i));
-    }
-
     // The counts are read from across the machine: larger type than the menus.
+    // The frames are made inside the pages, so that every value panel is
+    // measured in the type it shows.
     QFont pageFont = font();
     pageFont.setPointSizeF(pageFont.pointSizeF() * 1.25);
     pages->setFont(pageFont);
     tbsData->setFont(pageFont);
+    for (int i = 0; i < 7; ++i) {
+        fraDataDisplay[i] = new QGroupBox(QString::fromLatin1(kFrameCaptions[i]), pages);
+        fraDataDisplay[i]->setObjectName(QStringLiteral("fraDataDisplay%1").arg(i));
+    }
     const QFontMetrics fm(pageFont);
     const int wideValue = fm.horizontalAdvance(QStringLiteral("655,359,999")) + 16;
     const int pocketValue = fm.horizontalAdvance(QStringLiteral("65,535")) + 16;

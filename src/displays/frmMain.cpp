@@ -15,7 +15,17 @@ const char *const kFrameCaptions[9] = {
     "Machine CPM",     "Good Cans",       "Leaker Rejects",   "Vision Rejects", "%Scrap (total)",
     "%Scrap (leaker)", "%Scrap (vision)", "Bad Can Blow-off", "Alarm Reset",
 };
+
+QString WidestValue(int index)
+{
+    // A word of machine speed, a decimal double word of cans, a percentage.
+    if (index == 0)
+        return QStringLiteral("65535");
+    if (index <= 3)
+        return GroupedNumber(655359999);
+    return FixedNumber(100.0, 2);
 }
+}   // namespace
 
 frmMain::frmMain(RSComm &link, Dialogs &dialogs, QWidget *parent)
     : ChildWindow(link, dialogs, parent), poll_(link, *this, this)
@@ -41,9 +51,11 @@ frmMain::frmMain(RSComm &link, Dialogs &dialogs, QWidget *parent)
     body->insertWidget(0, fraMessages);
 
     // Values in large type, one per frame: speed and counts on the first
-    // row, the three percentages on the second, the commands below.
+    // row, the three percentages on the second, the commands below. Each
+    // panel is as wide as the widest value it shows, so that the whole
+    // display fits a 640 x 480 main window.
     auto *grid = new QGridLayout;
-    grid->setSpacing(10);
+    grid->setSpacing(8);
     QFont valueFont = font();
     valueFont.setPointSizeF(valueFont.pointSizeF() * 1.6);
     valueFont.setBold(true);
@@ -51,6 +63,7 @@ frmMain::frmMain(RSComm &link, Dialogs &dialogs, QWidget *parent)
         fraDisplay[i] = new QGroupBox(QString::fromLatin1(kFrameCaptions[i]), this);
         fraDisplay[i]->setObjectName(QStringLiteral("fraDisplay%1").arg(i));
         auto *inner = new QVBoxLayout(fraDisplay[i]);
+        inner->setContentsMargins(6, 6, 6, 6);
         if (i < 7) {
             lblDisplay[i] = new QLabel(QStringLiteral("-"), fraDisplay[i]);
             lblDisplay[i]->setObjectName(QStringLiteral("lblDisplay%1").arg(i));
@@ -58,9 +71,7 @@ frmMain::frmMain(RSComm &link, Dialogs &dialogs, QWidget *parent)
             lblDisplay[i]->setFont(valueFont);
             lblDisplay[i]->setFrameShape(QFrame::Panel);
             lblDisplay[i]->setFrameShadow(QFrame::Sunken);
-            lblDisplay[i]->setMinimumWidth(QFontMetrics(valueFont).horizontalAdvance(QStringLiteral("655,359,999"))
-                                           + 16);
-            FixValueLabelSize(lblDisplay[i], QStringLiteral("655,359,999"));
+            FixValueLabelSize(lblDisplay[i], WidestValue(i));
             inner->addWidget(lblDisplay[i], 0, Qt::AlignHCenter);
         }
     }

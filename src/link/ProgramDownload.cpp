@@ -229,7 +229,7 @@ int RSComm::sendRecord(const QByteArray &bytes)
     return answer;
 }
 
-void RSComm::DumpProgram(const std::function<void()> &betweenRecords)
+void RSComm::DumpProgram(const std::function<void()> &betweenRecords, const std::function<void()> &stepShown)
 {
     BusyGuard guard(*this);
     if (!startOperation(guard)) {
@@ -368,6 +368,8 @@ void RSComm::DumpProgram(const std::function<void()> &betweenRecords)
         }
     }
     // 13. The ident, checksum and revision.
+    if (stepShown)
+        stepShown();
     restLine(2 * kSecond);
     if (!CommError) {
         WritingIdent = true;
@@ -378,6 +380,8 @@ void RSComm::DumpProgram(const std::function<void()> &betweenRecords)
         values.append(programChecksum_);
         values.append(programRevision_);
         for (int i = 0; i < values.size(); ++i) {
+            if (stepShown)
+                stepShown();
             const bool written = WriteData(byteAddress(kIdentFirst + i), values.at(i));
             if (CommError || !written) {
                 dialogs_.message(Dialogs::Icon::Critical, kDownloadTitle,

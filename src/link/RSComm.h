@@ -143,7 +143,10 @@ public:
     // throughout). lastAccessOk() is true when "Program Download Complete!"
     // was shown. The whole hex file is read and checked (CheckProgramHex)
     // before anything is written to the board.
-    void DumpProgram(const std::function<void()> &betweenRecords = {});
+    // stepShown runs, with no events let run, where the progress changes
+    // outside the records: after the last record, before the wait that
+    // follows it, and before each ident write (WritingIdent set).
+    void DumpProgram(const std::function<void()> &betweenRecords = {}, const std::function<void()> &stepShown = {});
     // Reads the selected set's hex file and checks every line, sending
     // nothing: each line must be a well-formed record (a line end is CR LF,
     // LF or CR; anything else on a line, blanks too, is part of it), the

@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QRegularExpression>
+#include <algorithm>
 
 namespace {
 
@@ -55,6 +57,34 @@ void placeDialog(QFileDialog &dlg, const QString &initialPath)
         dlg.selectFile(fi.fileName());
 }
 
+// A text whose lines hold tab characters, laid out as a table: a run of tabs
+// moves on to the next column, so the values after them stand one under the
+// other whatever the font draws the words before them as. The characters
+// shown are the text's own; only their placing differs from tab stops.
+QString TabbedTextAsTable(const QString &text)
+{
+    QList<QStringList> rows;
+    qsizetype columns = 1;
+    for (const QString &line : text.split(QLatin1Char('\n'))) {
+        rows.append(line.split(QRegularExpression(QStringLiteral("\t+"))));
+        columns = std::max(columns, rows.last().size());
+    }
+    QString html = QStringLiteral("<table cellspacing=\"0\" cellpadding=\"0\">");
+    for (const QStringList &cells : rows) {
+        html += QStringLiteral("<tr>");
+        for (qsizetype c = 0; c < cells.size(); ++c) {
+            const bool last = c + 1 == cells.size();
+            html += QStringLiteral("<td style=\"white-space:pre; padding-right:%1px\"").arg(last ? 0 : 12);
+            if (last && c + 1 < columns)
+                html += QStringLiteral(" colspan=\"%1\"").arg(columns - c);
+            html += QLatin1Char('>') + (cells[c].isEmpty() ? QStringLiteral("&nbsp;") : cells[c].toHtmlEscaped())
+                + QStringLiteral("</td>");
+        }
+        html += QStringLiteral("</tr>");
+    }
+    return html + QStringLiteral("</table>");
+}
+
 }   // namespace
 
 Dialogs::Button QtDialogs::messageBox(Icon icon, Buttons buttons, const QString &title, const QString &text)
@@ -64,8 +94,13 @@ Dialogs::Button QtDialogs::messageBox(Icon icon, Buttons buttons, const QString 
     // Boxes carry CR-only line breaks in places; show them as line breaks.
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    box.setText(shown);
-    box.setTextFormat(Qt::PlainText);
+    if (shown.contains(QLatin1Char('\t'))) {
+        box.setTextFormat(Qt::RichText);
+        box.setText(TabbedTextAsTable(shown));
+    } else {
+        box.setTextFormat(Qt::PlainText);
+        box.setText(shown);
+    }
     switch (icon) {
     case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
     case Icon::Critical: box.setIcon(QMessageBox::Critical); break;

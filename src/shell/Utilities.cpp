@@ -2,6 +2,7 @@
 #include "AppFolder.h"
 #include <QDir>
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -100,6 +101,10 @@ QString AngleText(qint64 value)
 void FixValueLabelSize(QLabel *label, const QString &widest)
 {
     label->ensurePolished();
+    // Room between the text and a frame, so that neither the digits nor the
+    // commas touch it.
+    if (label->frameWidth() > 0)
+        label->setMargin(std::max(label->margin(), std::max(2, label->fontMetrics().height() / 6)));
     const QString shown = label->text();
     QSize size = label->sizeHint();
     label->setText(widest);

@@ -35,6 +35,7 @@ QString AngleText(qint64 value);
 
 class QLabel;
 // Gives a label that shows changing values a fixed size, at least what the
-// widest value needs: a new value then repaints the label alone instead of
-// laying the whole window out again.
+// widest value needs in the label's own font, with a margin inside its frame:
+// a new value then repaints the label alone instead of laying the whole
+// window out again. Set the label's font (or its parent's) before calling it.
 void FixValueLabelSize(QLabel *label, const QString &widest);

@@ -81,7 +81,7 @@ void frmDownloadProg::Form_Activate()
     if (TransferMode == 1)
         link_.UploadProgram(letEventsRun);
     else
-        link_.DumpProgram(letEventsRun);
+        link_.DumpProgram(letEventsRun, [this] { ShowProgressNow(); });
     running_ = false;
     Timer1->stop();
     TransferMode = 0;
@@ -100,6 +100,12 @@ void frmDownloadProg::Timer1_Timer()
                                     ? QStringLiteral("Reading Program Ident ... ")
                                     : QStringLiteral("Reading From Program Address: ") + link_.CurrentProgramAdd);
     }
+}
+
+void frmDownloadProg::ShowProgressNow()
+{
+    Timer1_Timer();
+    lblWaitDisplay->repaint();
 }
 
 void frmDownloadProg::closeEvent(QCloseEvent *e)

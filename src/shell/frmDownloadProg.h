@@ -23,6 +23,9 @@ public:
     QTimer *Timer1;
 
     void Timer1_Timer();
+    // Shows the link's progress at once, without letting events run: for the
+    // steps of a transfer that let none run (its final wait, the ident writes).
+    void ShowProgressNow();
 
 protected:
     void showEvent(QShowEvent *e) override;

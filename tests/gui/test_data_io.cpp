@@ -80,6 +80,7 @@ TEST_F(GuiTest, ShiftDataPagesShowTheBoardsCountsGrouped)
         for (const Case &c : cases) {
             if (c.tab == tab) {
                 EXPECT_EQ(w->lblData[c.label]->text(), QString::fromLatin1(c.text)) << c.set;
+                EXPECT_TRUE(ShowsWithRoom(w->lblData[c.label], QString::fromLatin1(c.text)));
             }
         }
     }

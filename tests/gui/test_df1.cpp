@@ -71,6 +71,7 @@ TEST_F(Df1, StatusValuesAndSetupShownOnline)
 {
     boardsim::PtyBoard &b = boardOnCom1();
     frmMDIMain &m = startMain();
+    m.show();
     m.mnuViewOnline_Click();
     frmK2950DF1 *w = open(m);
     pass(w);   // the board's defaults
@@ -86,6 +87,8 @@ TEST_F(Df1, StatusValuesAndSetupShownOnline)
     EXPECT_EQ(shown(w).join(QLatin1Char('|')),
               QStringLiteral("(7) Unknown Status|(1) Busy|(6) Message Packet Error|1234|(2) Unknown|17|Reply|"
                              "(F0-11) Illegal Data Type|300"));
+    for (QLabel *d : w->lblDisplay)
+        EXPECT_TRUE(ShowsWithRoom(d, d->text()));
     EXPECT_EQ(w->cboSetup->currentIndex(), 1);
     EXPECT_EQ(w->txtSetup[0]->text(), QStringLiteral("12"));
     EXPECT_EQ(w->txtSetup[1]->text(), QStringLiteral("200"));

@@ -78,6 +78,18 @@ TEST_F(MainDisplayTest, ShowsSpeedCountsAndScrapAsTheBoardHoldsThem)
         onePass(w);
         EXPECT_EQ(shown(w), c.expected);
     }
+    // The widest values fit a 640 x 480 main window whole, nothing cut.
+    main->show();
+    main->resize(640, 480);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_LE(main->width(), 640);
+    EXPECT_LE(main->height(), 480);
+    EXPECT_TRUE(main->centralWidget()->rect().contains(w.geometry()));
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_TRUE(ShowsWithRoom(w.lblDisplay[i], i == 0 ? QStringLiteral("65535") : w.lblDisplay[i]->text()));
+        EXPECT_TRUE(w.fraDisplay[i]->contentsRect().contains(w.lblDisplay[i]->geometry())) << i;
+        EXPECT_TRUE(w.rect().contains(w.fraDisplay[i]->geometry())) << i;
+    }
     EXPECT_TRUE(dialogs.boxes().empty());
 }
 

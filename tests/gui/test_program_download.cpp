@@ -1,12 +1,16 @@
 // File > Download Program: the offline question, the file set, the program
 // transfer window and the background tick around it.
 #include "GuiFixture.h"
+#include "QtDialogs.h"
 #include "Screenshots.h"
 #include "frmDownloadProg.h"
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QLabel>
 #include <QProcess>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 
 using B = Dialogs::Button;
 
@@ -17,6 +21,43 @@ frmDownloadProg *transferWindow()
         if (auto *t = qobject_cast<frmDownloadProg *>(w); t && t->isVisible())
             return t;
     return nullptr;
+}
+
+// Counts the paints of a label while it shows one text.
+struct PaintsOf : QObject {
+    PaintsOf(QLabel *l, const QString &t) : label(l), text(t) { l->installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        count += e->type() == QEvent::Paint && label->text() == text;
+        return false;
+    }
+    QLabel *label;
+    QString text;
+    int count = 0;
+};
+
+// Where each of `values`, found in this order, starts in the label's text as
+// it lays it out.
+std::vector<qreal> ValueColumns(const QLabel *label, const QStringList &values)
+{
+    QTextDocument doc;
+    doc.setDefaultFont(label->font());
+    if (label->textFormat() == Qt::RichText)
+        doc.setHtml(label->text());
+    else
+        doc.setPlainText(label->text());
+    std::vector<qreal> xs;
+    QTextCursor at(&doc);
+    for (const QString &v : values) {
+        at = doc.find(v, at);
+        if (at.isNull())
+            break;
+        const QTextBlock block = at.block();
+        const int pos = at.selectionStart() - block.position();
+        xs.push_back(doc.documentLayout()->blockBoundingRect(block).x()
+                     + block.layout()->lineForTextPosition(pos).cursorToX(pos));
+    }
+    return xs;
 }
 
 }   // namespace
@@ -79,9 +120,15 @@ TEST_F(ProgramGui, DownloadThroughTheMenu)
     dialogs.expectBox(QStringLiteral("Program Download"), B::OK, QStringLiteral("Program Download Complete!"));
     bool tickDuring = true, busyDuring = false;
     QString label;
+    std::unique_ptr<PaintsOf> identShown;
+    int identPaints = 0;
     dialogs.onBox = [&](const ScriptedDialogs::Box &box) {
+        if (box.title.startsWith(QStringLiteral("Program Download - ")))
+            identShown = std::make_unique<PaintsOf>(transferWindow()->lblWaitDisplay,
+                                                    QStringLiteral("Writing Program Ident ... "));
         if (box.text != QStringLiteral("Program Download Complete!"))
             return;
+        identPaints = identShown ? identShown->count : -1;
         tickDuring = m.tmrBackgroungUpdate->isActive();
         busyDuring = Link->isBusy();
         if (frmDownloadProg *w = transferWindow()) {
@@ -98,6 +145,7 @@ TEST_F(ProgramGui, DownloadThroughTheMenu)
     EXPECT_FALSE(tickDuring);
     EXPECT_TRUE(busyDuring);
     EXPECT_EQ(label, QStringLiteral("Writing to Program Address: 4A20H"));
+    EXPECT_GE(identPaints, 10) << "the window shows each of the ten ident writes";
     EXPECT_TRUE(m.tmrBackgroungUpdate->isActive());
     m.tmrBackgroungUpdate->stop();
     EXPECT_EQ(transferWindow(), nullptr);
@@ -113,6 +161,27 @@ TEST_F(ProgramGui, DownloadThroughTheMenu)
     for (int i = 0; i < 20 && b.stats().reads == reads; ++i)
         QTest::qWait(20);
     EXPECT_GT(b.stats().reads, reads);
+
+    // The question as the program shows it: the values on disk and in the
+    // board stand in one column, clear of the widest caption.
+    const ScriptedDialogs::Box question = dialogs.boxes().at(1);
+    const QString caption = QStringLiteral("  Program Checksum: ");
+    std::vector<qreal> x;
+    qreal captionWidth = 0;
+    QTimer::singleShot(0, [&] {
+        QWidget *box = QApplication::activeModalWidget();
+        if (auto *l = box ? box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label")) : nullptr) {
+            x = ValueColumns(l, {"LINE7 0", "1", caption, "186", "T6850(PLC)", "T6850LT", "3", "186"});
+            captionWidth = QFontMetrics(l->font()).horizontalAdvance(caption);
+        }
+        if (box)
+            box->close();
+    });
+    QtDialogs().messageBox(question.icon, question.buttons, question.title, question.text);
+    ASSERT_EQ(x.size(), 8u);
+    for (size_t i : {1, 3, 4, 5, 6, 7})
+        EXPECT_NEAR(x[i], x[0], 1.0) << i;
+    EXPECT_GT(x[0], x[2] + captionWidth);
 }
 
 TEST_F(ProgramGui, TargetBoardInterfaceAsksForAProgramFirst)
@@ -145,11 +214,23 @@ TEST_F(ProgramGui, TransferWindowScreenshots)
     dialogs.expectBox(QStringLiteral("Program Download"), B::OK, QStringLiteral("Program Download Complete!"));
     dialogs.onBox = [&](const ScriptedDialogs::Box &box) {
         if (frmDownloadProg *w = transferWindow(); w && box.text == QStringLiteral("Program Download Complete!")) {
+            // The screen as the download left it, before any event runs.
+            QProcess::execute(QStringLiteral("/usr/bin/import"),
+                              {QStringLiteral("-window"), QStringLiteral("root"),
+                               ShotDir() + QStringLiteral("/frmDownloadProg-download-end.png")});
             w->Timer1_Timer();
             Shoot(w, QStringLiteral("frmDownloadProg-download-online"));
         }
     };
     m.mnuFileDownloadProgram->trigger();
+    // The download question as the program shows it.
+    QTimer::singleShot(0, [] {
+        QWidget *box = QApplication::activeModalWidget();
+        Shoot(box, QStringLiteral("program-download-question"));
+        box->close();
+    });
+    const ScriptedDialogs::Box question = dialogs.boxes().at(1);
+    QtDialogs().messageBox(question.icon, question.buttons, question.title, question.text);
 
     Link->UploadFile(path("LINE7.tnx"));
     Link->InUploadMode = true;

@@ -35,6 +35,11 @@ TEST_F(GuiTest, Screenshots)
     b.set("B2072=3");
     tick();
     Shoot(&m, QStringLiteral("main-alarm"));
+    b.set("D1100=655359999");
+    m.resize(640, 480);
+    tick();
+    Shoot(&m, QStringLiteral("main-640x480"));
+    m.resize(860, 620);
 
     m.mnuWindowForm_Click(3);
     Shoot(&m, QStringLiteral("main-shiftdata"));

@@ -262,6 +262,12 @@ TEST_F(TargetBoardTest, PagesFollowTheBoardType)
         EXPECT_EQ(w->boxText(3), frmTargetBoard::CorrectiveAction(5));
         if (c.coCpu) {
             EXPECT_EQ(w->lblTargetBoard[2]->text(), QStringLiteral("CO-CPU Slot: 3"));
+            // A line of its own: as far from the box above and the caption
+            // below as one field is from the next.
+            const QRect slot = w->lblTargetBoard[2]->contentsRect().translated(w->lblTargetBoard[2]->pos());
+            const int fieldGap = w->lblTargetBoard[1]->y() - w->txtTargetBoard[0]->geometry().bottom();
+            EXPECT_GE(slot.top() - w->txtTargetBoard[1]->geometry().bottom(), fieldGap);
+            EXPECT_GE(w->lblTargetBoard[3]->y() - slot.bottom(), fieldGap);
         }
         EXPECT_TRUE(w->cmdResetFaults->isEnabled());
         EXPECT_TRUE(w->cmdGoOnline->isHidden());
@@ -274,6 +280,9 @@ TEST_F(TargetBoardTest, PagesFollowTheBoardType)
         EXPECT_EQ(w->lblRevIdentOnDisk[2]->text(), QStringLiteral("186"));
         EXPECT_EQ(w->lblRevIdentOnDisk[3]->text(), QString::fromLatin1(c.name));
         EXPECT_EQ(w->lblRevIdentOnDisk[4]->text(), QStringLiteral("-")) << "no hex file";
+        w->tabTargetBoard->setCurrentIndex(1);
+        for (QLabel *l : w->lblRevIdentOnDisk)
+            EXPECT_TRUE(ShowsWithRoom(l, l->text()));
         // Network and clock pages.
         EXPECT_EQ(w->txtSetup[0]->text(), QStringLiteral("01"));
         EXPECT_EQ(w->txtSetup[1]->text(), c.secondAddress ? QStringLiteral("09") : QString());

@@ -43,6 +43,22 @@ inline void WriteBytes(const QString &path, const QByteArray &bytes)
     f.write(bytes);
 }
 
+// A value panel shows `text` whole with at least two pixels to spare inside
+// its frame on every side, in the font it is drawn in, and its frame lines
+// are on its edge (around its background, not inside it).
+inline ::testing::AssertionResult ShowsWithRoom(const QLabel *l, const QString &text)
+{
+    const QFontMetrics fm(l->font());
+    const QRect inside = l->contentsRect();
+    if (l->frameWidth() > 0 && l->frameRect() != l->rect())
+        return ::testing::AssertionFailure() << l->objectName().toStdString() << ": frame drawn inside its edge";
+    if (inside.width() < fm.horizontalAdvance(text) + 4 || inside.height() < fm.height() + 4)
+        return ::testing::AssertionFailure()
+            << l->objectName().toStdString() << ": " << inside.width() << "x" << inside.height() << " inside for "
+            << text.toStdString() << " of " << fm.horizontalAdvance(text) << "x" << fm.height();
+    return ::testing::AssertionSuccess();
+}
+
 class GuiTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { EnsureApplication(); }
