@@ -2,7 +2,9 @@
 // and its double-click, the background tick's system messages, the passcode
 // and what a dead link does.
 #include "GuiFixture.h"
+#include "ScriptedSerialPort.h"
 #include "frmMain.h"
+#include <boardsim/Engine.h>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <functional>
@@ -105,6 +107,16 @@ TEST_F(GuiTest, ATickWhoseReadsTheLineSpoiltKeepsTheMessageShown)
     tick();
     EXPECT_EQ(StatusMessage, alarm);
     EXPECT_EQ(panel(1), kFaults);
+
+    // What was shown offline does not stay under "ONLINE".
+    m.mnuViewOffline_Click();
+    tick();
+    ASSERT_EQ(panel(1), kOffline);
+    m.mnuViewOnline_Click();
+    tick();
+    EXPECT_EQ(panel(2), QStringLiteral("ONLINE"));
+    EXPECT_EQ(panel(1), QStringLiteral("System Message:"));
+    EXPECT_EQ(StatusMessage, QString());
     EXPECT_FALSE(Link->CommError);
     EXPECT_TRUE(dialogs.boxes().empty());
 }
@@ -170,4 +182,61 @@ TEST_F(GuiTest, PasscodeWritesTheKeypadCodeOnlyWhenOnlineAndAnswered)
     }
     EXPECT_FALSE(Link->CommError);
     EXPECT_TRUE(dialogs.boxes().empty());
+}
+
+// The simulator's board answering every byte late, on the virtual clock: the
+// engine sees each byte when it is sent, and its answer reaches the port the
+// board's delay later.
+class SlowBoard : public GuiTest {
+protected:
+    void startSlow(int delayMs)
+    {
+        boardsim::Options opt;
+        opt.lineRunning = false;
+        engine = std::make_unique<boardsim::Engine>(opt);
+        ASSERT_TRUE(engine->addFault("slow=" + std::to_string(delayMs)));
+        slow.setAnswerDelay(std::int64_t(delayMs) * 1'000'000);
+        slow.setPeer([this](int b) -> std::optional<int> {
+            engine->advanceTo(std::uint64_t(clock.monotonicNs()));
+            const std::vector<std::uint8_t> out = engine->feed(std::uint8_t(b));
+            return out.empty() ? std::nullopt : std::optional<int>(out.front());
+        });
+        main = std::make_unique<frmMDIMain>(dialogs, clock, slow);
+        main->tmrBackgroungUpdate->stop();
+    }
+    std::unique_ptr<boardsim::Engine> engine;
+    ScriptedSerialPort slow{clock};
+};
+
+TEST_F(SlowBoard, ABoardThatAnswersEveryByteLateGivesTheBoxAndThenGoesOffline)
+{
+    // Every answer too late to be trusted inside a read: after the time a
+    // silent board is given, the link's box; Retry gives the board that time
+    // again, Cancel leaves the program offline with no further box.
+    const std::pair<int, std::vector<B>> cases[] = {
+        {950, {B::Cancel}}, {1500, {B::Retry, B::Cancel}}, {2000, {B::Cancel}}};
+    for (const auto &[delayMs, answers] : cases) {
+        SCOPED_TRACE(delayMs);
+        startSlow(delayMs);
+        dialogs.clear();
+        for (B answer : answers)
+            dialogs.expectBox(QStringLiteral("WARNING - Communication Error!"), answer,
+                              QStringLiteral("Cannot Communicate with Target Board.\rVerify RS-232 Cable is "
+                                             "Connected Between\rCOMM Port and PROG Port."));
+        std::vector<std::int64_t> at{clock.monotonicNs()};
+        dialogs.onBox = [&](const ScriptedDialogs::Box &) { at.push_back(clock.monotonicNs()); };
+        main->mnuViewOnline->trigger();
+        for (int i = 0; i < 20; ++i) {
+            QCoreApplication::processEvents();
+            tick();
+        }
+        ASSERT_EQ(at.size(), answers.size() + 1);
+        // No box later than a silent board's and one more attempt's time.
+        for (size_t i = 1; i < at.size(); ++i)
+            EXPECT_LE(at[i] - at[i - 1], 10'000'000'000LL);
+        EXPECT_FALSE(Link->OnlineMode);
+        EXPECT_EQ(panel(2), QStringLiteral("OFFLINE"));
+        EXPECT_EQ(panel(1), kCommFault);
+        main.reset();
+    }
 }
