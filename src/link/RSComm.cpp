@@ -4,6 +4,7 @@
 #include "Clock.h"
 #include "CommSettings.h"
 #include "Dialogs.h"
+#include "Interruption.h"
 #include "SerialPort.h"
 
 #include <QDir>
@@ -203,6 +204,12 @@ int RSComm::ExchangeByte(int value, bool noReply, bool flushFirst)
 {
     if (CommError)
         return NoAnswer;
+    if (Interruption::requested()) {
+        // The program is ending: a dead line, with no box and nothing sent.
+        CurrentMode = 0;
+        CommError = true;
+        return NoAnswer;
+    }
     if (port_ && port_->isOpen()) {
         if (flushFirst) {
             port_->flushInput();
@@ -248,6 +255,11 @@ int RSComm::ExchangeByte(int value, bool noReply, bool flushFirst)
                 lineFault_ = true;
             }
             return b;
+        }
+        if (Interruption::requested()) {
+            CurrentMode = 0;
+            CommError = true;
+            return NoAnswer;
         }
         if (clock_.monotonicNs() < deadline)
             continue;   // woken early (a signal): keep waiting
@@ -401,7 +413,7 @@ void RSComm::settleLine()
         // A line that never falls quiet is not a board answering: the wait is
         // bounded all the same.
         const std::int64_t giveUp = clock_.monotonicNs() + kSettleLimitNs;
-        for (;;) {
+        while (!Interruption::requested()) {
             const std::int64_t until =
                 std::min(giveUp,
                          std::max(lastSentNs_ + kLongestAnswerDelayNs + kSequenceDropNs + kSettleMarginNs,

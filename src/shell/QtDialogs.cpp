@@ -1,4 +1,5 @@
 #include "QtDialogs.h"
+#include "Interruption.h"
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -59,6 +60,9 @@ void placeDialog(QFileDialog &dlg, const QString &initialPath)
 
 Dialogs::Button QtDialogs::messageBox(Icon icon, Buttons buttons, const QString &title, const QString &text)
 {
+    // The program is ending: nobody is there to answer.
+    if (Interruption::requested())
+        return escapeAnswer(buttons);
     QMessageBox box(parentWindow());
     box.setWindowTitle(title);
     // Boxes carry CR-only line breaks in places; show them as line breaks.
@@ -92,6 +96,8 @@ Dialogs::Button QtDialogs::messageBox(Icon icon, Buttons buttons, const QString 
 
 std::optional<QString> QtDialogs::runFileDialog(const FileRequest &req, bool save)
 {
+    if (Interruption::requested())
+        return std::nullopt;
     QFileDialog dlg(parentWindow(), req.title);
     if (save) {
         dlg.setAcceptMode(QFileDialog::AcceptSave);
@@ -119,6 +125,8 @@ std::optional<QString> QtDialogs::saveFile(const FileRequest &req) { return runF
 std::optional<QString> QtDialogs::inputBox(const QString &prompt, const QString &title, const QString &initial)
 {
     bool ok = false;
+    if (Interruption::requested())
+        return std::nullopt;
     const QString text = QInputDialog::getText(parentWindow(), title, prompt, QLineEdit::Normal, initial, &ok);
     if (!ok)
         return std::nullopt;
@@ -127,7 +135,7 @@ std::optional<QString> QtDialogs::inputBox(const QString &prompt, const QString 
 
 bool QtDialogs::printSetup(void *printer)
 {
-    if (!printer)
+    if (!printer || Interruption::requested())
         return false;
     QPrintDialog dlg(static_cast<QPrinter *>(printer), parentWindow());
     dlg.setWindowTitle(QStringLiteral("Print Setup"));

@@ -2,12 +2,17 @@
 // and its double-click, the background tick's system messages, the passcode
 // and what a dead link does.
 #include "GuiFixture.h"
+#include "Interruption.h"
+#include "QtDialogs.h"
 #include "ScriptedSerialPort.h"
 #include "frmMain.h"
 #include <boardsim/Engine.h>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <csignal>
 #include <functional>
+#include <unistd.h>
 
 using B = Dialogs::Button;
 
@@ -239,4 +244,44 @@ TEST_F(SlowBoard, ABoardThatAnswersEveryByteLateGivesTheBoxAndThenGoesOffline)
         EXPECT_EQ(panel(1), kCommFault);
         main.reset();
     }
+}
+
+TEST_F(GuiTest, TerminationSignalUnderTheCommBoxClosesItAndEndsTheProgram)
+{
+    // F3 on a silent board: the link's box is up, a real one, when SIGTERM
+    // comes. The box closes, nothing more is shown, the program's event loop
+    // ends, and the port is free for another program.
+    boardsim::PtyBoard &b = boardOnCom1();
+    ASSERT_TRUE(b.addFault("silence"));
+    QtDialogs real;
+    main = std::make_unique<frmMDIMain>(real, clock, port);
+    main->tmrBackgroungUpdate->stop();
+    main->show();
+    EndOnTerminationSignals(main.get());
+    QStringList boxes;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || (!boxes.isEmpty() && boxes.last() == box->text()))
+            return;
+        boxes << box->text();
+        ::kill(::getpid(), SIGTERM);
+    });
+    watch.start(20);
+    QTimer::singleShot(0, main.get(), [this] { main->mnuViewOnline->trigger(); });
+    QTimer::singleShot(30000, [] { QCoreApplication::exit(-1); });   // a signal that was ignored
+    const int status = QCoreApplication::exec();
+    watch.stop();
+    ::signal(SIGTERM, SIG_DFL);
+    ::signal(SIGINT, SIG_DFL);
+    EXPECT_EQ(status, 128 + SIGTERM);
+    EXPECT_EQ(boxes, QStringList{QStringLiteral(
+                         "Cannot Communicate with Target Board.\nVerify RS-232 Cable is Connected Between\nCOMM Port and "
+                         "PROG Port.")});
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    main.reset();
+    PosixSerialPort other;
+    other.setDevicePath(path("Support/ports/COM1"));
+    EXPECT_TRUE(other.open()) << other.errorString().toStdString();
+    Interruption::clear();
 }
