@@ -147,27 +147,6 @@ TEST_F(GuiTest, PortThatCannotOpenLeavesTheProgramOfflineWithACommFault)
     EXPECT_EQ(dialogs.boxes().size(), 2u);
 }
 
-TEST_F(GuiTest, BoardFallingSilentGivesOneBoxAndThenOffline)
-{
-    boardsim::PtyBoard &b = boardOnCom1();
-    frmMDIMain &m = startMain();
-    m.mnuViewOnline_Click();
-    tick();
-    ASSERT_EQ(panel(1), kNormal);
-
-    ASSERT_TRUE(b.addFault("silence"));
-    dialogs.expectBox(
-        QStringLiteral("WARNING - Communication Error!"), B::Cancel,
-        QStringLiteral(
-            "Cannot Communicate with Target Board.\rVerify RS-232 Cable is Connected Between\rCOMM Port and PROG Port."));
-    tick();   // waits out the board's silence
-    EXPECT_FALSE(Link->OnlineMode);
-    EXPECT_EQ(panel(2), QStringLiteral("OFFLINE"));
-    EXPECT_EQ(panel(1), kCommFault);
-    tick();   // no second box
-    EXPECT_EQ(dialogs.boxes().size(), 1u);
-}
-
 TEST_F(GuiTest, PasscodeWritesTheKeypadCodeOnlyWhenOnlineAndAnswered)
 {
     boardsim::PtyBoard &b = boardOnCom1();
@@ -189,17 +168,16 @@ TEST_F(GuiTest, PasscodeWritesTheKeypadCodeOnlyWhenOnlineAndAnswered)
     EXPECT_TRUE(dialogs.boxes().empty());
 }
 
-// The simulator's board answering every byte late, on the virtual clock: the
-// engine sees each byte when it is sent, and its answer reaches the port the
-// board's delay later.
+// The simulator's board on the virtual clock: the engine sees each byte when
+// it is sent, and its answer reaches the port the board's delay later.
 class SlowBoard : public GuiTest {
 protected:
-    void startSlow(int delayMs)
+    void startBoard(const std::string &fault, int delayMs)
     {
         boardsim::Options opt;
         opt.lineRunning = false;
         engine = std::make_unique<boardsim::Engine>(opt);
-        ASSERT_TRUE(engine->addFault("slow=" + std::to_string(delayMs)));
+        ASSERT_TRUE(engine->addFault(fault));
         slow.setAnswerDelay(std::int64_t(delayMs) * 1'000'000);
         slow.setPeer([this](int b) -> std::optional<int> {
             engine->advanceTo(std::uint64_t(clock.monotonicNs()));
@@ -213,18 +191,24 @@ protected:
     ScriptedSerialPort slow{clock};
 };
 
-TEST_F(SlowBoard, ABoardThatAnswersEveryByteLateGivesTheBoxAndThenGoesOffline)
+TEST_F(SlowBoard, ABoardFallingSilentOrAnsweringEveryByteLateGivesTheBoxThenOffline)
 {
-    // Every answer too late to be trusted inside a read: after the time a
-    // silent board is given, the link's box; Retry gives the board that time
-    // again, Cancel leaves the program offline with no further box.
-    const std::pair<int, std::vector<B>> cases[] = {
-        {950, {B::Cancel}}, {1500, {B::Retry, B::Cancel}}, {2000, {B::Cancel}}};
-    for (const auto &[delayMs, answers] : cases) {
-        SCOPED_TRACE(delayMs);
-        startSlow(delayMs);
-        dialogs.clear();
-        for (B answer : answers)
+    // Answers too late to be trusted inside a read count as none: after the
+    // time a silent board is given, the link's box; Retry gives the board
+    // that time again, Cancel leaves the program offline with no other box.
+    struct Case {
+        std::string fault;
+        int delayMs;
+        std::vector<B> answers;
+    };
+    const Case cases[] = {{"silence-after=60", 0, {B::Cancel}},
+                          {"slow=950", 950, {B::Cancel}},
+                          {"slow=1500", 1500, {B::Retry, B::Cancel}},
+                          {"slow=2000", 2000, {B::Cancel}}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.fault);
+        startBoard(c.fault, c.delayMs);
+        for (B answer : c.answers)
             dialogs.expectBox(QStringLiteral("WARNING - Communication Error!"), answer,
                               QStringLiteral("Cannot Communicate with Target Board.\rVerify RS-232 Cable is "
                                              "Connected Between\rCOMM Port and PROG Port."));
@@ -235,14 +219,15 @@ TEST_F(SlowBoard, ABoardThatAnswersEveryByteLateGivesTheBoxAndThenGoesOffline)
             QCoreApplication::processEvents();
             tick();
         }
-        ASSERT_EQ(at.size(), answers.size() + 1);
-        // No box later than a silent board's and one more attempt's time.
+        ASSERT_EQ(at.size(), c.answers.size() + 1);
+        // No step holds the program longer than a silent board and one attempt more.
         for (size_t i = 1; i < at.size(); ++i)
             EXPECT_LE(at[i] - at[i - 1], 10'000'000'000LL);
         EXPECT_FALSE(Link->OnlineMode);
         EXPECT_EQ(panel(2), QStringLiteral("OFFLINE"));
         EXPECT_EQ(panel(1), kCommFault);
         main.reset();
+        dialogs.clear();
     }
 }
 
