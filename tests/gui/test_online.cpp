@@ -254,8 +254,11 @@ TEST_F(GuiTest, TerminationSignalUnderTheCommBoxClosesItAndEndsTheProgram)
     });
     watch.start(20);
     QTimer::singleShot(0, main.get(), [this] { main->mnuViewOnline->trigger(); });
-    QTimer::singleShot(30000, [] { QCoreApplication::exit(-1); });   // a signal that was ignored
+    QTimer ignored;   // the signal was ignored
+    ignored.callOnTimeout([] { QCoreApplication::exit(-1); });
+    ignored.start(30000);
     const int status = QCoreApplication::exec();
+    Interruption::clear();
     watch.stop();
     ::signal(SIGTERM, SIG_DFL);
     ::signal(SIGINT, SIG_DFL);
@@ -268,5 +271,4 @@ TEST_F(GuiTest, TerminationSignalUnderTheCommBoxClosesItAndEndsTheProgram)
     PosixSerialPort other;
     other.setDevicePath(path("Support/ports/COM1"));
     EXPECT_TRUE(other.open()) << other.errorString().toStdString();
-    Interruption::clear();
 }
