@@ -1,6 +1,7 @@
 #include "OrvelApp.h"
 #include "AppFolder.h"
 #include "Clock.h"
+#include "Interruption.h"
 #include "PosixSerialPort.h"
 #include "QtDialogs.h"
 #include "frmData.h"
@@ -12,6 +13,7 @@
 #include "frmSetupComm.h"
 #include "frmTargetBoard.h"
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -20,6 +22,7 @@
 #include <QTemporaryDir>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
 #ifdef ORVEL_HAVE_BOARDSIM
@@ -168,23 +171,35 @@ QString DemoBoard::slavePath() const
 namespace {
 int g_signalPipe[2] = {-1, -1};
 
-void onTerminate(int)
+void onTerminate(int sig)
 {
-    const char b = 1;
+    if (Interruption::requested()) {
+        // A second signal: the process ends now, the system frees the port.
+        ::signal(sig, SIG_DFL);
+        ::raise(sig);
+        return;
+    }
+    Interruption::request();
+    const char b = char(sig);
     [[maybe_unused]] const auto n = ::write(g_signalPipe[1], &b, 1);
 }
+}   // namespace
 
-// SIGINT and SIGTERM end the event loop, so the link is closed, the demo
-// board stopped and its folder removed as on a normal exit.
-void quitOnTerminate(QObject *owner)
+void EndOnTerminationSignals(QObject *owner)
 {
-    if (::pipe(g_signalPipe) != 0)
+    if (g_signalPipe[0] < 0 && ::pipe2(g_signalPipe, O_CLOEXEC) != 0)
         return;
     auto *n = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, owner);
     QObject::connect(n, &QSocketNotifier::activated, owner, [] {
-        char b;
-        [[maybe_unused]] const auto r = ::read(g_signalPipe[0], &b, 1);
-        QCoreApplication::quit();
+        char sig = 0;
+        [[maybe_unused]] const auto r = ::read(g_signalPipe[0], &sig, 1);
+        // Every box and modal window leaves its own event loop (no new one
+        // opens once the request is made), then the program's loop ends.
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (auto *d = qobject_cast<QDialog *>(w); d && d->isVisible())
+                d->reject();
+        }
+        QCoreApplication::exit(128 + sig);
     });
     struct sigaction sa {};
     sa.sa_handler = onTerminate;
@@ -192,7 +207,6 @@ void quitOnTerminate(QObject *owner)
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
 }
-}   // namespace
 
 int RunOrvel(int argc, char **argv)
 {
@@ -239,7 +253,7 @@ int RunOrvel(int argc, char **argv)
     }
 
     RegisterOrvelWindows();
-    quitOnTerminate(&app);
+    EndOnTerminationSignals(&app);
     QtDialogs dialogs;
     int rc = 0;
     {

@@ -6,6 +6,7 @@
 #include <memory>
 
 class Dialogs;
+class QObject;
 class QWidget;
 class RSComm;
 
@@ -45,6 +46,13 @@ private:
 // Copies Help/ and Support/ from the program's own folder into dir, keeping
 // files that are already there.
 void PrepareAppFolder(const QString &dir, const QString &from);
+
+// SIGINT and SIGTERM end the program within a second, whatever it is doing:
+// the link gives up its waits (Interruption.h), every box is closed, and the
+// event loop ends with the status 128 + the signal's number, so the port is
+// released and the demonstration board stopped as on a normal exit. A second
+// signal ends the process at once.
+void EndOnTerminationSignals(QObject *owner);
 
 // main() of the program.
 int RunOrvel(int argc, char **argv);

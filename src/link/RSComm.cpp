@@ -4,6 +4,7 @@
 #include "Clock.h"
 #include "CommSettings.h"
 #include "Dialogs.h"
+#include "Interruption.h"
 #include "SerialPort.h"
 
 #include <QDir>
@@ -29,6 +30,9 @@ constexpr std::int64_t kSettleLimitNs = 5 * kSecond;
 // answer), the real answer may still be on its way: the link lets the line
 // fall quiet for this long before it sends again.
 constexpr std::int64_t kShortQuietNs = 20'000'000;
+// How long a board may go without answering before the operator is asked:
+// the first wait and the two after a re-sent 0xFF.
+constexpr std::int64_t kSilentBoardNs = 5 * kSecond;
 
 // A failure inside a step of the link's own routines, reported the way every
 // trapped error of the program is: a number and a description.
@@ -161,6 +165,7 @@ void RSComm::OpenRSComm(SerialPort *port)
     port_->flushInput();
     CurrentMode = 0;
     CommError = false;
+    lateNs_ = 0;
     startAttempt();
     ExchangeByte(0xFF, false, false);
     OnlineMode = !CommError;
@@ -199,6 +204,12 @@ int RSComm::ExchangeByte(int value, bool noReply, bool flushFirst)
 {
     if (CommError)
         return NoAnswer;
+    if (Interruption::requested()) {
+        // The program is ending: a dead line, with no box and nothing sent.
+        CurrentMode = 0;
+        CommError = true;
+        return NoAnswer;
+    }
     if (port_ && port_->isOpen()) {
         if (flushFirst) {
             port_->flushInput();
@@ -245,6 +256,11 @@ int RSComm::ExchangeByte(int value, bool noReply, bool flushFirst)
             }
             return b;
         }
+        if (Interruption::requested()) {
+            CurrentMode = 0;
+            CommError = true;
+            return NoAnswer;
+        }
         if (clock_.monotonicNs() < deadline)
             continue;   // woken early (a signal): keep waiting
         CurrentMode = 0;
@@ -269,11 +285,7 @@ int RSComm::ExchangeByte(int value, bool noReply, bool flushFirst)
             lastSentNs_ = clock_.monotonicNs();
             continue;
         }
-        const auto answer = dialogs_.messageBox(
-            Dialogs::Icon::Critical, Dialogs::Buttons::RetryCancel, kCommWarning,
-            QStringLiteral(
-                "Cannot Communicate with Target Board.\rVerify RS-232 Cable is Connected Between\rCOMM Port and PROG Port."));
-        if (answer != Dialogs::Button::Retry)
+        if (!commBoxRetry())
             return result;
         // The operator wants to go on: an answer that arrives now is taken.
         CommError = false;
@@ -329,6 +341,42 @@ bool RSComm::SetPLCMode(int mode, int commandByte)
     return result;
 }
 
+bool RSComm::commBoxRetry()
+{
+    const bool retry =
+        dialogs_.messageBox(
+            Dialogs::Icon::Critical, Dialogs::Buttons::RetryCancel, kCommWarning,
+            QStringLiteral(
+                "Cannot Communicate with Target Board.\rVerify RS-232 Cable is Connected Between\rCOMM Port and PROG Port."))
+        == Dialogs::Button::Retry;
+    // The operator has just given the board its time again.
+    lateNs_ = 0;
+    askedNs_ = clock_.monotonicNs();
+    return retry;
+}
+
+void RSComm::countLate(std::int64_t sinceNs)
+{
+    // Only after a time-out or a late answer: a wrong or stray answer means
+    // the board is there.
+    if (timedOut_)
+        lateNs_ += clock_.monotonicNs() - std::max(sinceNs, askedNs_);
+}
+
+bool RSComm::stillTryingLateBoard(std::int64_t sinceNs)
+{
+    if (CommError)
+        return false;
+    countLate(sinceNs);
+    if (!timedOut_ || lateNs_ < kSilentBoardNs)
+        return true;
+    if (commBoxRetry())
+        return true;
+    CurrentMode = 0;
+    CommError = true;
+    return false;
+}
+
 void RSComm::startAttempt()
 {
     inSequence_ = false;
@@ -365,7 +413,7 @@ void RSComm::settleLine()
         // A line that never falls quiet is not a board answering: the wait is
         // bounded all the same.
         const std::int64_t giveUp = clock_.monotonicNs() + kSettleLimitNs;
-        for (;;) {
+        while (!Interruption::requested()) {
             const std::int64_t until =
                 std::min(giveUp,
                          std::max(lastSentNs_ + kLongestAnswerDelayNs + kSequenceDropNs + kSettleMarginNs,
@@ -472,12 +520,17 @@ QString RSComm::ReadData(const QString &add)
     // One attempt and, after a line fault, one more from the mode handshake.
     QString value;
     for (int attempt = 0; attempt < 2; ++attempt) {
+        const std::int64_t started = clock_.monotonicNs();
         const Attempt a = readAttempt(add, value);
-        if (a == Attempt::Done)
+        if (a == Attempt::Done) {
+            lateNs_ = 0;
             return value;
-        if (a != Attempt::LineFault)
+        }
+        if (a != Attempt::LineFault || !stillTryingLateBoard(started))
             break;
+        const std::int64_t settling = clock_.monotonicNs();
         settleLine();
+        countLate(settling);
     }
     return {};
 }
@@ -614,13 +667,18 @@ bool RSComm::WriteData(const QString &add, const QString &dataValue)
         return false;
     // One attempt and, after a line fault, its one repeat from the mode handshake.
     for (int attempt = 0; attempt < 2; ++attempt) {
+        const std::int64_t started = clock_.monotonicNs();
         const Attempt a = writeAttempt(w);
-        if (a == Attempt::Done)
+        if (a == Attempt::Done) {
+            lateNs_ = 0;
             return true;
+        }
         WriteError = true;
-        if (a != Attempt::LineFault)
+        if (a != Attempt::LineFault || !stillTryingLateBoard(started))
             break;
+        const std::int64_t settling = clock_.monotonicNs();
         settleLine();
+        countLate(settling);
     }
     return false;
 }

@@ -269,6 +269,16 @@ protected:
     Attempt writeAttempt(const WriteBytes &w);
     Attempt sendWrite(const WriteBytes &w);
     void startAttempt();
+    // "Cannot Communicate with Target Board." with Retry and Cancel; true for Retry.
+    bool commBoxRetry();
+    // A board that answers, but always too late to be trusted inside a
+    // sequence, never completes an access. An attempt (started at sinceNs)
+    // given up for a time-out or a late answer counts its time, and so does
+    // the rest of the line after it; once that time since the last completed
+    // access reaches what a silent board is given, the communication box is
+    // shown. False, with CommError set, when the operator cancels it.
+    bool stillTryingLateBoard(std::int64_t sinceNs);
+    void countLate(std::int64_t sinceNs);
     void settleLine();
     void letLineFallQuiet();
     bool portLost() const;
@@ -290,6 +300,10 @@ protected:
     bool timedOut_ = false;     // ... and one of them was a time-out
     std::int64_t lastSentNs_ = 0;
     std::int64_t lastHeardNs_ = 0;
+    // Time spent in attempts given up for time-outs or late answers, and in
+    // the rests after them, since the last completed read or write.
+    std::int64_t lateNs_ = 0;
+    std::int64_t askedNs_ = 0;   // when the communication box was last answered
 
     // The selected program file set.
     QString tnxFile_, revFile_, hexFile_, lcfFile_;

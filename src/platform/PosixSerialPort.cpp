@@ -1,6 +1,7 @@
 #include "PosixSerialPort.h"
 #include "AppFolder.h"
 #include "Clock.h"
+#include "Interruption.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -140,7 +141,10 @@ bool PosixSerialPort::open()
         fail(e, QStringLiteral("Cannot set %1 to %2").arg(dev, settings_));
         return false;
     }
-    ::ioctl(fd, TIOCEXCL);
+    // The flock above is the only lock: it ends with the process however the
+    // process ends. The terminal's own exclusive mode (TIOCEXCL) would outlive
+    // a program that was killed, and keep every later one but root's out
+    // until the device is made anew.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     fd_ = fd;
     buf_.clear();
@@ -151,11 +155,6 @@ void PosixSerialPort::close()
 {
     if (fd_ < 0)
         return;
-    // Give the port back as it was found. The exclusive flag belongs to the
-    // device, not to this descriptor: it outlives the close while anybody else
-    // holds the device open (the board end of a pty does), and would keep
-    // every later program but root's out.
-    ::ioctl(fd_, TIOCNXCL);
     ::flock(fd_, LOCK_UN);
     ::close(fd_);
     fd_ = -1;
@@ -258,6 +257,12 @@ bool PosixSerialPort::waitForInput(std::int64_t deadlineNs)
     constexpr std::int64_t kReadSlice = 100'000'000;   // VTIME: one tenth of a second
     const Clock &real = SystemClock::instance();
     while (buf_.isEmpty()) {
+        // The program is ending: the port is given back at once, and nothing
+        // waits any longer.
+        if (Interruption::requested()) {
+            close();
+            return false;
+        }
         if (deadlineNs - clock_.monotonicNs() <= 0)
             return false;
         // How long this wait may block in real time (all of it on the system clock).

@@ -5,8 +5,10 @@
 
 // A real serial port on termios: raw 8N1, no flow control, DTR and RTS left
 // as they are on open and close. Waiting blocks in read(2) or ppoll(2), so a silent board costs
-// no CPU. The port is taken exclusively (TIOCEXCL and an flock), so a second
-// program cannot open it at the same time; close gives both back. Open never
+// no CPU. The port is taken exclusively with an flock, so a second program
+// cannot open it at the same time; close, or the end of the process however
+// it ends, gives it back. A wait made after an interruption request closes
+// the port and returns at once (Interruption.h). Open never
 // blocks, and refuses (error ENOTTY) what is not a terminal or is the master
 // side of a pseudo-terminal.
 class PosixSerialPort final : public SerialPort {

@@ -1,4 +1,5 @@
 #include "QtDialogs.h"
+#include "Interruption.h"
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -89,6 +90,9 @@ QString TabbedTextAsTable(const QString &text)
 
 Dialogs::Button QtDialogs::messageBox(Icon icon, Buttons buttons, const QString &title, const QString &text)
 {
+    // The program is ending: nobody is there to answer.
+    if (Interruption::requested())
+        return escapeAnswer(buttons);
     QMessageBox box(parentWindow());
     box.setWindowTitle(title);
     // Boxes carry CR-only line breaks in places; show them as line breaks.
@@ -127,6 +131,8 @@ Dialogs::Button QtDialogs::messageBox(Icon icon, Buttons buttons, const QString 
 
 std::optional<QString> QtDialogs::runFileDialog(const FileRequest &req, bool save)
 {
+    if (Interruption::requested())
+        return std::nullopt;
     QFileDialog dlg(parentWindow(), req.title);
     if (save) {
         dlg.setAcceptMode(QFileDialog::AcceptSave);
@@ -154,6 +160,8 @@ std::optional<QString> QtDialogs::saveFile(const FileRequest &req) { return runF
 std::optional<QString> QtDialogs::inputBox(const QString &prompt, const QString &title, const QString &initial)
 {
     bool ok = false;
+    if (Interruption::requested())
+        return std::nullopt;
     const QString text = QInputDialog::getText(parentWindow(), title, prompt, QLineEdit::Normal, initial, &ok);
     if (!ok)
         return std::nullopt;
@@ -162,7 +170,7 @@ std::optional<QString> QtDialogs::inputBox(const QString &prompt, const QString 
 
 bool QtDialogs::printSetup(void *printer)
 {
-    if (!printer)
+    if (!printer || Interruption::requested())
         return false;
     QPrintDialog dlg(static_cast<QPrinter *>(printer), parentWindow());
     dlg.setWindowTitle(QStringLiteral("Print Setup"));

@@ -56,3 +56,11 @@ BoardStatus StatusPoll::offline(bool commError)
                             : QStringLiteral("System Message:  Program is Currently OFFLINE");
     return s;
 }
+
+BoardStatus StatusPoll::unknown()
+{
+    BoardStatus s;
+    s.incomplete = true;
+    s.panelText = QStringLiteral("System Message:");
+    return s;
+}

@@ -26,6 +26,8 @@ public:
     BoardStatus pollOnline();
     // What the program shows while offline.
     static BoardStatus offline(bool commError);
+    // Online with nothing read yet: no system message.
+    static BoardStatus unknown();
 
 private:
     RSComm &link_;

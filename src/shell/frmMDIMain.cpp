@@ -526,13 +526,20 @@ void frmMDIMain::ApplyOnlineState()
     else if (!Link->OnlineMode && !Link->CommError)
         Link->CloseRSComm();
 
-    const bool online = Link->OnlineMode;
-    sbrPanel[2]->setText(online ? QStringLiteral("ONLINE") : QStringLiteral("OFFLINE"));
-    mnuViewOnline->setChecked(online);
-    mnuViewOffline->setChecked(!online);
-    mnuEditPasscode->setEnabled(online);
-    if (online && !Link->CommError)
+    auto showMode = [this] {
+        const bool online = Link->OnlineMode;
+        sbrPanel[2]->setText(online ? QStringLiteral("ONLINE") : QStringLiteral("OFFLINE"));
+        mnuViewOnline->setChecked(online);
+        mnuViewOffline->setChecked(!online);
+        mnuEditPasscode->setEnabled(online);
+    };
+    showMode();
+    if (Link->OnlineMode && !Link->CommError) {
         Link->RSRead(BoardMap::OnlineCheckByte);
+        // A mode handshake the operator gave up on has closed the link.
+        if (!Link->OnlineMode)
+            showMode();
+    }
     if (ChildWindow *c = currentChild())
         c->onlineStateChanged();
 }
@@ -580,8 +587,13 @@ void frmMDIMain::pollStatus()
 
     if (Link->OnlineMode) {
         const BoardStatus s = StatusPoll(*Link, AlarmMessages).pollOnline();
-        if (s.incomplete && !s.linkDown)
-            return;   // the line spoilt this tick's reads: keep what is shown
+        if (s.incomplete && !s.linkDown) {
+            // The line spoilt this tick's reads: an online message stays, but
+            // what was shown offline does not stay under "ONLINE".
+            if (StatusMessage == StatusPoll::offline(false).statusMessage)
+                showStatus(StatusPoll::unknown());
+            return;
+        }
         if (!s.linkDown) {
             showStatus(s);
             return;

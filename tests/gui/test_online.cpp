@@ -2,10 +2,17 @@
 // and its double-click, the background tick's system messages, the passcode
 // and what a dead link does.
 #include "GuiFixture.h"
+#include "Interruption.h"
+#include "QtDialogs.h"
+#include "ScriptedSerialPort.h"
 #include "frmMain.h"
+#include <boardsim/Engine.h>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <csignal>
 #include <functional>
+#include <unistd.h>
 
 using B = Dialogs::Button;
 
@@ -105,6 +112,16 @@ TEST_F(GuiTest, ATickWhoseReadsTheLineSpoiltKeepsTheMessageShown)
     tick();
     EXPECT_EQ(StatusMessage, alarm);
     EXPECT_EQ(panel(1), kFaults);
+
+    // What was shown offline does not stay under "ONLINE".
+    m.mnuViewOffline_Click();
+    tick();
+    ASSERT_EQ(panel(1), kOffline);
+    m.mnuViewOnline_Click();
+    tick();
+    EXPECT_EQ(panel(2), QStringLiteral("ONLINE"));
+    EXPECT_EQ(panel(1), QStringLiteral("System Message:"));
+    EXPECT_EQ(StatusMessage, QString());
     EXPECT_FALSE(Link->CommError);
     EXPECT_TRUE(dialogs.boxes().empty());
 }
@@ -130,27 +147,6 @@ TEST_F(GuiTest, PortThatCannotOpenLeavesTheProgramOfflineWithACommFault)
     EXPECT_EQ(dialogs.boxes().size(), 2u);
 }
 
-TEST_F(GuiTest, BoardFallingSilentGivesOneBoxAndThenOffline)
-{
-    boardsim::PtyBoard &b = boardOnCom1();
-    frmMDIMain &m = startMain();
-    m.mnuViewOnline_Click();
-    tick();
-    ASSERT_EQ(panel(1), kNormal);
-
-    ASSERT_TRUE(b.addFault("silence"));
-    dialogs.expectBox(
-        QStringLiteral("WARNING - Communication Error!"), B::Cancel,
-        QStringLiteral(
-            "Cannot Communicate with Target Board.\rVerify RS-232 Cable is Connected Between\rCOMM Port and PROG Port."));
-    tick();   // waits out the board's silence
-    EXPECT_FALSE(Link->OnlineMode);
-    EXPECT_EQ(panel(2), QStringLiteral("OFFLINE"));
-    EXPECT_EQ(panel(1), kCommFault);
-    tick();   // no second box
-    EXPECT_EQ(dialogs.boxes().size(), 1u);
-}
-
 TEST_F(GuiTest, PasscodeWritesTheKeypadCodeOnlyWhenOnlineAndAnswered)
 {
     boardsim::PtyBoard &b = boardOnCom1();
@@ -170,4 +166,109 @@ TEST_F(GuiTest, PasscodeWritesTheKeypadCodeOnlyWhenOnlineAndAnswered)
     }
     EXPECT_FALSE(Link->CommError);
     EXPECT_TRUE(dialogs.boxes().empty());
+}
+
+// The simulator's board on the virtual clock: the engine sees each byte when
+// it is sent, and its answer reaches the port the board's delay later.
+class SlowBoard : public GuiTest {
+protected:
+    void startBoard(const std::string &fault, int delayMs)
+    {
+        boardsim::Options opt;
+        opt.lineRunning = false;
+        engine = std::make_unique<boardsim::Engine>(opt);
+        ASSERT_TRUE(engine->addFault(fault));
+        slow.setAnswerDelay(std::int64_t(delayMs) * 1'000'000);
+        slow.setPeer([this](int b) -> std::optional<int> {
+            engine->advanceTo(std::uint64_t(clock.monotonicNs()));
+            const std::vector<std::uint8_t> out = engine->feed(std::uint8_t(b));
+            return out.empty() ? std::nullopt : std::optional<int>(out.front());
+        });
+        main = std::make_unique<frmMDIMain>(dialogs, clock, slow);
+        main->tmrBackgroungUpdate->stop();
+    }
+    std::unique_ptr<boardsim::Engine> engine;
+    ScriptedSerialPort slow{clock};
+};
+
+TEST_F(SlowBoard, ABoardFallingSilentOrAnsweringEveryByteLateGivesTheBoxThenOffline)
+{
+    // Answers too late to be trusted inside a read count as none: after the
+    // time a silent board is given, the link's box; Retry gives the board
+    // that time again, Cancel leaves the program offline with no other box.
+    struct Case {
+        std::string fault;
+        int delayMs;
+        std::vector<B> answers;
+    };
+    const Case cases[] = {{"silence-after=60", 0, {B::Cancel}},
+                          {"slow=950", 950, {B::Cancel}},
+                          {"slow=1500", 1500, {B::Retry, B::Cancel}},
+                          {"slow=2000", 2000, {B::Cancel}}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.fault);
+        startBoard(c.fault, c.delayMs);
+        for (B answer : c.answers)
+            dialogs.expectBox(QStringLiteral("WARNING - Communication Error!"), answer,
+                              QStringLiteral("Cannot Communicate with Target Board.\rVerify RS-232 Cable is "
+                                             "Connected Between\rCOMM Port and PROG Port."));
+        std::vector<std::int64_t> at{clock.monotonicNs()};
+        dialogs.onBox = [&](const ScriptedDialogs::Box &) { at.push_back(clock.monotonicNs()); };
+        main->mnuViewOnline->trigger();
+        for (int i = 0; i < 20; ++i) {
+            QCoreApplication::processEvents();
+            tick();
+        }
+        ASSERT_EQ(at.size(), c.answers.size() + 1);
+        // No step holds the program longer than a silent board and one attempt more.
+        for (size_t i = 1; i < at.size(); ++i)
+            EXPECT_LE(at[i] - at[i - 1], 10'000'000'000LL);
+        EXPECT_FALSE(Link->OnlineMode);
+        EXPECT_EQ(panel(2), QStringLiteral("OFFLINE"));
+        EXPECT_EQ(panel(1), kCommFault);
+        main.reset();
+        dialogs.clear();
+    }
+}
+
+TEST_F(GuiTest, TerminationSignalUnderTheCommBoxClosesItAndEndsTheProgram)
+{
+    // F3 on a silent board: the link's box is up, a real one, when SIGTERM
+    // comes. The box closes, nothing more is shown, the program's event loop
+    // ends, and the port is free for another program.
+    boardsim::PtyBoard &b = boardOnCom1();
+    ASSERT_TRUE(b.addFault("silence"));
+    QtDialogs real;
+    main = std::make_unique<frmMDIMain>(real, clock, port);
+    main->tmrBackgroungUpdate->stop();
+    main->show();
+    EndOnTerminationSignals(main.get());
+    QStringList boxes;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || (!boxes.isEmpty() && boxes.last() == box->text()))
+            return;
+        boxes << box->text();
+        ::kill(::getpid(), SIGTERM);
+    });
+    watch.start(20);
+    QTimer::singleShot(0, main.get(), [this] { main->mnuViewOnline->trigger(); });
+    QTimer ignored;   // the signal was ignored
+    ignored.callOnTimeout([] { QCoreApplication::exit(-1); });
+    ignored.start(30000);
+    const int status = QCoreApplication::exec();
+    Interruption::clear();
+    watch.stop();
+    ::signal(SIGTERM, SIG_DFL);
+    ::signal(SIGINT, SIG_DFL);
+    EXPECT_EQ(status, 128 + SIGTERM);
+    EXPECT_EQ(boxes, QStringList{QStringLiteral(
+                         "Cannot Communicate with Target Board.\nVerify RS-232 Cable is Connected Between\nCOMM Port and "
+                         "PROG Port.")});
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    main.reset();
+    PosixSerialPort other;
+    other.setDevicePath(path("Support/ports/COM1"));
+    EXPECT_TRUE(other.open()) << other.errorString().toStdString();
 }

@@ -2,6 +2,8 @@
 #include "SimFixture.h"
 #include <QProcess>
 #include <QRegularExpression>
+#include <QThread>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -122,10 +124,25 @@ TEST_F(OrvelctlOnSim, SilentBoard)
 
 TEST_F(OrvelctlOnSim, OneRunAfterAnotherFindsThePortFree)
 {
-    // Each run must give the port back as it found it: a technician (not root)
+    // Each run must give the port back as it found it, also one interrupted
+    // or killed while it waits on a silent board: a technician (not root)
     // runs orvelctl again and again against a board that stays connected.
-    for (int i = 0; i < 3; ++i) {
-        SCOPED_TRACE(i);
+    for (int sig : {0, 0, SIGINT, SIGTERM, SIGKILL}) {
+        SCOPED_TRACE(sig);
+        if (sig) {
+            ASSERT_TRUE(board->addFault("silence"));
+            const std::uint64_t before = board->stats().bytesIn;
+            QProcess p;
+            p.start(qEnvironmentVariable("ORVELCTL", QStringLiteral(ORVELCTL_PATH)),
+                    {QStringLiteral("--app-dir"), dir.path(), QStringLiteral("read"), QStringLiteral("W1014")});
+            ASSERT_TRUE(p.waitForStarted());
+            for (int i = 0; i < 1000 && board->stats().bytesIn == before; ++i)
+                QThread::msleep(10);
+            ASSERT_GT(board->stats().bytesIn, before) << "orvelctl never opened the port";
+            ::kill(pid_t(p.processId()), sig);
+            EXPECT_TRUE(p.waitForFinished(20000));
+            board->clearFaults();
+        }
         const auto r = run({QStringLiteral("read"), QStringLiteral("W1014")});
         EXPECT_EQ(r.status, 0) << r.err.toStdString();
         EXPECT_EQ(r.out.toStdString(), "215\n");

@@ -44,7 +44,7 @@ bool ScriptedSerialPort::write(const QByteArray &bytes)
         sentAt_.push_back(clock_.monotonicNs());
         if (peer_) {
             if (auto a = peer_(b))
-                input_.push_back(*a);
+                answer(*a);
             continue;
         }
         if (script_.empty()) {
@@ -54,13 +54,31 @@ bool ScriptedSerialPort::write(const QByteArray &bytes)
         const Step s = script_.front();
         script_.pop_front();
         EXPECT_EQ(s.out, b) << "byte #" << sent_.size() << " sent by the link";
-        input_.insert(input_.end(), s.in.begin(), s.in.end());
+        for (int a : s.in)
+            answer(a);
     }
     return true;
 }
 
+void ScriptedSerialPort::answer(int b)
+{
+    if (answerDelayNs_ > 0)
+        onTheWire_.emplace_back(clock_.monotonicNs() + answerDelayNs_, b);
+    else
+        input_.push_back(b);
+}
+
+void ScriptedSerialPort::deliverArrived()
+{
+    while (!onTheWire_.empty() && onTheWire_.front().first <= clock_.monotonicNs()) {
+        input_.push_back(onTheWire_.front().second);
+        onTheWire_.pop_front();
+    }
+}
+
 int ScriptedSerialPort::readByte()
 {
+    deliverArrived();
     if (input_.empty())
         return -1;
     const int b = input_.front();
@@ -70,8 +88,14 @@ int ScriptedSerialPort::readByte()
 
 bool ScriptedSerialPort::waitForInput(std::int64_t deadlineNs)
 {
+    deliverArrived();
     if (!input_.empty())
         return true;
+    if (!onTheWire_.empty() && onTheWire_.front().first <= deadlineNs) {
+        clock_.advanceToNs(onTheWire_.front().first);
+        deliverArrived();
+        return true;
+    }
     clock_.advanceToNs(deadlineNs);
     return false;
 }

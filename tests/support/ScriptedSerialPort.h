@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class ScriptedSerialPort : public SerialPort {
@@ -37,6 +38,9 @@ public:
     }
     // Bytes put in the input buffer before the next write (stale input).
     void injectInput(int b) { input_.push_back(b); }
+    // Every answer reaches the input buffer this long after the byte it
+    // answers went out, on the virtual clock (a slow board).
+    void setAnswerDelay(std::int64_t ns) { answerDelayNs_ = ns; }
 
     // The device goes away (cable adapter unplugged): the port is closed under
     // the link. With openFails the device is not back yet.
@@ -71,10 +75,15 @@ public:
         open_ = false;
     }
     bool isOpen() const override { return open_; }
-    int bytesWaiting() override { return int(input_.size()); }
+    int bytesWaiting() override
+    {
+        deliverArrived();
+        return int(input_.size());
+    }
     void flushInput() override
     {
         ++flushes_;
+        deliverArrived();
         input_.clear();
     }
     bool write(const QByteArray &bytes) override;
@@ -89,7 +98,11 @@ private:
         int out;
         std::vector<int> in;
     };
+    void answer(int b);
+    void deliverArrived();
     VirtualClock &clock_;
+    std::int64_t answerDelayNs_ = 0;
+    std::deque<std::pair<std::int64_t, int>> onTheWire_;   // arrival time, byte
     std::deque<Step> script_;
     std::deque<int> input_;
     std::vector<int> sent_;

@@ -1,0 +1,13 @@
+#include "Interruption.h"
+#include <atomic>
+
+namespace {
+std::atomic<bool> g_requested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+}
+
+void Interruption::request() { g_requested.store(true, std::memory_order_relaxed); }
+
+bool Interruption::requested() { return g_requested.load(std::memory_order_relaxed); }
+
+void Interruption::clear() { g_requested.store(false, std::memory_order_relaxed); }
