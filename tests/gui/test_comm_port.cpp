@@ -19,7 +19,9 @@ protected:
     QString cfg() const { return path("Support/RSPort.cfg"); }
 };
 
-TEST_F(CommPortTest, LoadShowsTheFileClampedOrDefaultsAndCancelWritesNothing)
+// What the window makes of the settings reader's result: the items read (up
+// to a failure), the reader's box titled for this window; Cancel writes nothing.
+TEST_F(CommPortTest, LoadShowsWhatTheReaderTookAndCancelWritesNothing)
 {
     startMain();
     struct Case {
@@ -32,9 +34,11 @@ TEST_F(CommPortTest, LoadShowsTheFileClampedOrDefaultsAndCancelWritesNothing)
         {nullptr, nullptr, "1", false},   // no file
         {"150,9600\r\n", nullptr, "99", false},
         {"2,4800\r\n", nullptr, "2", false},
-        {"3, 19200 \r\n", nullptr, "3", true},
+        {" \"4\" , \" 19200 \" \r\n", nullptr, "4", true},
         {"COM2,9600\r\n", "Error Number = 13\r\n\r\nType mismatch", "1", false},
         {"4,40000\r\n", "Error Number = 6\r\n\r\nOverflow", "4", false},
+        {"3\r\n", "Error Number = 62\r\n\r\nInput past end of file", "3", false},
+        {"6,fast\r\n", "Error Number = 13\r\n\r\nType mismatch", "6", false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.file ? c.file : "no file");
@@ -54,35 +58,6 @@ TEST_F(CommPortTest, LoadShowsTheFileClampedOrDefaultsAndCancelWritesNothing)
         w.cmdCancel->click();
         EXPECT_EQ(w.result(), QDialog::Rejected);
         EXPECT_EQ(ReadBytes(cfg()), QByteArray(c.file));
-    }
-}
-
-TEST_F(CommPortTest, TheWindowShowsWhatTheSettingsReaderTookAndItsBox)
-{
-    // The reader itself is tested with the link's settings; here only what
-    // the window makes of it: the items read, and after a failed read what
-    // was read up to that point with the box titled for this window.
-    startMain();
-    struct Case {
-        QByteArray bytes;
-        const char *port;
-        bool fast;
-        const char *error;
-    };
-    const Case cases[] = {
-        {" \"4\" , \" 19200 \" \r\n", "4", true, nullptr},
-        {"3\r\n", "3", false, "Error Number = 62\r\n\r\nInput past end of file"},
-        {"6,fast\r\n", "6", false, "Error Number = 13\r\n\r\nType mismatch"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.bytes.toStdString());
-        WriteBytes(cfg(), c.bytes);
-        if (c.error)
-            dialogs.expectBox(QStringLiteral("SetupComm CurrentSettings"), B::OK, QString::fromLatin1(c.error));
-        frmSetupComm w(*Link, dialogs);
-        EXPECT_EQ(w.txtCommPort->text(), QString::fromLatin1(c.port));
-        EXPECT_EQ(w.optPortSpeed[1]->isChecked(), c.fast);
-        EXPECT_EQ(ReadBytes(cfg()), c.bytes);
     }
 }
 
@@ -260,46 +235,22 @@ TEST_F(CommPortTest, SavingWhileOnlineReopensTheLink)
     EXPECT_EQ(panel(1), QStringLiteral("System Message:  Comm Fault with T6850"));
 }
 
+// A settings name that is no file is reported at once (never waiting on the
+// pipe) with the defaults shown; Save puts a real settings file in its place.
 TEST_F(CommPortTest, SettingsFileThatIsNotAFileGetsTheWindowsBoxAndDefaults)
 {
-    // Shown at once, never waiting on a pipe or reading a device; Save then
-    // puts a real settings file in its place.
     startMain();
-    struct Case {
-        const char *what;
-        std::function<void()> make;
-        const char *why;
-        bool saves;
-    };
-    const Case cases[] = {
-        {"named pipe", [&] { ASSERT_EQ(::mkfifo(cfg().toLocal8Bit().constData(), 0600), 0); },
-         "it is a named pipe (FIFO), not a regular file", true},
-        {"link to /dev/zero", [&] { ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), cfg())); },
-         "it is a device, not a regular file", false},
-        {"folder", [&] { ASSERT_TRUE(QDir().mkpath(cfg())); }, "it is a folder, not a file", false},
-        {"link to nothing", [&] { ASSERT_TRUE(QFile::link(path("gone.cfg"), cfg())); }, "No such file or directory",
-         false},
-        {"link to itself", [&] { ASSERT_TRUE(QFile::link(cfg(), cfg())); }, "Too many levels of symbolic links", false},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        c.make();
-        dialogs.expectBox(QStringLiteral("SetupComm CurrentSettings"), B::OK,
-                          QStringLiteral("Error Number = 75\r\n\r\nPath/File access error: cannot read %1: %2")
-                              .arg(cfg(), QLatin1String(c.why)));
-        {
-            frmSetupComm w(*Link, dialogs);
-            EXPECT_EQ(w.txtCommPort->text(), QStringLiteral("1"));
-            EXPECT_TRUE(w.optPortSpeed[0]->isChecked());
-            if (c.saves) {
-                w.txtCommPort->setText(QStringLiteral("4"));
-                w.cmdSave->click();
-                EXPECT_EQ(w.result(), QDialog::Accepted);
-                EXPECT_TRUE(QFileInfo(cfg()).isFile());
-                EXPECT_EQ(ReadBytes(cfg()), QByteArray("4, 9600 \r\n"));
-            }
-        }
-        QFile::remove(cfg());
-        QDir().rmdir(cfg());
-    }
+    ASSERT_EQ(::mkfifo(cfg().toLocal8Bit().constData(), 0600), 0);
+    dialogs.expectBox(QStringLiteral("SetupComm CurrentSettings"), B::OK,
+                      QStringLiteral("Error Number = 75\r\n\r\nPath/File access error: cannot read %1: "
+                                     "it is a named pipe (FIFO), not a regular file")
+                          .arg(cfg()));
+    frmSetupComm w(*Link, dialogs);
+    EXPECT_EQ(w.txtCommPort->text(), QStringLiteral("1"));
+    EXPECT_TRUE(w.optPortSpeed[0]->isChecked());
+    w.txtCommPort->setText(QStringLiteral("4"));
+    w.cmdSave->click();
+    EXPECT_EQ(w.result(), QDialog::Accepted);
+    EXPECT_TRUE(QFileInfo(cfg()).isFile());
+    EXPECT_EQ(ReadBytes(cfg()), QByteArray("4, 9600 \r\n"));
 }
