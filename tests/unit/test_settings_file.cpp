@@ -123,15 +123,18 @@ TEST_F(SettingsFile, RetryAfterTheFileIsMendedGoesOn)
     EXPECT_EQ(port.portNumber(), 2);
 }
 
-TEST_F(SettingsFile, SettingsNameIsFoundWhateverItsCase)
+TEST_F(SettingsFile, SettingsNameIsFoundWhateverItsCaseAndThroughALink)
 {
-    QDir().mkpath(dir.path() + QStringLiteral("/support"));
-    QFile f(dir.path() + QStringLiteral("/support/rsport.CFG"));
+    const QString support = dir.path() + QStringLiteral("/support/");
+    QDir().mkpath(support);
+    QFile f(support + QStringLiteral("real.cfg"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("8,19200\r\n");
+    f.write("6,19200\r\n");
     f.close();
+    ASSERT_TRUE(QFile::link(support + QStringLiteral("real.cfg"), support + QStringLiteral("rsport.CFG")));
     open();
-    EXPECT_EQ(port.portNumber(), 8);
+    EXPECT_EQ(port.portNumber(), 6);
+    EXPECT_EQ(port.settings().toStdString(), "19200,n,8,1");
 }
 
 TEST_F(SettingsFile, WhatIsNotASettingsFileIsRefusedAtOnceWithRetryOrCancel)
@@ -165,15 +168,4 @@ TEST_F(SettingsFile, WhatIsNotASettingsFileIsRefusedAtOnceWithRetryOrCancel)
         EXPECT_TRUE(link.initError());
         EXPECT_EQ(port.opens(), 0);
     }
-}
-
-TEST_F(SettingsFile, LinkToARegularFileIsRead)
-{
-    writeSettings("6,19200\r\n");
-    const QString support = dir.path() + QStringLiteral("/Support/");
-    ASSERT_TRUE(QFile::rename(support + QStringLiteral("RSPort.cfg"), support + QStringLiteral("real.cfg")));
-    ASSERT_TRUE(QFile::link(support + QStringLiteral("real.cfg"), support + QStringLiteral("RSPort.cfg")));
-    open();
-    EXPECT_EQ(port.portNumber(), 6);
-    EXPECT_EQ(port.settings().toStdString(), "19200,n,8,1");
 }
