@@ -19,7 +19,9 @@ protected:
     QString cfg() const { return path("Support/RSPort.cfg"); }
 };
 
-TEST_F(CommPortTest, LoadShowsTheFileClampedOrDefaultsAndCancelWritesNothing)
+// What the window makes of the settings reader's result: the items read (up
+// to a failure), the reader's box titled for this window; Cancel writes nothing.
+TEST_F(CommPortTest, LoadShowsWhatTheReaderTookAndCancelWritesNothing)
 {
     startMain();
     struct Case {
@@ -32,9 +34,11 @@ TEST_F(CommPortTest, LoadShowsTheFileClampedOrDefaultsAndCancelWritesNothing)
         {nullptr, nullptr, "1", false},   // no file
         {"150,9600\r\n", nullptr, "99", false},
         {"2,4800\r\n", nullptr, "2", false},
-        {"3, 19200 \r\n", nullptr, "3", true},
+        {" \"4\" , \" 19200 \" \r\n", nullptr, "4", true},
         {"COM2,9600\r\n", "Error Number = 13\r\n\r\nType mismatch", "1", false},
         {"4,40000\r\n", "Error Number = 6\r\n\r\nOverflow", "4", false},
+        {"3\r\n", "Error Number = 62\r\n\r\nInput past end of file", "3", false},
+        {"6,fast\r\n", "Error Number = 13\r\n\r\nType mismatch", "6", false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.file ? c.file : "no file");
@@ -57,35 +61,6 @@ TEST_F(CommPortTest, LoadShowsTheFileClampedOrDefaultsAndCancelWritesNothing)
     }
 }
 
-TEST_F(CommPortTest, TheWindowShowsWhatTheSettingsReaderTookAndItsBox)
-{
-    // The reader itself is tested with the link's settings; here only what
-    // the window makes of it: the items read, and after a failed read what
-    // was read up to that point with the box titled for this window.
-    startMain();
-    struct Case {
-        QByteArray bytes;
-        const char *port;
-        bool fast;
-        const char *error;
-    };
-    const Case cases[] = {
-        {" \"4\" , \" 19200 \" \r\n", "4", true, nullptr},
-        {"3\r\n", "3", false, "Error Number = 62\r\n\r\nInput past end of file"},
-        {"6,fast\r\n", "6", false, "Error Number = 13\r\n\r\nType mismatch"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.bytes.toStdString());
-        WriteBytes(cfg(), c.bytes);
-        if (c.error)
-            dialogs.expectBox(QStringLiteral("SetupComm CurrentSettings"), B::OK, QString::fromLatin1(c.error));
-        frmSetupComm w(*Link, dialogs);
-        EXPECT_EQ(w.txtCommPort->text(), QString::fromLatin1(c.port));
-        EXPECT_EQ(w.optPortSpeed[1]->isChecked(), c.fast);
-        EXPECT_EQ(ReadBytes(cfg()), c.bytes);
-    }
-}
-
 TEST_F(CommPortTest, LeavingThePortFieldChecksItsBoundsHoweverItIsLeft)
 {
     // Driven from the keyboard as a technician would. The check runs once
@@ -100,14 +75,10 @@ TEST_F(CommPortTest, LeavingThePortFieldChecksItsBoundsHoweverItIsLeft)
         const char *how;
         const char *typed;
         std::function<void(frmSetupComm &)> leave;
-        std::function<bool(frmSetupComm &)> done;   // the keys have had their effect
         bool box;
-        bool stays;          // the window is still open afterwards
-        bool focusHeld;      // the focus is back in the port field
-        const char *saved;   // the settings file afterwards
+        bool stays;   // the window is still open, with the focus back in the port field
+        bool saves = false;
     };
-    const auto boxShown = [&](frmSetupComm &) { return !dialogs.boxes().empty(); };
-    const auto closed = [](frmSetupComm &w) { return !w.isVisible(); };
     const auto key = [](Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         return [=](frmSetupComm &w) {
             QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w, k, mods);
@@ -117,17 +88,16 @@ TEST_F(CommPortTest, LeavingThePortFieldChecksItsBoundsHoweverItIsLeft)
     other.setWindowTitle(QStringLiteral("another window"));
     other.setModal(true);
     const Case cases[] = {
-        {"Tab to the speed", "150", key(Qt::Key_Tab), boxShown, true, true, true, "3, 9600 \r\n"},
-        {"Alt+S", "150", key(Qt::Key_S, Qt::AltModifier), boxShown, true, true, true, "3, 9600 \r\n"},
-        {"Enter", "0", key(Qt::Key_Return), boxShown, true, true, true, "3, 9600 \r\n"},
-        {"a click on Save", "150", [](frmSetupComm &w) { QTest::mouseClick(w.cmdSave, Qt::LeftButton); }, boxShown,
-         true, true, true, "3, 9600 \r\n"},
+        {"Tab to the speed", "150", key(Qt::Key_Tab), true, true},
+        {"Alt+S", "150", key(Qt::Key_S, Qt::AltModifier), true, true},
+        {"Enter", "0", key(Qt::Key_Return), true, true},
+        {"a click on Save", "150", [](frmSetupComm &w) { QTest::mouseClick(w.cmdSave, Qt::LeftButton); }, true, true},
         {"another window", "100",
          [&](frmSetupComm &) {
              other.show();
              other.activateWindow();
          },
-         boxShown, true, true, true, "3, 9600 \r\n"},
+         true, true},
         {"Shift+Tab to Cancel, Space", "150",
          [&](frmSetupComm &w) {
              key(Qt::Key_Backtab, Qt::ShiftModifier)(w);
@@ -135,10 +105,10 @@ TEST_F(CommPortTest, LeavingThePortFieldChecksItsBoundsHoweverItIsLeft)
              EXPECT_EQ(QApplication::focusWidget(), w.cmdCancel);
              key(Qt::Key_Space)(w);
          },
-         closed, true, false, false, "3, 9600 \r\n"},
-        {"Alt+C", "abc", key(Qt::Key_C, Qt::AltModifier), closed, true, false, false, "3, 9600 \r\n"},
-        {"Esc", "150", key(Qt::Key_Escape), closed, false, false, false, "3, 9600 \r\n"},
-        {"Alt+S on a good number", "12", key(Qt::Key_S, Qt::AltModifier), closed, false, false, false, "12, 9600 \r\n"},
+         true, false},
+        {"Alt+C", "abc", key(Qt::Key_C, Qt::AltModifier), true, false},
+        {"Esc", "150", key(Qt::Key_Escape), false, false},
+        {"Alt+S on a good number", "12", key(Qt::Key_S, Qt::AltModifier), false, false, true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.how);
@@ -157,7 +127,7 @@ TEST_F(CommPortTest, LeavingThePortFieldChecksItsBoundsHoweverItIsLeft)
         EXPECT_TRUE(QTest::qWaitFor(
             [&] {
                 settle();
-                return c.done(w);
+                return c.stays ? !dialogs.boxes().empty() : !w.isVisible();
             },
             5000));
         settle();
@@ -165,11 +135,9 @@ TEST_F(CommPortTest, LeavingThePortFieldChecksItsBoundsHoweverItIsLeft)
         EXPECT_EQ(w.isVisible(), c.stays);
         if (c.stays) {
             EXPECT_EQ(w.txtCommPort->text(), QString::fromLatin1(c.typed));
-        }
-        if (c.focusHeld) {
             EXPECT_EQ(w.focusWidget(), w.txtCommPort);
         }
-        EXPECT_EQ(ReadBytes(cfg()), QByteArray(c.saved));
+        EXPECT_EQ(ReadBytes(cfg()), QByteArray(c.saves ? "12, 9600 \r\n" : "3, 9600 \r\n"));
         other.hide();
     }
 }
@@ -260,54 +228,27 @@ TEST_F(CommPortTest, SavingWhileOnlineReopensTheLink)
     EXPECT_EQ(panel(1), QStringLiteral("System Message:  Comm Fault with T6850"));
 }
 
+// A settings name that is no file is reported at once (never waiting on the
+// pipe) with the defaults shown; Save never replaces the pipe.
 TEST_F(CommPortTest, SettingsFileThatIsNotAFileGetsTheWindowsBoxAndDefaults)
 {
-    // Shown at once, never waiting on a pipe or reading a device. Save
-    // writes through a link to nothing, and never replaces a pipe.
     startMain();
-    struct Case {
-        const char *what;
-        std::function<void()> make;
-        const char *why;
-        const char *saveRefused;   // nullptr: not saved; "": saved
-    };
-    const Case cases[] = {
-        {"named pipe", [&] { ASSERT_EQ(::mkfifo(cfg().toLocal8Bit().constData(), 0600), 0); },
-         "it is a named pipe (FIFO), not a regular file", "it is a named pipe (FIFO) that no program is reading"},
-        {"link to /dev/zero", [&] { ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), cfg())); },
-         "it is a device, not a regular file", nullptr},
-        {"folder", [&] { ASSERT_TRUE(QDir().mkpath(cfg())); }, "it is a folder, not a file", nullptr},
-        {"link to nothing", [&] { ASSERT_TRUE(QFile::link(path("gone.cfg"), cfg())); }, "No such file or directory",
-         ""},
-        {"link to itself", [&] { ASSERT_TRUE(QFile::link(cfg(), cfg())); }, "Too many levels of symbolic links", nullptr},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        c.make();
-        dialogs.expectBox(QStringLiteral("SetupComm CurrentSettings"), B::OK,
-                          QStringLiteral("Error Number = 75\r\n\r\nPath/File access error: cannot read %1: %2")
-                              .arg(cfg(), QLatin1String(c.why)));
-        {
-            frmSetupComm w(*Link, dialogs);
-            EXPECT_EQ(w.txtCommPort->text(), QStringLiteral("1"));
-            EXPECT_TRUE(w.optPortSpeed[0]->isChecked());
-            if (c.saveRefused) {
-                w.txtCommPort->setText(QStringLiteral("4"));
-                if (*c.saveRefused)
-                    dialogs.expectBox(QStringLiteral("SetupComm"), B::OK,
-                                      QStringLiteral("Error Number = 75\r\n\r\nPath/File access error: cannot write %1: %2")
-                                          .arg(cfg(), QLatin1String(c.saveRefused)));
-                w.cmdSave->click();
-                EXPECT_EQ(w.result() == QDialog::Accepted, !*c.saveRefused);
-                struct stat st {};
-                ASSERT_EQ(::lstat(cfg().toLocal8Bit().constData(), &st), 0);
-                EXPECT_EQ(st.st_mode & S_IFMT, *c.saveRefused ? S_IFIFO : S_IFLNK);
-                if (!*c.saveRefused) {
-                    EXPECT_EQ(ReadBytes(cfg()), QByteArray("4, 9600 \r\n"));
-                }
-            }
-        }
-        QFile::remove(cfg());
-        QDir().rmdir(cfg());
-    }
+    ASSERT_EQ(::mkfifo(cfg().toLocal8Bit().constData(), 0600), 0);
+    dialogs.expectBox(QStringLiteral("SetupComm CurrentSettings"), B::OK,
+                      QStringLiteral("Error Number = 75\r\n\r\nPath/File access error: cannot read %1: "
+                                     "it is a named pipe (FIFO), not a regular file")
+                          .arg(cfg()));
+    frmSetupComm w(*Link, dialogs);
+    EXPECT_EQ(w.txtCommPort->text(), QStringLiteral("1"));
+    EXPECT_TRUE(w.optPortSpeed[0]->isChecked());
+    w.txtCommPort->setText(QStringLiteral("4"));
+    dialogs.expectBox(QStringLiteral("SetupComm"), B::OK,
+                      QStringLiteral("Error Number = 75\r\n\r\nPath/File access error: cannot write %1: "
+                                     "it is a named pipe (FIFO) that no program is reading")
+                          .arg(cfg()));
+    w.cmdSave->click();
+    EXPECT_NE(w.result(), QDialog::Accepted);
+    struct stat st {};
+    ASSERT_EQ(::lstat(cfg().toLocal8Bit().constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & S_IFMT, S_IFIFO);
 }

@@ -17,21 +17,19 @@ TEST(FaultGrammar, ParsesEveryFormAndRefusesTheRest)
         FaultSpec::Kind kind;
         std::uint64_t a, b;
     };
-    const Case good[] = {
-        {"silence", FaultSpec::Silence, 0, 0},
-        {"silence-after=12", FaultSpec::Silence, 12, 0},
-        {"lose=5", FaultSpec::Lose, 5, 1},
-        {"lose=5,3", FaultSpec::Lose, 5, 3},
-        {"Bad-Echo=1014", FaultSpec::BadEcho, 1014, 0},
-        {"bad-echo=0x3F6,1", FaultSpec::BadEcho, 1014, 1},
-        {"bad-hi-echo=3", FaultSpec::BadHighEcho, 3, 0},
-        {"bad-checksum=2", FaultSpec::BadChecksum, 2, 0},
-        {"noise=10", FaultSpec::Noise, 10, 0},
-        {"garble=10", FaultSpec::Garble, 10, 0},
-        {"pull-after=100", FaultSpec::Pull, 100, 0},
-        {" slow=250 ", FaultSpec::Slow, 250, 0},
-        {"pls-busy=3", FaultSpec::PlsBusy, 3, 0},
-    };
+    const Case good[] = {{"silence", FaultSpec::Silence, 0, 0},
+                         {"silence-after=12", FaultSpec::Silence, 12, 0},
+                         {"lose=5", FaultSpec::Lose, 5, 1},
+                         {"lose=5,3", FaultSpec::Lose, 5, 3},
+                         {"Bad-Echo=1014", FaultSpec::BadEcho, 1014, 0},
+                         {"bad-echo=0x3F6,1", FaultSpec::BadEcho, 1014, 1},
+                         {"bad-hi-echo=3", FaultSpec::BadHighEcho, 3, 0},
+                         {"bad-checksum=2", FaultSpec::BadChecksum, 2, 0},
+                         {"noise=10", FaultSpec::Noise, 10, 0},
+                         {"garble=10", FaultSpec::Garble, 10, 0},
+                         {"pull-after=100", FaultSpec::Pull, 100, 0},
+                         {" slow=250 ", FaultSpec::Slow, 250, 0},
+                         {"pls-busy=3", FaultSpec::PlsBusy, 3, 0}};
     for (const Case &c : good) {
         SCOPED_TRACE(c.text);
         FaultSpec s;

@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <csignal>
-#include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <poll.h>
 #include <string>
 #include <sys/stat.h>
@@ -195,14 +197,8 @@ struct Program {
 
 std::vector<std::uint8_t> readFile(const std::string &path)
 {
-    std::vector<std::uint8_t> data;
-    const int fd = ::open(path.c_str(), O_RDONLY);
-    std::uint8_t buf[4096];
-    for (ssize_t n; fd >= 0 && (n = ::read(fd, buf, sizeof buf)) > 0;)
-        data.insert(data.end(), buf, buf + n);
-    if (fd >= 0)
-        ::close(fd);
-    return data;
+    std::ifstream f(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
 }
 
 TEST(BoardsimProgram, DumpsTheMemoryOnExit)
@@ -241,12 +237,8 @@ TEST(BoardsimProgram, DumpsTheMemoryOnExit)
     }
     // no temporary file is left behind
     std::vector<std::string> names;
-    if (DIR *d = opendir(dir.c_str())) {
-        while (const dirent *e = readdir(d))
-            if (e->d_name[0] != '.')
-                names.push_back(e->d_name);
-        closedir(d);
-    }
+    for (const auto &e : std::filesystem::directory_iterator(dir))
+        names.push_back(e.path().filename());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"again.bin", "mem.bin"}));
 }

@@ -36,10 +36,7 @@ TEST(AddressGrammar, FormsOfTheLanguage)
             EXPECT_EQ(a.bitMask, c.mask);
         }
     }
-}
-
-TEST(AddressGrammar, NonBitFormsKeepThePreviousMask)
-{
+    // Forms without a bit keep the mask they are given.
     EXPECT_EQ(ParseAddress(QStringLiteral("W10"), 8).bitMask, 8);
     EXPECT_EQ(ParseAddress(QStringLiteral("Q10"), 64).bitMask, 64);
 }

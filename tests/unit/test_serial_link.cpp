@@ -20,31 +20,22 @@ TEST_F(SerialLink, SilentBoardGivesTheBoxAfterFiveSecondsWithTwoResentFF)
     port.silent(0xFF).silent(0xFF).silent(0xFF);
     const double start = seconds();
     double boxAt = 0;
-    struct TimedDialogs : ScriptedDialogs {
-        std::function<void()> onBox;
-        Button messageBox(Icon i, Buttons b, const QString &t, const QString &x) override
-        {
-            onBox();
-            return ScriptedDialogs::messageBox(i, b, t, x);
-        }
-    } timed;
-    timed.onBox = [&] { boxAt = seconds(); };
-    timed.expectBox(kCommBoxTitle, Button::Cancel, kCommBoxText);
-    RSComm l(timed, clock);
-    l.OpenRSComm(&port);
+    dialogs.onBox = [&](const ScriptedDialogs::Box &) { boxAt = seconds(); };
+    dialogs.expectBox(kCommBoxTitle, Button::Cancel, kCommBoxText);
+    link.OpenRSComm(&port);
     EXPECT_NEAR(boxAt - start, 5.0, 0.01);
-    EXPECT_FALSE(l.OnlineMode);
-    EXPECT_TRUE(l.CommError);
-    ASSERT_EQ(timed.boxes().size(), 1u);
-    EXPECT_EQ(timed.boxes()[0].icon, Dialogs::Icon::Critical);
-    EXPECT_EQ(timed.boxes()[0].buttons, Dialogs::Buttons::RetryCancel);
+    EXPECT_FALSE(link.OnlineMode);
+    EXPECT_TRUE(link.CommError);
+    ASSERT_EQ(dialogs.boxes().size(), 1u);
+    EXPECT_EQ(dialogs.boxes()[0].icon, Dialogs::Icon::Critical);
+    EXPECT_EQ(dialogs.boxes()[0].buttons, Dialogs::Buttons::RetryCancel);
 
     // A dead link sends nothing more: reads answer "0" at once, writes do nothing.
     const size_t before = port.sent().size();
-    EXPECT_EQ(l.RSRead(QStringLiteral("W188")).toStdString(), "0");
-    l.RSWrite(QStringLiteral("W188"), QStringLiteral("5"));
+    EXPECT_EQ(link.RSRead(QStringLiteral("W188")).toStdString(), "0");
+    link.RSWrite(QStringLiteral("W188"), QStringLiteral("5"));
     EXPECT_EQ(port.sent().size(), before);
-    EXPECT_EQ(timed.boxes().size(), 1u);
+    EXPECT_EQ(dialogs.boxes().size(), 1u);
 }
 
 TEST_F(SerialLink, AHandshakeThatNeededAResentFFIsMadeOnceMore)
@@ -129,26 +120,19 @@ TEST_F(SerialLink, PortThatWillNotOpen)
 TEST_F(SerialLink, AccessWhileBusyIsRefusedWithoutTraffic)
 {
     // A box raised inside an exchange lets a timer run; its read must not reach the line.
-    struct Reentrant : ScriptedDialogs {
-        RSComm *link = nullptr;
-        QString nested;
-        bool refused = false;
-        Button messageBox(Icon, Buttons, const QString &, const QString &) override
-        {
-            nested = link->RSRead(QStringLiteral("W188"));
-            refused = link->lastAccessRefused();
-            return Button::Cancel;
-        }
-    } re;
-    RSComm l(re, clock);
-    re.link = &l;
-    port.exchange(0xFF, 0x55);
-    l.OpenRSComm(&port);
+    goOnline();
+    QString nested;
+    bool refused = false;
+    dialogs.onBox = [&](const ScriptedDialogs::Box &) {
+        nested = link.RSRead(QStringLiteral("W188"));
+        refused = link.lastAccessRefused();
+    };
+    dialogs.expectBox(kCommBoxTitle, Button::Cancel, kCommBoxText);
     port.silent(0xFF).silent(0xFF).silent(0xFF);
     const size_t before = port.sent().size();
-    l.RSRead(QStringLiteral("B1"));
-    EXPECT_TRUE(re.refused);
-    EXPECT_EQ(re.nested.toStdString(), "0");
+    link.RSRead(QStringLiteral("B1"));
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(nested.toStdString(), "0");
     EXPECT_EQ(port.sent().size(), before + 3);
-    EXPECT_FALSE(l.isBusy());
+    EXPECT_FALSE(link.isBusy());
 }
