@@ -169,6 +169,24 @@ TEST_F(ServiceTest, TransferOfflineAsksAndLinkFailureEndsWithTheBox)
     EXPECT_EQ(CurrentSetup, before);
 }
 
+TEST_F(ServiceTest, FirstEntryThatFailsOnTheLineEndsTheTransferWithTheBox)
+{
+    // Every echo of address high byte 03H is wrong: entry 0 (B999) fails, and
+    // neither direction goes on to the next entry (B646, entry 8).
+    frmMDIMain &m = onlineMain();
+    board->set("B646=77");
+    ASSERT_TRUE(board->addFault("bad-hi-echo=3"));
+    const SetupData before = CurrentSetup;
+    dialogs.expectBox(QStringLiteral("Data Upload"), B::Yes)
+        .expectBox(QStringLiteral("ORVEL"), B::OK, DataTransfer::errorText());
+    m.mnuFileUpload->trigger();
+    EXPECT_EQ(CurrentSetup, before);
+    dialogs.expectBox(QStringLiteral("Data Download"), B::Yes)
+        .expectBox(QStringLiteral("ORVEL"), B::OK, DataTransfer::errorText());
+    m.mnuFileDownload->trigger();
+    EXPECT_EQ(board->peek(646), 77);
+}
+
 TEST(DataTransferValues, SignAndRounding)
 {
     EXPECT_EQ(DataTransfer::valueText(0), QStringLiteral(" 0"));
