@@ -52,10 +52,11 @@ public:
     // (orvelctl read, the data upload): reads carry no checksum, so the
     // address is read until two reads in a row give the same value, at most
     // four reads; the windows' polls keep RSRead's single read. Returns that
-    // value as decimal text; "0" with lastAccessOk() false when one of the
-    // reads failed as RSRead fails (a line fault given up on, the
-    // communication box on a dead board, CommError) or when no two reads in a
-    // row agreed (no box). An address that cannot be sent shows
+    // value as decimal text; "0" with lastAccessOk() false when a read timed
+    // out or the link went down (as RSRead fails: the communication box on a
+    // dead board, CommError), or when no two reads in a row agreed within the
+    // four (no box; a read that failed on a wrong or stray answer is one of
+    // them and agrees with nothing). An address that cannot be sent shows
     // "ENTRY ALERT" (lastAccessRefused()).
     QString RSReadConfirmed(const QString &Add);
     // False, with the "ENTRY ALERT" box shown, when the address cannot be sent.
