@@ -172,7 +172,8 @@ TEST_F(ServiceTest, TransferOfflineAsksAndLinkFailureEndsWithTheBox)
 TEST_F(ServiceTest, FirstEntryThatFailsOnTheLineEndsTheTransferWithTheBox)
 {
     // Every echo of address high byte 03H is wrong: entry 0 (B999) fails, and
-    // neither direction goes on to the next entry (B646, entry 8).
+    // the upload does not go on to the next entry (B646, entry 8). orvelctl's
+    // test takes the download the same way.
     frmMDIMain &m = onlineMain();
     board->set("B646=77");
     ASSERT_TRUE(board->addFault("bad-hi-echo=3"));
@@ -181,10 +182,6 @@ TEST_F(ServiceTest, FirstEntryThatFailsOnTheLineEndsTheTransferWithTheBox)
         .expectBox(QStringLiteral("ORVEL"), B::OK, DataTransfer::errorText());
     m.mnuFileUpload->trigger();
     EXPECT_EQ(CurrentSetup, before);
-    dialogs.expectBox(QStringLiteral("Data Download"), B::Yes)
-        .expectBox(QStringLiteral("ORVEL"), B::OK, DataTransfer::errorText());
-    m.mnuFileDownload->trigger();
-    EXPECT_EQ(board->peek(646), 77);
 }
 
 TEST(DataTransferValues, SignAndRounding)
