@@ -105,49 +105,13 @@ std::string hexByte(std::uint8_t b)
 
 void note(Outcome &o, const std::string &what) { o.problem += (o.problem.empty() ? "" : "; ") + what; }
 
-// Values a read could have returned with the answers the line spoilt in place
-// of its data bytes: every mix of the board's byte and the bytes recorded for
-// each named address. A garbled data answer is never detectable (reads carry
-// no checksum). A stray byte before an answer is, since the real answer
-// follows it, except before the last answer of a read: the read may be over
-// before the real answer arrives.
-std::set<std::uint64_t> undetectableValues(const Target &t, const std::vector<std::uint8_t> &mem,
-                                           const std::vector<boardsim::AnswerFault> &faults)
-{
-    std::vector<std::vector<std::uint8_t>> choices;
-    for (int i = 0; i < t.width(); ++i) {
-        const std::uint32_t a = t.address + static_cast<std::uint32_t>(i);
-        std::vector<std::uint8_t> c{mem[a]};
-        const bool last = i == t.width() - 1;
-        for (const auto &f : faults)
-            if (f.readData && f.address == a && (!f.noise || last))
-                c.push_back(f.stray);
-        choices.push_back(c);
-    }
-    std::set<std::uint64_t> values;
-    std::vector<std::size_t> pick(choices.size(), 0);
-    for (;;) {
-        std::vector<std::uint8_t> b;
-        for (std::size_t i = 0; i < choices.size(); ++i)
-            b.push_back(choices[i][pick[i]]);
-        values.insert(valueOf(t, b));
-        std::size_t i = 0;
-        while (i < pick.size() && ++pick[i] == choices[i].size())
-            pick[i++] = 0;
-        if (i == pick.size())
-            break;
-    }
-    values.erase(valueOf(t, {mem.begin() + t.address, mem.begin() + t.address + t.width()}));
-    return values;
-}
-
-// How the line spoilt the data answers of reads from a (or a + 3 at most).
+// How the line spoilt the data answers of reads from a (or a + 3 at most), for the log.
 std::string spoilt(const std::vector<boardsim::AnswerFault> &faults, std::uint32_t a)
 {
     for (const auto &f : faults)
         if (f.readData && f.address >= a && f.address < a + 4)
-            return f.noise ? "stray byte before a data answer" : "garbled data answer";
-    return "spoilt data answer";
+            return f.noise ? " (a stray byte came before a data answer)" : " (a data answer was garbled)";
+    return "";
 }
 
 void evaluate(const Case &c, Outcome &o, const std::vector<boardsim::AnswerFault> &faults)
@@ -167,20 +131,10 @@ void evaluate(const Case &c, Outcome &o, const std::vector<boardsim::AnswerFault
         const std::uint8_t changed = static_cast<std::uint8_t>((before[a] ^ after[a]) & (named ? ~namedBits : 0xFF));
         if (!changed)
             continue;
-        if (named && c.write) {
-            // A bit write puts back the byte it read: a garbled or preceded
-            // data answer of that read changes the other bits undetectably.
-            bool explained = false;
-            for (const auto &f : faults)
-                explained = explained
-                    || (f.readData && !f.noise && f.address == a && ((f.stray ^ after[a]) & ~namedBits & 0xFF) == 0);
-            if (explained) {
-                o.undetectable = true;
-                note(o, "other bits of " + name + " from a " + spoilt(faults, a) + " of the read-back (undetectable)");
-                continue;
-            }
-        }
+        // A bit write puts back the byte it read: other bits changed there
+        // mean it acted on a read it had not confirmed.
         o.strayWrite = true;
+        o.wrongKept = o.wrongKept || (named && c.write);
         if (++strays <= 4)
             note(o,
                  (named ? "other bits of " + name + ": " : "stray write: B" + std::to_string(a) + " ")
@@ -201,21 +155,14 @@ void evaluate(const Case &c, Outcome &o, const std::vector<boardsim::AnswerFault
     }
     if (!c.write) {
         const std::uint64_t value = valueOf(t, {before.begin() + t.address, before.begin() + t.address + t.width()});
+        // Reads are confirmed: a value the line spoilt (a garbled data
+        // answer, a stray byte before it) must never be printed.
         if (status == 0 && o.run.out != std::to_string(value) + "\n") {
-            char *end = nullptr;
-            const unsigned long long printed = std::strtoull(o.run.out.c_str(), &end, 10);
-            const bool oneNumber = end && end != o.run.out.c_str() && std::string(end) == "\n";
-            if (oneNumber && undetectableValues(t, before, faults).count(printed)) {
-                o.undetectable = true;
-                note(o,
-                     "printed " + std::to_string(printed) + " after a " + spoilt(faults, t.address)
-                         + " (undetectable)");
-            } else {
-                o.wrongSuccess = true;
-                note(o,
-                     "exit 0 printing \"" + o.run.out.substr(0, o.run.out.find('\n')) + "\", the board holds "
-                         + std::to_string(value));
-            }
+            o.wrongSuccess = true;
+            o.wrongKept = true;
+            note(o,
+                 "exit 0 printing \"" + o.run.out.substr(0, o.run.out.find('\n')) + "\", the board holds "
+                     + std::to_string(value) + spoilt(faults, t.address));
         }
         if (status == 1) {
             const QString err = QString::fromStdString(o.run.err);
@@ -517,7 +464,7 @@ void Tally::add(const Outcome &o)
     ++runs;
     wrongSuccess += o.wrongSuccess;
     strayWrites += o.strayWrite;
-    undetectable += o.undetectable && !o.wrongSuccess && !o.strayWrite;
+    wrongKept += o.wrongKept;
     seconds += o.run.seconds;
 }
 
@@ -526,7 +473,7 @@ void Tally::add(const Tally &t)
     runs += t.runs;
     wrongSuccess += t.wrongSuccess;
     strayWrites += t.strayWrites;
-    undetectable += t.undetectable;
+    wrongKept += t.wrongKept;
     seconds += t.seconds;
 }
 
@@ -534,8 +481,8 @@ std::string Tally::line(const std::string &label) const
 {
     char buf[256];
     std::snprintf(buf, sizeof buf,
-                  "fault matrix %s: %d runs, %d wrong_success, %d stray_writes, %d undetectable, %.1f s", label.c_str(),
-                  runs, wrongSuccess, strayWrites, undetectable, seconds);
+                  "fault matrix %s: %d runs, %d wrong_success, %d stray_writes, %d wrong_kept, %.1f s", label.c_str(),
+                  runs, wrongSuccess, strayWrites, wrongKept, seconds);
     return buf;
 }
 

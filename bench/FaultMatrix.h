@@ -9,10 +9,10 @@
 //     exits 0 without the value in every byte it names, or fails without exit 1;
 //   - stray_write: a byte (or, for a bit address, a bit) the address does not
 //     name changed.
-// Reads carry no checksum, so when garble replaced the data answer of a read,
-// or noise put a stray byte before it, no PC can know the value is wrong.
-// A case whose wrong value is explained by such an answer, as the simulator
-// records it, is counted undetectable instead.
+// Reads carry no checksum, so the link confirms every value it keeps or acts
+// on (two reads in a row that agree): a read that printed a value the board
+// does not hold, or a bit write that changed the other bits of its byte, is
+// also counted as a wrong kept value.
 #include "boardsim/Board.h"
 
 #include <QString>
@@ -57,7 +57,7 @@ struct Outcome {
     std::uint64_t received = 0;   // bytes the board took in
     bool wrongSuccess = false;
     bool strayWrite = false;
-    bool undetectable = false;
+    bool wrongKept = false;   // a read printed, or a bit write acted on, a value the board does not hold
     std::string problem;   // what broke the rules, for the log
     std::vector<std::uint8_t> before, after;
 };
@@ -90,7 +90,7 @@ std::vector<std::string> families();   // clean, echo, noise, garble, lose, sile
 std::vector<Case> matrix(const std::string &family, Size size);
 
 struct Tally {
-    int runs = 0, wrongSuccess = 0, strayWrites = 0, undetectable = 0;
+    int runs = 0, wrongSuccess = 0, strayWrites = 0, wrongKept = 0;
     double seconds = 0;
     void add(const Outcome &o);
     void add(const Tally &t);

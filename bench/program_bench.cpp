@@ -12,6 +12,8 @@
 //   transfer.program_upload.line_share     a 32 KiB range (the T6850's), read
 //        one byte at a time: bytes on the line over the time taken
 //   transfer.program_upload.line_share_less_pty   the same less the pty round trips
+//   transfer.program_upload.reads_per_byte   reads the board answered per byte kept:
+//        every byte is confirmed (two reads in a row that agree), so 2 on a clean line
 //   transfer.program_*.link_cpu_us_per_answer   CPU of the link's thread per
 //        answer byte: what the link itself adds to each turnaround
 // --quick: a 4 KiB program and an 8 KiB range.
@@ -119,7 +121,7 @@ int main(int argc, char **argv)
     }
     std::vector<Figure> figures;
     figures.push_back({"pty.roundtrip_us", ptyUs, "us", ""});
-    auto measure = [&](const std::string &name, double pausesS, const std::function<bool()> &run) {
+    auto measure = [&](const std::string &name, double pausesS, double keptBytes, const std::function<bool()> &run) {
         const auto s0 = board.stats();
         const double cpu0 = ptyfloor::threadCpuNs();
         QElapsedTimer t;
@@ -139,14 +141,17 @@ int main(int argc, char **argv)
         figures.push_back({name + ".line_share_less_pty", lineSecs / (busy - answers * ptyUs / 1e6), "ratio", ""});
         figures.push_back({name + ".seconds", secs, "s", ""});
         figures.push_back({name + ".link_cpu_us_per_answer", cpuUs / answers, "us", ""});
+        if (keptBytes > 0)
+            figures.push_back({name + ".reads_per_byte", double(s1.reads - s0.reads) / keptBytes, "reads", ""});
         return true;
     };
-    bool ok = measure("transfer.program_download", 2.1, [&] {
+    bool ok = measure("transfer.program_download", 2.1, 0, [&] {
         link.DownloadFile(stem + "tnx");
         link.DumpProgram();
         return link.lastAccessOk();
     });
-    ok = measure("transfer.program_upload", 0.0,
+    // The range, the ten ident bytes.
+    ok = measure("transfer.program_upload", 0.0, double((quick ? 8192 : 32768) + 10),
                  [&] {
                      link.UploadFile(stem + "tnx");
                      link.InUploadMode = true;

@@ -160,7 +160,8 @@ int cmdRead(Context &c, const QStringList &args)
             print(c.env.out, QString());
             continue;
         }
-        const QString v = c.link.RSRead(args[i]);
+        // A printed value is one a script acts on: it is confirmed.
+        const QString v = c.link.RSReadConfirmed(args[i]);
         if (c.link.lastAccessOk()) {
             print(c.env.out, v);
             continue;

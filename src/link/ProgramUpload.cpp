@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace {
 const QString kUploadTitle = QStringLiteral("Program Upload");
@@ -61,7 +62,8 @@ void RSComm::UploadProgram(const std::function<void()> &betweenBlocks)
         return;
     }
     // A read the board did not answer reliably ends the upload as not
-    // complete: its byte would be written to the files as a 0.
+    // complete: its byte would be written to the files as a 0. Every byte
+    // kept is confirmed (two reads in a row that agree).
     auto notComplete = [this] {
         dialogs_.message(Dialogs::Icon::Critical, kUploadTitle,
                          QStringLiteral("Program Upload Not Complete!\r\n\r\nHEX file not created."));
@@ -70,7 +72,7 @@ void RSComm::UploadProgram(const std::function<void()> &betweenBlocks)
     auto readByte = [this](int address, int &value) {
         if (CommError)
             return false;
-        const QString v = ReadData(byteAddress(address));
+        const QString v = ReadDataConfirmed(byteAddress(address));
         value = v.toInt();
         return !v.isEmpty() && !CommError;
     };
@@ -110,11 +112,15 @@ void RSComm::UploadProgram(const std::function<void()> &betweenBlocks)
                               ProgramFiles::configFile(*type, ProgramFiles::configFromBoard(b8190, b8189, b8188))))
             return;
     }
-    // 7. The program range, 16 bytes a record.
+    // 7. The program range, 16 bytes a record. An address high byte of FFH
+    // re-synchronises the board, so a range reaching FF00H (the K2707's)
+    // ends at FEFFH, and the completion box says so.
     const ProgramFiles::UploadRange range = ProgramFiles::uploadRange(*type);
+    const int end = int(std::min<std::int64_t>(range.first + range.count, kHighestSendableAddress + 1));
+    const bool cutShort = end < range.first + range.count;
     QByteArray hex;
     CurrentProgramAdd = QStringLiteral(" ");
-    for (int block = range.first; block < range.first + range.count; block += 16) {
+    for (int block = range.first; block < end; block += 16) {
         CurrentProgramAdd = QString::number(block, 16).toUpper() + QLatin1Char('H');
         if (betweenBlocks)
             betweenBlocks();
@@ -133,7 +139,10 @@ void RSComm::UploadProgram(const std::function<void()> &betweenBlocks)
     hex += ProgramFiles::kHexEndLine;
     if (!writeProgramFile(hexFile_, hex))
         return;
-    dialogs_.message(Dialogs::Icon::Information, kUploadTitle, QStringLiteral("Program Upload Complete!"));
+    dialogs_.message(Dialogs::Icon::Information, kUploadTitle,
+                     cutShort ? QStringLiteral("Program Upload Complete!\r\n\r\nAddresses FF00H to FFFFH cannot be "
+                                               "read over the serial link and are not in the HEX file.")
+                              : QStringLiteral("Program Upload Complete!"));
     OnlineMode = true;
     lastOk_ = true;
 }

@@ -596,23 +596,51 @@ bool RSComm::encodeWrite(const QString &add, const QString &dataValue, WriteByte
     return true;
 }
 
+QString RSComm::confirmedRead(const std::function<std::optional<QString>()> &readOnce)
+{
+    QString previous;
+    for (int reads = 0; reads < kConfirmReads; ++reads) {
+        const std::optional<QString> next = readOnce();
+        if (!next)
+            return {};
+        if (!next->isEmpty() && *next == previous)
+            return previous;
+        previous = *next;
+    }
+    return {};
+}
+
+QString RSComm::ReadDataConfirmed(const QString &add)
+{
+    return confirmedRead([&]() -> std::optional<QString> {
+        const QString v = ReadData(add);
+        // A board that answers late or not at all is not read again: each
+        // read would wait out its time-outs.
+        if (v.isEmpty() && (CommError || timedOut_ || refused_))
+            return std::nullopt;
+        return v;
+    });
+}
+
 RSComm::Attempt RSComm::writeAttempt(const WriteBytes &w)
 {
     if (!w.bit)
         return sendWrite(w);
-    // The byte is read twice and must read the same both times: a byte built
-    // from a misread would change the other seven bits.
+    // The byte is confirmed as every kept value is: a byte built from a
+    // misread would change the other seven bits.
     const QString byteText = QStringLiteral("B") + QString::number(w.byteAdd);
-    QString first, second;
-    Attempt a = readAttempt(byteText, first);
-    if (a != Attempt::Done)
-        return a;
-    a = readAttempt(byteText, second);
-    if (a != Attempt::Done)
-        return a;
-    if (first != second)
-        return Attempt::LineFault;
-    const int current = first.toInt();
+    Attempt a = Attempt::Done;
+    const QString confirmed = confirmedRead([&]() -> std::optional<QString> {
+        QString value;
+        a = readAttempt(byteText, value);
+        // A failed read ends this attempt; WriteData lets the line settle and makes the next.
+        if (a != Attempt::Done)
+            return std::nullopt;
+        return value;
+    });
+    if (confirmed.isEmpty())
+        return a == Attempt::Done ? Attempt::LineFault : a;
+    const int current = confirmed.toInt();
     WriteBytes whole = w;
     whole.bit = false;
     whole.d[0] = w.d[0] ? (current | w.bitMask) : (current & ~w.bitMask & 0xFF);
@@ -700,7 +728,11 @@ bool RSComm::CheckWrite(const QString &Add, const QString &DataValue)
     return encodeWrite(Add, DataValue, w);
 }
 
-QString RSComm::RSRead(const QString &Add)
+QString RSComm::RSRead(const QString &Add) { return readOperation(Add, false); }
+
+QString RSComm::RSReadConfirmed(const QString &Add) { return readOperation(Add, true); }
+
+QString RSComm::readOperation(const QString &Add, bool confirmed)
 {
     BusyGuard guard(*this);
     if (!startOperation(guard)) {
@@ -710,7 +742,7 @@ QString RSComm::RSRead(const QString &Add)
     // A repeated read of the address just read was checked then.
     if ((CurrentMode != 1 || Add.compare(LastReadAdd, Qt::CaseInsensitive) != 0) && !CheckAddress(Add))
         return QStringLiteral("0");
-    const QString v = ReadData(Add);
+    const QString v = confirmed ? ReadDataConfirmed(Add) : ReadData(Add);
     lastOk_ = !v.isEmpty();
     return v.isEmpty() ? QStringLiteral("0") : v;
 }

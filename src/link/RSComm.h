@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 class SerialPort;
 struct FileBytes;
@@ -48,13 +49,24 @@ public:
     // starts it once more from the mode handshake; a dead board shows the
     // communication box and leaves CommError set.
     QString RSRead(const QString &Add);
+    // The value at the address for a caller that keeps it or acts on it
+    // (orvelctl read, the data upload): reads carry no checksum, so the
+    // address is read until two reads in a row give the same value, at most
+    // four reads; the windows' polls keep RSRead's single read. Returns that
+    // value as decimal text; "0" with lastAccessOk() false when a read timed
+    // out or the link went down (as RSRead fails: the communication box on a
+    // dead board, CommError), or when no two reads in a row agreed within the
+    // four (no box; a read that failed on a wrong or stray answer is one of
+    // them and agrees with nothing). An address that cannot be sent shows
+    // "ENTRY ALERT" (lastAccessRefused()).
+    QString RSReadConfirmed(const QString &Add);
     // False, with the "ENTRY ALERT" box shown, when the address cannot be sent.
     bool CheckAddress(const QString &Add);
     // Writes the value. Entry errors show "ENTRY ALERT" and send nothing. A
     // line fault abandons the write and makes it once more from the mode
     // handshake; lastAccessOk() is true only when every echo of one whole
-    // attempt was right. A bit write reads its byte twice and writes only when
-    // both reads agree.
+    // attempt was right. A bit write reads its byte as every kept value is
+    // read (two reads in a row that agree, at most four) before it writes.
     void RSWrite(const QString &Add, const QString &DataValue);
     // The checks RSWrite makes before anything is sent, without sending:
     // false, with its "ENTRY ALERT" box shown, when the write would be refused.
@@ -167,10 +179,12 @@ public:
     void UploadFile(const QString &path);
     // While InUploadMode is set: reads the board's program ident, its
     // configuration and its program range into the set's revision,
-    // configuration and hex files, each written whole or not at all.
-    // betweenBlocks runs before each 16-byte block. A failed read ends with
-    // "Program Upload Not Complete!" and leaves the earlier hex file as it
-    // was. lastAccessOk() is true when "Program Upload Complete!" was shown.
+    // configuration and hex files, each written whole or not at all. Every
+    // byte is a confirmed read (see RSReadConfirmed); a range reaching FF00H
+    // ends at FEFFH and the completion box says so. betweenBlocks runs before
+    // each 16-byte block. A failed read ends with "Program Upload Not
+    // Complete!" and leaves the earlier hex file as it was. lastAccessOk() is
+    // true when "Program Upload Complete!" was shown.
     void UploadProgram(const std::function<void()> &betweenBlocks = {});
 
     // Progress of a program transfer, for the window that follows it.
@@ -243,6 +257,20 @@ protected:
     bool WriteData(const QString &add, const QString &dataValue);
     // One read with its one repeat after a line fault; empty when it failed.
     QString ReadData(const QString &add);
+    // The confirmation of every value the link keeps or acts on: readOnce
+    // is called until two calls in a row return the same value, at most
+    // kConfirmReads calls. readOnce returns the value read; an empty text
+    // for a read that failed on a wrong or stray answer (it counts as one of
+    // the calls, and agrees with nothing); nullopt for a failure that ends
+    // it at once (a time-out, the link down, an address refused). Returns
+    // the agreed value; empty when no two calls in a row agreed or a call
+    // ended it. Sends nothing itself and shows no box.
+    static constexpr int kConfirmReads = 4;
+    static QString confirmedRead(const std::function<std::optional<QString>()> &readOnce);
+    // ReadData confirmed: the program upload's bytes and ident.
+    QString ReadDataConfirmed(const QString &add);
+    // RSRead and RSReadConfirmed: the checks, the read, the outcome flags.
+    QString readOperation(const QString &Add, bool confirmed);
     // Parses into the class state; false (with the box shown) when the address cannot be sent.
     bool parseInto(const QString &add);
     void entryAlert(const QString &reason);

@@ -65,10 +65,10 @@ bool DataTransfer::step()
 
     const int i = next_;
     const QString add = table_.Address.value(i);
-    bool ok = true;
+    bool ok = true, failedOnLine = false;
     if (!add.isEmpty()) {
         if (mode_ == Mode::Upload) {
-            const QString v = link_.RSRead(add);
+            const QString v = link_.RSReadConfirmed(add);
             ok = link_.lastAccessOk();
             // A failed read gives "0": the table keeps what it held.
             if (ok && i < table_.Value.size())
@@ -79,11 +79,12 @@ bool DataTransfer::step()
         }
         if (!ok)
             incomplete_.append(i);
+        failedOnLine = !ok && !link_.lastAccessRefused();
         emit entryDone(i, ok);
     }
     ++next_;
     emit progress(next_, total());
-    if (next_ >= total()) {
+    if (next_ >= total() || failedOnLine) {
         finish(link_.CommError || !incomplete_.isEmpty() ? State::Failed : State::Done);
         return false;
     }

@@ -9,11 +9,15 @@
 // tick runs between two entries; a caller without an event loop (orvelctl)
 // calls step() until it returns false.
 //
-// It stops before the next entry when cancelled or when the link has failed
-// (CommError). An entry whose read or write did not complete while the link
-// stayed up (a line fault the link gave up on, an address or value the link
-// refused) keeps its old value; the transfer goes on with the next entry and
-// ends incomplete.
+// An upload keeps only confirmed reads (RSComm::RSReadConfirmed).
+//
+// It stops before the next entry when cancelled, when the link has failed
+// (CommError), or when an entry failed on the line (a line fault the link
+// gave up on, a read that could not be confirmed): on a board that answers
+// late every further entry would wait out its own time-outs. That entry keeps
+// its old value and the transfer ends incomplete. An entry whose address or
+// value the link refused before sending keeps its old value too; the
+// transfer goes on with the next entry and ends incomplete.
 #include "SetupData.h"
 #include <QObject>
 #include <QString>
@@ -42,7 +46,7 @@ public:
     // Stops before the next entry.
     void cancel();
     // Transfers the next entry; false when the transfer is over (the last
-    // entry made, cancelled, or the link failed).
+    // entry made, cancelled, an entry failed on the line, or the link failed).
     bool step();
 
     Mode mode() const { return mode_; }

@@ -169,6 +169,21 @@ TEST_F(ServiceTest, TransferOfflineAsksAndLinkFailureEndsWithTheBox)
     EXPECT_EQ(CurrentSetup, before);
 }
 
+TEST_F(ServiceTest, FirstEntryThatFailsOnTheLineEndsTheTransferWithTheBox)
+{
+    // Every echo of address high byte 03H is wrong: entry 0 (B999) fails, and
+    // the upload does not go on to the next entry (B646, entry 8). orvelctl's
+    // test takes the download the same way.
+    frmMDIMain &m = onlineMain();
+    board->set("B646=77");
+    ASSERT_TRUE(board->addFault("bad-hi-echo=3"));
+    const SetupData before = CurrentSetup;
+    dialogs.expectBox(QStringLiteral("Data Upload"), B::Yes)
+        .expectBox(QStringLiteral("ORVEL"), B::OK, DataTransfer::errorText());
+    m.mnuFileUpload->trigger();
+    EXPECT_EQ(CurrentSetup, before);
+}
+
 TEST(DataTransferValues, SignAndRounding)
 {
     EXPECT_EQ(DataTransfer::valueText(0), QStringLiteral(" 0"));

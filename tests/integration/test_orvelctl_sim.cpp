@@ -437,9 +437,49 @@ TEST_F(OrvelctlOnSim, TransferThatEndsIncompleteExitsOne)
     EXPECT_NE(r.err.indexOf(QStringLiteral(": not read, the link to the board is down")), -1) << r.err.toStdString();
     EXPECT_NE(r.err.indexOf(QStringLiteral("ORVEL: Error Processing Request /  / Process Not Complete")), -1);
     EXPECT_NE(r.err.indexOf(file + QStringLiteral(": not written, the upload did not complete")), -1);
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), before);
+    auto fileNow = [&] {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    EXPECT_EQ(fileNow(), before);
+
+    // The first entry that fails on the line ends the transfer: every echo of
+    // address high byte 03H is wrong, so B999 (entry 0) fails and nothing
+    // after it is tried (on a slow board each entry would take its time-outs).
+    startBoard();   // the cable back in
+    board->addFault("bad-hi-echo=3");
+    board->set("B646=77");
+    for (const char *command : {"upload-data", "download-data"}) {
+        SCOPED_TRACE(command);
+        r = run({QStringLiteral("--yes"), QString::fromLatin1(command), file});
+        EXPECT_EQ(r.status, 1);
+        const QStringList named = r.err.split(QLatin1Char('\n')).filter(QStringLiteral("orvelctl: B"));
+        EXPECT_EQ(named.join(QLatin1Char('|')).toStdString(),
+                  command == std::string("upload-data")
+                      ? "orvelctl: B999: not read, no reliable answer from the board"
+                      : "orvelctl: B999: not confirmed, the board's echoes were wrong or missing");
+        EXPECT_NE(r.err.indexOf(QStringLiteral("ORVEL: Error Processing Request /  / Process Not Complete")), -1);
+        EXPECT_EQ(fileNow(), before);
+        EXPECT_EQ(board->peek(646), 77) << "entry 8 is neither read into the file nor written";
+    }
+
+    // A line that garbles every 29th answer: every value kept is the board's.
+    board->clearFaults();
+    board->addFault("garble=29");
+    r = run({QStringLiteral("--yes"), QStringLiteral("upload-data"), file});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    const SetupFile::ReadResult saved = SetupFile::read(file);
+    ASSERT_TRUE(saved.data);
+    for (int i = 0; i <= kSetupMaxIndex; ++i) {
+        const QString &add = table.Address[i];
+        const auto a = std::uint32_t(add.mid(1).section(QLatin1Char('.'), 0, 0).toUInt());
+        const qint64 held = add.contains(QLatin1Char('.')) ? board->peek(a) & 1
+            : add.startsWith(QLatin1Char('W'))             ? board->peekWord(a)
+            : add.startsWith(QLatin1Char('D'))             ? qint64(board->peekDecimal(a))
+                                                           : board->peek(a);
+        EXPECT_EQ(saved.data->Value[i], held) << add.toStdString();
+    }
+    EXPECT_GT(board->answerFaults().size(), 5u);   // the line did garble answers
 }
 
 TEST_F(OrvelctlOnSim, DownloadOfAFileThatIsNoSetupIsRefused)

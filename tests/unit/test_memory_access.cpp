@@ -149,21 +149,45 @@ TEST_F(MemoryAccess, EntryAlertsSendNothing)
     EXPECT_FALSE(link.lastAccessRefused());
 }
 
-TEST_F(MemoryAccess, BitWriteNeedsTwoReadsOfTheByteThatAgree)
+TEST_F(MemoryAccess, ConfirmedReadKeepsAValueOnlyWhenTwoReadsInARowAgree)
 {
-    // A wrong echo while reading the byte, twice: writing would clear the other bits.
+    // Two reads that agree: the value. A garbled data byte: read on until two in a row agree.
+    port.mode(0x01).readByteAt(1014, 215).readByteAt(1015, 0).readByteAt(1014, 215).readByteAt(1015, 0);
+    EXPECT_EQ(link.RSReadConfirmed(QStringLiteral("W1014")).toStdString(), "215");
+    port.readByteAt(999, 0x3C ^ 0x40).readByteAt(999, 0x3C).readByteAt(999, 0x3C);
+    EXPECT_EQ(link.RSReadConfirmed(QStringLiteral("B999")).toStdString(), "60");
+    EXPECT_TRUE(link.lastAccessOk());
+    // Four reads and no two in a row agree: a failed read, with no box and no fifth read.
+    port.readByteAt(999, 1).readByteAt(999, 2).readByteAt(999, 1).readByteAt(999, 2);
+    EXPECT_EQ(link.RSReadConfirmed(QStringLiteral("B999")).toStdString(), "0");
+    EXPECT_FALSE(link.lastAccessOk());
+    // A read that failed on wrong echoes (its own and its repeat's) is one of
+    // the four and agrees with nothing ...
+    port.readByteAt(999, 60).exchange(999 / 256, 0x00).mode(0x01).exchange(999 / 256, 0x00);
+    port.mode(0x01).readByteAt(999, 60).readByteAt(999, 60);
+    EXPECT_EQ(link.RSReadConfirmed(QStringLiteral("B999")).toStdString(), "60");
+    // ... one that timed out ends it at once: the board answers late.
+    port.readByteAt(999, 60).exchange(999 / 256, 999 / 256).silent(999 % 256);
+    port.mode(0x01).exchange(999 / 256, 999 / 256).silent(999 % 256);
+    EXPECT_EQ(link.RSReadConfirmed(QStringLiteral("B999")).toStdString(), "0");
+    EXPECT_FALSE(link.lastAccessOk());
+    EXPECT_FALSE(link.CommError);
+
+    // A bit write acts on its byte only so confirmed: a wrong echo while
+    // reading it, twice, writes nothing (it would clear the other bits) ...
     port.mode(0x01).exchange(4001 / 256, 0x00);
     port.mode(0x01).exchange(4001 / 256, 0x00);
     link.RSWrite(QStringLiteral("B4001.3"), QStringLiteral("1"));
     EXPECT_FALSE(link.lastAccessOk());
     EXPECT_EQ(link.currentMode(), 0);
-
-    // The two reads disagree (a garbled data byte): nothing is written; the
-    // repeat reads again and writes the byte as the board holds it.
-    port.mode(0x01).readByteAt(4001, 0xA5).readByteAt(4001, 0x25);
-    port.mode(0x01).readByteAt(4001, 0xA5).readByteAt(4001, 0xA5).mode(0x02).writeByteAt(4001, 0xAD);
+    // ... and reads that never agree twice in a row leave it to the repeat,
+    // which writes the byte as the board holds it.
+    port.mode(0x01).readByteAt(4001, 0xA5).readByteAt(4001, 0x25).readByteAt(4001, 0xA5).readByteAt(4001, 0x25);
+    port.mode(0x01).readByteAt(4001, 0x25).readByteAt(4001, 0xA5).readByteAt(4001, 0xA5).mode(0x02).writeByteAt(
+        4001, 0xAD);
     link.RSWrite(QStringLiteral("B4001.3"), QStringLiteral("1"));
     EXPECT_TRUE(link.lastAccessOk());
+    EXPECT_TRUE(dialogs.boxes().empty());
 }
 
 TEST_F(MemoryAccess, TimeOutInTheMiddleOfAReadEndsIt)

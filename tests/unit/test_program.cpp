@@ -2,6 +2,7 @@
 // against the scripted port.
 #include "LinkFixture.h"
 #include "ProgramFiles.h"
+#include "boardsim/Engine.h"
 #include <QDir>
 #include <QFile>
 
@@ -347,16 +348,29 @@ TEST_F(ProgramLink, NothingSentOfflineOrWhenDeclined)
     EXPECT_FALSE(link.InProgramMode);
 }
 
-TEST_F(ProgramLink, UploadOfABoardWithoutARange)
+TEST_F(ProgramLink, UploadKeepsOnlyConfirmedBytesOfTheRangeThatCrossesTheLine)
 {
-    const QString tnx = makeSet("9", "old", QByteArray("old hex"));
-    link.UploadFile(tnx);
-    goOnline();
-    port.mode(0x01);
+    // The board itself at the far end of the line, its memory a pattern.
+    boardsim::Options still;
+    still.lineRunning = false;
+    boardsim::Engine board(still);
+    for (int a = 0x5000; a <= 0xFFFF; ++a)
+        board.poke(std::uint32_t(a), std::uint8_t(a * 31 + 7));
     const int ident[10] = {'A', 'B', 0, 0, 0, 0, 0, 0, 0xBA, 1};
     for (int i = 0; i < 10; ++i)
-        port.readByteAt(61424 + i, ident[i]);
-    port.readByteAt(8190, 3).readByteAt(8189, 0).readByteAt(8188, 5);
+        board.poke(std::uint32_t(61424 + i), std::uint8_t(ident[i]));
+    board.set("B8190=3");
+    board.set("B8189=0");
+    board.set("B8188=5");
+    port.setPeer([&](int b) -> std::optional<int> {
+        const auto out = board.feed(std::uint8_t(b));
+        return out.empty() ? std::nullopt : std::optional<int>(out.back());
+    });
+    link.OpenRSComm(&port);
+    ASSERT_TRUE(link.OnlineMode);
+
+    // A board without a range: the ident and the configuration only.
+    link.UploadFile(makeSet("9", "old", QByteArray("old hex")));
     dialogs.expectBox(QStringLiteral("Program Upload"), Button::OK, QStringLiteral("Program Upload Complete!"));
     link.InUploadMode = true;
     link.UploadProgram();
@@ -369,4 +383,22 @@ TEST_F(ProgramLink, UploadOfABoardWithoutARange)
     // Not requested: nothing happens.
     link.UploadProgram();
     EXPECT_FALSE(link.lastAccessOk());
+
+    // The K2707 (type 50) under a line that garbles every 7th answer: every
+    // byte kept is the board's, from 5000H to FEFFH; FF00H and above cannot
+    // be named on the line, and the box says so.
+    ASSERT_TRUE(board.addFault("garble=7"));
+    link.UploadFile(makeSet("2", "old", QByteArray("old hex")));
+    dialogs.expectBox(QStringLiteral("Program Upload"), Button::OK,
+                      QStringLiteral("Program Upload Complete!\r\n\r\nAddresses FF00H to FFFFH cannot be read over "
+                                     "the serial link and are not in the HEX file."));
+    link.InUploadMode = true;
+    link.UploadProgram();
+    EXPECT_TRUE(link.lastAccessOk());
+    QByteArray hex;
+    for (int a = 0x5000; a < 0xFF00; a += 16)
+        hex += PF::hexRecordLine(a, QByteArray(reinterpret_cast<const char *>(board.memory().data()) + a, 16));
+    EXPECT_EQ(readFile(dir.path() + "/PROG.hex"), hex + PF::kHexEndLine);
+    EXPECT_EQ(readFile(dir.path() + "/PROG.rev"), QByteArray("AB\0\0\0\0\0\0;:01\r\n", 14));
+    EXPECT_GT(board.answerFaults().size(), 1000u);
 }
