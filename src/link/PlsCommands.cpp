@@ -416,8 +416,10 @@ bool RSComm::recallOnce(int Chan, std::array<int, 3> &got, int &failState)
         failState = 2;
         return plsFailed(kModeRecall, false);
     }
+    // The channel is the only value of a recall: once taken, the board answers
+    // queries, where a 0xFF is a re-sync; no block is left part-way.
     if (plsAnswer(Chan) != kAck)
-        return plsFailed(kModeRecall, true);
+        return plsFailed(kModeRecall, false);
     for (int &v : got) {   // state, position low, position high
         v = plsAnswer(kAck);
         if (v == NoAnswer || CommError)

@@ -324,7 +324,10 @@ TEST_F(PlsLink, ValuesThatDoNotFitTheirBytesAreRefusedBeforeSending)
          "Configuration parameter 7 value 256 cannot be sent to the PLS: it must be from 0 to 255.\r\n\r\n"
          "PLS Configuration will not be Downloaded."},
         {"scale factor", [&fine](RSComm &l) { return l.PLSConfigDownload(fine, 65536); }, "PLS Download",
-         "Scale factor 65536 cannot be sent to the PLS: it must be from 0 to 65535.\r\n\r\n"
+         "Scale factor 65536 cannot be sent to the PLS: it must be from 1 to 65535.\r\n\r\n"
+         "PLS Configuration will not be Downloaded."},
+        {"scale factor 0", [&fine](RSComm &l) { return l.PLSConfigDownload(fine, 0); }, "PLS Download",
+         "Scale factor 0 cannot be sent to the PLS: it must be from 1 to 65535.\r\n\r\n"
          "PLS Configuration will not be Downloaded."},
     };
     for (const Case &c : cases) {
