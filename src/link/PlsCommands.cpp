@@ -177,8 +177,18 @@ bool RSComm::enterPLSMode(int mode, int command)
     // answers in doubt: it is made once more after the line has settled.
     for (int attempt = 0; attempt < 2; ++attempt) {
         startAttempt();
+        handshakes_ = 0;
         if (!SetPLCMode(mode, command))
             return false;
+        // A handshake made again after a wrong answer may have taken a late
+        // answer of the first for its own: every later answer would then be
+        // one exchange behind, and a query's acknowledgements all look alike.
+        // The line rests until late answers have surely come, as after a
+        // time-out, and the handshake is made afresh.
+        if (handshakes_ > 1) {
+            lineFault_ = true;
+            timedOut_ = true;
+        }
         if (!lineFault_) {
             inSequence_ = true;
             return true;

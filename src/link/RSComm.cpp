@@ -290,6 +290,7 @@ bool RSComm::SetPLCMode(int mode, int commandByte)
     bool result = false;
     std::int64_t deadline = clock_.monotonicNs() + 2 * kSecond;
     while (CurrentMode != mode) {
+        ++handshakes_;
         if (clock_.monotonicNs() > deadline) {
             const auto answer =
                 dialogs_.messageBox(Dialogs::Icon::Critical, Dialogs::Buttons::RetryCancel, kCommWarning,

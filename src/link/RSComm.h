@@ -298,6 +298,7 @@ protected:
     bool inSequence_ = false;   // sending the address and data bytes of an access
     bool lineFault_ = false;    // this attempt saw a time-out or an answer too many
     bool timedOut_ = false;     // ... and one of them was a time-out
+    int handshakes_ = 0;        // handshakes SetPLCMode has made (counted for the PLS commands)
     std::int64_t lastSentNs_ = 0;
     std::int64_t lastHeardNs_ = 0;
 
