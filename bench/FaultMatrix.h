@@ -97,4 +97,37 @@ struct Tally {
     std::string line(const std::string &label) const;
 };
 
+// The PLS commands under line faults (FaultMatrixPls.cpp), with the PLS
+// (scale, offset, channels, configuration) compared before and after each
+// run. A case breaks the rules when
+//   - wrong_success: exit 0 but the PLS does not hold what the command sent,
+//     or a query exits 0 with a figure missing;
+//   - wrong_pls_change: a PLS value changed that the command does not send,
+//     holds a value the command never sent, or changed in a failed run whose
+//     stderr does not name it ("PLS changed: ...", "PLS perhaps changed: ...");
+//   - wrong_kept: pls status, pls recall or pls config-upload printed or wrote
+//     a figure the PLS does not hold, or a run exits other than 0 or 1.
+struct PlsCase {
+    std::string op;   // status, recall, config-upload, setpoint, config-download, offset, pulse, clear
+    std::vector<std::string> faults;
+    std::string name() const;   // "pls config-download [lose=54]"
+};
+
+struct PlsOutcome {
+    CliRun run;
+    bool wrongSuccess = false, wrongChange = false, wrongKept = false;
+    std::string problem;
+};
+
+std::vector<std::string> plsOperations();
+std::vector<PlsCase> plsMatrix(Size size);
+PlsOutcome runPlsCase(const PlsCase &c, const QString &appDir);
+
+struct PlsTally {
+    int runs = 0, wrongSuccess = 0, wrongChanges = 0, wrongKept = 0;
+    double seconds = 0;
+    void add(const PlsOutcome &o);
+    std::string line(const std::string &label) const;
+};
+
 }   // namespace faultmatrix

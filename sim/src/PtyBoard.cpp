@@ -349,6 +349,22 @@ std::vector<std::uint8_t> PtyBoard::memory() const
     BOARD_LOCKED(return std::vector<std::uint8_t>(d->engine.memory().begin(), d->engine.memory().end());)
 }
 std::vector<AnswerFault> PtyBoard::answerFaults() const { BOARD_LOCKED(return d->engine.answerFaults();) }
+PlsState PtyBoard::pls() const
+{
+    std::lock_guard<std::mutex> lock(d->m);
+    if (d->running)
+        d->engine.advanceTo(d->simNow());
+    PlsState p;
+    p.scale = d->engine.plsScale();
+    p.offset = d->engine.plsOffset();
+    p.position = d->engine.plsPosition();
+    p.config = d->engine.plsConfig();
+    for (int ch = 0; ch < Engine::kPlsChannels; ++ch) {
+        const PlsChannel c = d->engine.plsChannel(ch);
+        p.channels[static_cast<std::size_t>(ch)] = {c.kind, c.first, c.second, c.last};
+    }
+    return p;
+}
 bool PtyBoard::addFault(const std::string &rule, std::string *error)
 {
     BOARD_LOCKED(return d->engine.addFault(rule, error);)

@@ -220,6 +220,9 @@ template <typename T>
 bool wholeNumber(const QString &text, T &value)
 {
     bool ok = false;
+    // A NUL ends the number for the conversion ("1<NUL>2" would read as 1).
+    if (text.contains(QChar(0)))
+        return false;
     const qlonglong v = text.toLongLong(&ok, 10);
     if (!ok || v < std::numeric_limits<T>::min() || v > std::numeric_limits<T>::max())
         return false;
@@ -297,11 +300,15 @@ int runPls(Context &c, const QString &what, const std::function<bool()> &op, boo
         ok = op();
     if (c.link.lastAccessRefused())
         return finish(c, Refused);
-    if (reached && !ok)
-        complain(c,
-                 what
-                     + (c.link.CommError ? QStringLiteral(": not done, the link to the board is down")
-                                         : QStringLiteral(": not done")));
+    if (reached && !ok) {
+        // Why, when the link knows, and what a change that failed left in the PLS.
+        QString why = c.link.CommError ? QStringLiteral(": not done, the link to the board is down")
+                                       : QStringLiteral(": not done");
+        for (const QString &more : {c.link.plsReadProblem(), c.link.plsChangeNote()})
+            if (!more.isEmpty())
+                why += QStringLiteral("; ") + more;
+        complain(c, what + why);
+    }
     return finish(c, reached && ok ? Done : CommFailure);
 }
 
@@ -319,7 +326,14 @@ int cmdPlsStatus(Context &c, const QStringList &)
     bool allRead = reached;
     auto query = [&](const char *name, QString (RSComm::*get)()) {
         printField(c, name, (c.link.*get)());
-        allRead = allRead && c.link.lastAccessOk();
+        const bool ok = c.link.lastAccessOk();
+        allRead = allRead && ok;
+        if (reached && !ok)
+            complain(c, QStringLiteral("pls status: %1 not read: %2")
+                            .arg(QLatin1String(name),
+                                 !c.link.plsReadProblem().isEmpty() ? c.link.plsReadProblem()
+                                 : c.link.CommError ? QStringLiteral("the link to the board is down")
+                                                    : QStringLiteral("the board's answers were wrong or missing")));
     };
     query("scale", &RSComm::PLSScaleFactor);
     query("offset", &RSComm::PLSOffset);
@@ -410,7 +424,12 @@ int cmdPlsConfigDownload(Context &c, const QStringList &args)
         const QString where = QStringLiteral("%1:%2: ").arg(path).arg(n + 1);
         std::int64_t v = 0;
         if (!wholeNumber(line, v)) {
-            complain(c, where + QStringLiteral("not a whole number: \"%1\"").arg(line));
+            // Control characters are shown as \xNN (a NUL would end the line printed).
+            QString shownLine;
+            for (const QChar ch : line)
+                shownLine += ch.unicode() < 0x20 ? QStringLiteral("\\x%1").arg(ch.unicode(), 2, 16, QLatin1Char('0'))
+                                                 : QString(ch);
+            complain(c, where + QStringLiteral("not a whole number: \"%1\"").arg(shownLine));
             return Refused;
         }
         if (count >= plsvalues::kConfigParams + 1) {
@@ -423,10 +442,10 @@ int cmdPlsConfigDownload(Context &c, const QStringList &args)
         }
         const bool isScale = count == plsvalues::kConfigParams;
         const std::int64_t max = isScale ? 65535 : 255;
-        if (v < 0 || v > max) {
+        if (v < (isScale ? 1 : 0) || v > max) {
             complain(c,
                      where
-                         + (isScale ? QStringLiteral("the scale factor %1 must be from 0 to %2").arg(v).arg(max)
+                         + (isScale ? QStringLiteral("the scale factor %1 must be from 1 to %2").arg(v).arg(max)
                                     : QStringLiteral("configuration parameter %1 is %2, it must be from 0 to %3")
                                           .arg(count)
                                           .arg(v)

@@ -86,7 +86,15 @@ Refusal configDownload(const std::array<int, kConfigParams> &cfgParam, int scale
                       {{QStringLiteral("Configuration parameter %1 value").arg(i), cfgParam[size_t(i)], kByte}}))
             return r;
     }
-    return first(title, consequence, {{QStringLiteral("Scale factor"), scaleFactor, kWord}});
+    // The PLS would refuse a scale factor of 0 only after the four blocks had
+    // changed: it is refused here, before anything is sent.
+    if (scaleFactor < 1 || scaleFactor > kWord)
+        return {title,
+                QStringLiteral("Scale factor %1 cannot be sent to the PLS: it must be from 1 to %2.")
+                        .arg(scaleFactor)
+                        .arg(kWord)
+                    + kTwoBreaks + consequence};
+    return {};
 }
 
 }   // namespace plsvalues

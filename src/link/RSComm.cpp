@@ -302,6 +302,7 @@ bool RSComm::SetPLCMode(int mode, int commandByte)
     bool result = false;
     std::int64_t deadline = clock_.monotonicNs() + 2 * kSecond;
     while (CurrentMode != mode) {
+        ++handshakes_;
         if (clock_.monotonicNs() > deadline) {
             const auto answer =
                 dialogs_.messageBox(Dialogs::Icon::Critical, Dialogs::Buttons::RetryCancel, kCommWarning,
@@ -327,7 +328,12 @@ bool RSComm::SetPLCMode(int mode, int commandByte)
             letLineFallQuiet();
             continue;
         }
+        // After the command byte of PLS modes 5 and 7 every byte is a value to
+        // the board: a time-out is not followed by a re-sent 0xFF, and before
+        // the handshake is made again the board is let go of the block.
+        inSequence_ = takesEveryByte(mode);
         const int second = ExchangeByte(commandByte, false, false);
+        inSequence_ = false;
         if (second == 0x55) {
             result = true;
             CurrentMode = mode;
@@ -336,6 +342,8 @@ bool RSComm::SetPLCMode(int mode, int commandByte)
         } else {
             CurrentMode = 0;
             letLineFallQuiet();
+            if (takesEveryByte(mode))
+                leaveValueBlock();
         }
     }
     return result;

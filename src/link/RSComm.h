@@ -7,10 +7,12 @@
 #include "PlsValues.h"
 #include "ProgramFiles.h"
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 class SerialPort;
 struct FileBytes;
@@ -122,6 +124,14 @@ public:
     // is shown, lastAccessOk() is false and the bytes of the last good upload
     // are returned.
     std::array<int, plsvalues::kConfigBytes> PLSConfigUpload();
+    // After a PLS operation that failed once it had begun sending a change:
+    // what the PLS took ("PLS changed: channel 3 cleared"), what it may have
+    // taken ("PLS perhaps changed: configuration block 2"), or "PLS not
+    // changed". Empty after a success, or when no change went out.
+    QString plsChangeNote() const;
+    // Why the last PLS read failed when its answers came but did not agree
+    // ("four reads did not agree: 360, 6911, 360, 6911"); empty otherwise.
+    QString plsReadProblem() const { return plsReadProblem_; }
 
     // Board identity and fault texts (BoardService.cpp).
     // The board name of a board type code; the configuration-file index character.
@@ -239,11 +249,24 @@ protected:
     // Writes a program file whole; false with "RSComm-Upload Program" shown.
     bool writeProgramFile(const QString &path, const QByteArray &bytes);
     // PLS building blocks (PlsCommands.cpp); each starts from CurrentMode 0.
+    // A change (`what` names it in plsChangeNote()) sends its values and
+    // waits for the ready poll; a failure leaves the board outside the block.
     int ReadPLSWord(int command);
-    bool SendPLSWord(int command, int value);
-    bool SendPLSChannel(int command, int chan, int a, int b, int last);
-    bool SendPLSBlock(int command, const int *values);
+    bool SendPLSWord(int command, int value, const QString &what);
+    bool SendPLSChannel(int command, int chan, int a, int b, int last, const QString &what);
+    bool SendPLSBlock(int command, const int *values, const QString &what);
+    bool sendPLSChange(int mode, int command, const std::vector<int> &values, const QString &what);
     bool ReadPLSConfig(int command);
+    // A word read until two reads in a row agree (at most four); -9999 when it failed.
+    int confirmedPLSWord(int command);
+    bool recallOnce(int chan, std::array<int, 3> &got, int &failState);
+    bool startPLSOperation(const BusyGuard &guard);
+    // The board takes every byte as a value in this mode (5 and 7).
+    static bool takesEveryByte(int mode);
+    // One 0xFF and a rest past the drop time (PlsCommands.cpp says why).
+    void leaveValueBlock();
+    // Ends a failed PLS exchange with the board outside its block; false.
+    bool plsFailed(int mode, bool valuesSent);
     bool WaitPLSReady();
     bool enterPLSMode(int mode, int command);
     int plsAnswer(int value);
@@ -326,6 +349,7 @@ protected:
     bool inSequence_ = false;   // sending the address and data bytes of an access
     bool lineFault_ = false;    // this attempt saw a time-out or an answer too many
     bool timedOut_ = false;     // ... and one of them was a time-out
+    int handshakes_ = 0;        // handshakes SetPLCMode has made (counted for the PLS commands)
     std::int64_t lastSentNs_ = 0;
     std::int64_t lastHeardNs_ = 0;
     // Time spent in attempts given up for time-outs or late answers, and in
@@ -354,6 +378,10 @@ protected:
     std::array<int, plsvalues::kConfigBytes> PLSConfig{};
     int channelRecallPos_ = 0;
     int channelRecallState_ = 0;
+    QString plsReadProblem_;
+    std::array<int, plsvalues::kConfigBytes> readConfig_{};
+    bool plsChangeSent_ = false;           // the operation began sending a change
+    QStringList plsChanged_, plsPerhaps_;  // what the PLS took, what it may have taken
 
     // Memory access state.
     QString AddType = QStringLiteral("B");

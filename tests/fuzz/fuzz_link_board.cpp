@@ -13,10 +13,19 @@
 //   time for one access.
 // A broken rule prints the wire and traps.
 //
+// PLS operations may never change a PLS value they do not send, nor leave
+// one holding a value they never sent; one that succeeds leaves the PLS
+// holding what it sent, and one that fails names in plsChangeNote() every
+// value it changed; a query that succeeds returns what the PLS holds unless
+// the line spoilt an answer of it.
+//
 // Input: [ops-1] [memory seed] then 8 bytes per op
 //   [kind] [pause] [address hi] [address lo] [value, 4 bytes little-endian]
 // kind bit 0: write; (kind >> 1) % 6: B, W, D, bit, flag, hexadecimal byte;
-// (kind >> 4) & 7: bit number. pause % 4: line quiet before the op
+// (kind >> 4) & 7: bit number. A kind of F0H or more is a PLS operation,
+// (kind & 15) % 8: query, single setpoint, pulse train, clear, recall, offset,
+// configuration download, configuration upload; the address and value bytes
+// are its arguments. pause % 4: line quiet before the op
 // (0, 0.4, 0.6, 2 s). Then one fault byte per board answer, % 8:
 //   1 late (next byte: 0..0.95 s, so still inside the link's time-out)
 //   2 lost on the line
@@ -33,7 +42,9 @@
 #include "Dialogs.h"
 #include "RSComm.h"
 #include "SerialPort.h"
+#include <QRegularExpression>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <array>
@@ -44,6 +55,7 @@
 #include <cstring>
 #include <deque>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -183,6 +195,18 @@ public:
     State state() const { return state_; }
     int seq() const { return seq_; }
 
+    // The PLS: a still shaft at a fixed angle (in 1/256 of a turn); the
+    // position is that angle in divisions less the offset, as the simulator has it.
+    struct Pls {
+        int scale = 360, offset = 0;
+        std::array<std::array<std::uint8_t, 3>, 32> channels{};   // last byte, first value low, high
+        std::array<std::uint8_t, 24> config{};
+        bool operator==(const Pls &) const = default;
+    };
+    Pls pls() const { return {scale_, offset_, channels_, config_}; }
+    int angle = 0;
+    int position() const { return (angle * scale_ / 256 + scale_ - offset_ % scale_) % scale_; }
+
 private:
     static bool readWordCommand(int c) { return c == 24 || c == 40 || c == 72 || c == 88; }
     static bool sendWordCommand(int c) { return c == 26 || c == 42; }
@@ -230,7 +254,7 @@ private:
             state_ = State::Records;
             recPos_ = 0;
         } else if (readWordCommand(b)) {
-            const int v = b == 24 ? scale_ : b == 40 ? offset_ : b == 72 ? offset_ % scale_ : mem[556] | mem[557] << 8;
+            const int v = b == 24 ? scale_ : b == 40 ? offset_ : b == 72 ? position() : mem[556] | mem[557] << 8;
             answers_ = {std::uint8_t(v & 0xFF), std::uint8_t(v >> 8)};
             answerPos_ = 0;
             state_ = State::PlsAnswer;
@@ -385,8 +409,11 @@ public:
         opBytes_ = 0;
         opStart_ = clock_.monotonicNs();
         dataCorrupted_ = false;
+        spoilt_ = false;
     }
     bool dataCorrupted() const { return dataCorrupted_; }
+    // The line replaced an answer of this operation or put a stray byte in.
+    bool spoilt() const { return spoilt_; }
 
     void setPortNumber(int) override {}
     int portNumber() const override { return 1; }
@@ -431,6 +458,7 @@ public:
         const bool dataAnswer = window_.open && r.id == window_.dataId && r.origin == Origin::Board;
         const bool excused = arrivedSinceRequest && (r.origin != Origin::Board || r.displaced) && !dataAnswer;
         if (excused) {
+            spoilt_ = true;
             if (window_.open)
                 dataCorrupted_ = true;   // in place of a data byte of this read
             const bool looksRight = lastSend_.dataAnswer || r.value == lastSend_.answer;
@@ -528,6 +556,7 @@ private:
         int f = faults_.next() % 8;
         if (!(enabledFaults() & (1 << f)))
             f = 0;
+        spoilt_ = spoilt_ || f == 3 || f == 4 || f == 5;
         std::int64_t leave = received;
         int value = answer;
         Origin origin = Origin::Board;
@@ -588,6 +617,7 @@ private:
     std::int64_t opStart_ = 0;
     int firstRead_ = 0, reads_ = 0;
     bool dataCorrupted_ = false;
+    bool spoilt_ = false;   // an answer of this operation was replaced, preceded or displaced
     // The link's last byte out: when, the first byte queued after it, and
     // the board's answer to it (-1: none), which may carry a data byte.
     struct {
@@ -615,6 +645,9 @@ struct Op {
     std::int64_t value = 0;
     std::int64_t pause = 0;
     QString text;
+    int pls = -1;   // a PLS operation, 0..7
+    int a16 = 0;
+    std::uint32_t v32 = 0;
 
     static Op decode(Input &in)
     {
@@ -627,6 +660,15 @@ struct Op {
             v |= std::uint32_t(in.next()) << (8 * k);
         static const std::int64_t pauses[] = {0, 400 * kMs, 600 * kMs, 2000 * kMs};
         op.pause = pauses[pause];
+        if (kind >= 0xF0) {
+            op.pls = (kind & 15) % 8;
+            op.a16 = a16;
+            op.v32 = v;
+            static const char *names[] = {"query",    "SingleSetpoint", "PulseTrain",        "ClearPLSChan",
+                                          "RecallChannel", "SetPLSOffset", "PLSConfigDownload", "PLSConfigUpload"};
+            op.text = QString::fromLatin1(names[op.pls]);
+            return op;
+        }
         op.write = kind & 1;
         op.type = Type((kind >> 1) % 6);
         std::int64_t max = 255;
@@ -680,6 +722,163 @@ struct Op {
     }
 };
 
+// The PLS values by the names a failed change's note gives them.
+std::map<std::string, std::string> plsElements(const BoardModel::Pls &p)
+{
+    std::map<std::string, std::string> e;
+    e["the scale factor"] = std::to_string(p.scale);
+    e["the offset"] = std::to_string(p.offset);
+    for (int ch = 0; ch < 32; ++ch) {
+        const auto &c = p.channels[std::size_t(ch)];
+        e["channel " + std::to_string(ch)] = std::to_string(c[0]) + "/" + std::to_string(c[1] | c[2] << 8);
+    }
+    for (int g = 0; g < 4; ++g) {
+        std::string b;
+        for (int i = 0; i < 6; ++i)
+            b += " " + std::to_string(p.config[std::size_t(6 * g + i)]);
+        e["configuration block " + std::to_string(g)] = b;
+    }
+    return e;
+}
+
+bool noteNames(const QString &note, const std::string &element)
+{
+    if (element.rfind("configuration block ", 0) == 0) {
+        const QString g = QString::fromStdString(element.substr(20));
+        for (const QString &part : note.split(QStringLiteral("; "))) {
+            const qsizetype at = part.indexOf(QStringLiteral("configuration block"));
+            if (at < 0)
+                continue;
+            const QString list = part.mid(at).section(QLatin1Char(' '), 2).remove(QLatin1Char(','));
+            if (list.split(QLatin1Char(' '), Qt::SkipEmptyParts).contains(g))
+                return true;
+        }
+        return false;
+    }
+    const QString e = QString::fromStdString(element);
+    for (const QString &item : note.split(QRegularExpression(QStringLiteral("; |, |: "))))
+        if (item == e || item.startsWith(e + QLatin1Char(' ')))
+            return true;
+    return false;
+}
+
+// One PLS operation against the model, and its rules.
+void plsOp(RSComm &link, BoardModel &board, FaultyLine &line, const Op &op)
+{
+    const BoardModel::Pls before = board.pls();
+    const int scale = before.scale;
+    const int ch = (op.a16 & 0xFF) % 34;   // 32 and 33: channels the board does not have
+    const int b[4] = {int(op.v32 & 0xFF), int(op.v32 >> 8 & 0xFF), int(op.v32 >> 16 & 0xFF), int(op.v32 >> 24)};
+    const int w0 = b[0] | b[1] << 8, w1 = b[2] | b[3] << 8;
+    const std::string chan = "channel " + std::to_string(ch);
+    auto chanValue = [](int last, int first) { return std::to_string(last) + "/" + std::to_string(first); };
+    std::map<std::string, std::vector<std::string>> sent;   // what the operation sends, in order
+    bool ok = false;
+    QString got;
+    std::string expected;   // a query's right answer
+    switch (op.pls) {
+    case 0: {
+        QString (RSComm::*query[])() = {&RSComm::PLSScaleFactor, &RSComm::PLSOffset, &RSComm::PLSPos, &RSComm::PLSRpm};
+        const int which = b[0] % 4;
+        got = (link.*query[which])();
+        const int truth[] = {scale, before.offset, board.position(), board.mem[556] | board.mem[557] << 8};
+        expected = std::to_string(truth[which]);
+        ok = link.lastAccessOk();
+        break;
+    }
+    case 1: {
+        const int on = w0 % (scale + 2), off = w1 % (scale + 2);
+        const bool clear = op.a16 & 0x100;
+        if (clear)
+            sent[chan].push_back(chanValue(0, 0));
+        sent[chan].push_back(chanValue(1, on));
+        ok = link.SingleSetpoint(ch, on, off, clear);
+        break;
+    }
+    case 2: {
+        const int start = w1 % (scale + 1);
+        sent[chan].push_back(chanValue(0, start));
+        ok = link.PulseTrain(ch, b[0] % 40, b[1] % 40, start);
+        break;
+    }
+    case 3:
+        sent[chan].push_back(chanValue(0, 0));
+        ok = link.ClearPLSChan(ch);
+        break;
+    case 4: {
+        ok = link.RecallChannel(ch);
+        got = QStringLiteral("%1/%2").arg(link.ChannelRecallState()).arg(link.ChannelRecallPos());
+        if (ch < 32) {
+            const auto &c = before.channels[std::size_t(ch)];
+            expected = chanValue(c[0], c[1] | c[2] << 8);
+        }
+        break;
+    }
+    case 5: {
+        const int position = op.a16 % (scale + 2);
+        sent["the offset"].push_back(
+            std::to_string((scale + ((before.offset + board.position()) % scale) - position + scale) % scale));
+        ok = link.SetPLSOffset(position);
+        break;
+    }
+    case 6: {
+        std::array<int, 24> cfg{};
+        for (int i = 0; i < 24; ++i)
+            cfg[std::size_t(i)] = (b[i % 4] ^ (i * 37)) & 0xFF;
+        const int newScale = 1 + op.a16 % 1000;
+        for (int g = 0; g < 4; ++g) {
+            std::string v;
+            for (int i = 0; i < 6; ++i)
+                v += " " + std::to_string(cfg[std::size_t(6 * g + i)]);
+            sent["configuration block " + std::to_string(g)].push_back(v);
+        }
+        sent["the scale factor"].push_back(std::to_string(newScale));
+        sent["the offset"].push_back(std::to_string(before.offset % newScale));   // goes with the scale factor
+        ok = link.PLSConfigDownload(cfg, newScale);
+        break;
+    }
+    default: {
+        const auto up = link.PLSConfigUpload();
+        ok = link.lastAccessOk();
+        for (int i = 0; i < 19; ++i) {
+            got += QStringLiteral(" %1").arg(up[std::size_t(i)]);
+            expected += " " + std::to_string(before.config[std::size_t(i)]);
+        }
+        break;
+    }
+    }
+    const QString note = link.plsChangeNote();
+    trace("   -> %s%s%s%s%s", ok ? "ok" : "failed", got.isEmpty() ? "" : ", returned ", got.toLatin1().constData(),
+          note.isEmpty() ? "" : ", note: ", note.toLatin1().constData());
+
+    const auto was = plsElements(before), is = plsElements(board.pls());
+    // The new offset is worked out from reads: when the line spoilt an answer
+    // where it cannot be told (reads carry no checksum), it may be another.
+    if (op.pls == 5 && line.spoilt())
+        sent.erase("the offset");
+    for (const auto &[name, value] : is) {
+        const auto s = sent.find(name);
+        if (ok && s != sent.end() && value != s->second.back())
+            violation("%s reported done, %s holds %s, not %s", op.text.toLatin1().constData(), name.c_str(),
+                      value.c_str(), s->second.back().c_str());
+        if (value == was.at(name))
+            continue;
+        if (op.pls == 5 && line.spoilt() && name == "the offset")
+            continue;
+        if (s == sent.end() || std::find(s->second.begin(), s->second.end(), value) == s->second.end())
+            violation("%s changed %s from %s to %s, a value it never sent", op.text.toLatin1().constData(),
+                      name.c_str(), was.at(name).c_str(), value.c_str());
+        const std::string named = name == "the offset" && op.pls == 6 ? "the scale factor" : name;
+        if (!ok && !noteNames(note, named))
+            violation("%s failed, changed %s (%s -> %s), and its note \"%s\" does not name it",
+                      op.text.toLatin1().constData(), name.c_str(), was.at(name).c_str(), value.c_str(),
+                      note.toLatin1().constData());
+    }
+    if (ok && !expected.empty() && !line.spoilt() && got.toStdString() != expected)
+        violation("%s reported done with %s, the PLS holds %s", op.text.toLatin1().constData(),
+                  got.toLatin1().constData(), expected.c_str());
+}
+
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -720,18 +919,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     CancelDialogs dialogs;
     RSComm link(dialogs, clock);
 
+    board.angle = seed;
     for (const Op &op : ops) {
+        if (op.pls >= 0)
+            trace("== PLS %s  (pause %.1f s)", op.text.toLatin1().constData(), double(op.pause) / 1e9);
+        else
         trace("== %s %s%s  (pause %.1f s)", op.write ? "RSWrite" : "RSRead", op.text.toLatin1().constData(),
               op.write ? QStringLiteral(" = %1").arg(op.value).toLatin1().constData() : "", double(op.pause) / 1e9);
         static std::array<std::uint8_t, 65536> before, allowed;
         before = board.mem;
         clock.advanceNs(op.pause);
         // A read reads the bytes it names; a bit write reads its byte first.
-        line.startOp(op.address, !op.write ? op.width : op.bit >= 0 ? 1 : 0);
+        line.startOp(op.address, op.pls >= 0 ? 0 : !op.write ? op.width : op.bit >= 0 ? 1 : 0);
         if (!link.OnlineMode || link.CommError) {
             clock.advanceNs(1000 * kMs);   // the operator goes online again
             trace("   (open)");
             link.OpenRSComm(&line);
+        }
+        if (op.pls >= 0) {
+            if (link.OnlineMode)
+                plsOp(link, board, line, op);
+            if (std::memcmp(before.data(), board.mem.data(), before.size()) != 0)
+                violation("PLS %s changed board memory", op.text.toLatin1().constData());
+            continue;
         }
         const std::int64_t expected = op.valueIn(before);
         QString got;

@@ -76,6 +76,36 @@ TEST_P(FaultMatrix, NoWrongSuccessAndNoStrayWrite)
 INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, ::testing::ValuesIn(shards()),
                          [](const ::testing::TestParamInfo<std::string> &i) { return i.param; });
 
+// The PLS commands, the PLS compared after each run; in three parts, side by side.
+class PlsFaultMatrix : public ::testing::TestWithParam<int> {};
+
+TEST_P(PlsFaultMatrix, NoWrongSuccessNoWrongPlsChangeNoWrongKeptValue)
+{
+    QTemporaryDir dir;
+    PlsTally tally;
+    const std::vector<PlsCase> all = plsMatrix(sizeFromEnvironment());
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        if (int(i % 3) != GetParam())
+            continue;
+        std::printf("  %s", all[i].name().c_str());
+        std::fflush(stdout);
+        const PlsOutcome o = runPlsCase(all[i], dir.path());
+        tally.add(o);
+        std::printf(" -> exit %d, %.2f s\n", o.run.status, o.run.seconds);
+        if (!o.problem.empty())
+            std::printf("    FAIL: %s\n    stdout \"%s\", stderr \"%s\"\n", o.problem.c_str(),
+                        QString::fromStdString(o.run.out).trimmed().replace(QLatin1Char('\n'), QStringLiteral(" | ")).toStdString().c_str(),
+                        QString::fromStdString(o.run.err).trimmed().replace(QLatin1Char('\n'), QStringLiteral(" | ")).toStdString().c_str());
+    }
+    std::printf("%s\n", tally.line("pls_" + std::to_string(GetParam())).c_str());
+    EXPECT_EQ(tally.wrongSuccess, 0);
+    EXPECT_EQ(tally.wrongChanges, 0);
+    EXPECT_EQ(tally.wrongKept, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, PlsFaultMatrix, ::testing::Values(0, 1, 2),
+                         [](const ::testing::TestParamInfo<int> &i) { return "pls_" + std::to_string(i.param); });
+
 boardsim::Options stillBoard()
 {
     boardsim::Options o;

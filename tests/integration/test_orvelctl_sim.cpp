@@ -279,6 +279,37 @@ TEST_F(OrvelctlOnSim, PlsConfigurationRoundTrip)
     EXPECT_EQ(board->stats().unexpected, 0u);
 }
 
+// A PLS command that fails says why, and what a failed change left in the PLS.
+TEST_F(OrvelctlOnSim, PlsFailuresSayWhyAndWhatChanged)
+{
+    // The answer to the first byte of the scale factor is lost.
+    ASSERT_TRUE(board->addFault("lose=4"));
+    auto r = run({QStringLiteral("pls"), QStringLiteral("status")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("scale: -9999\noffset: 0\nposition: "))) << r.out.toStdString();
+    EXPECT_EQ(r.err.toStdString(), "orvelctl: pls status: scale not read: the board's answers were wrong or missing\n");
+
+    // The second value of configuration block 2 is not acknowledged: blocks 0
+    // and 1 are in, block 2 is dropped by the board.
+    board->clearFaults();
+    const QString cfg = dir.path() + QStringLiteral("/pls.cfg");
+    QFile f(cfg);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 24; ++i)
+        f.write(QByteArray::number(11 + i) + '\n');
+    f.write("720\n");
+    f.close();
+    const auto bytesBefore = board->stats().bytesIn;
+    ASSERT_TRUE(board->addFault("lose=" + std::to_string(bytesBefore + 31)));
+    r = run({QStringLiteral("pls"), QStringLiteral("config-download"), cfg});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.toStdString(), "orvelctl: pls config-download: not done; PLS changed: configuration blocks 0, 1\n");
+    const auto pls = board->pls();
+    for (int i = 0; i < 24; ++i)
+        EXPECT_EQ(pls.config[size_t(i)], i < 12 ? 11 + i : 0) << i;
+    EXPECT_EQ(pls.scale, 360);
+}
+
 // The report as a PDF file, through the program itself (it makes its own GUI
 // application without a display).
 TEST_F(OrvelctlOnSim, ReportToPdf)

@@ -42,6 +42,11 @@ bool ScriptedSerialPort::write(const QByteArray &bytes)
         const int b = static_cast<unsigned char>(c);
         sent_.push_back(b);
         sentAt_.push_back(clock_.monotonicNs());
+        if (board_) {
+            const std::vector<int> a = board_(b);
+            input_.insert(input_.end(), a.begin(), a.end());
+            continue;
+        }
         if (peer_) {
             if (auto a = peer_(b))
                 answer(*a);

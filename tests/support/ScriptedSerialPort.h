@@ -31,6 +31,8 @@ public:
 
     // Instead of a script: a peer that answers each byte (nullopt: silence).
     void setPeer(std::function<std::optional<int>(int)> peer) { peer_ = std::move(peer); }
+    // Instead of a script: a board that answers each byte with any number of bytes.
+    void setBoard(std::function<std::vector<int>(int)> board) { board_ = std::move(board); }
     void failOpen(int errorNumber, const QString &text)
     {
         openError_ = errorNumber;
@@ -109,6 +111,7 @@ private:
     std::vector<std::int64_t> sentAt_;
     bool deviceGone_ = false;
     std::function<std::optional<int>(int)> peer_;
+    std::function<std::vector<int>(int)> board_;
     int port_ = 0;
     QString settings_;
     bool open_ = false;

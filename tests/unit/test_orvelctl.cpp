@@ -164,6 +164,8 @@ TEST(Orvelctl, PlsArgumentsAreCheckedBeforeSending)
     const QString short24 = file("short.cfg", good);
     const QString big = file("big.cfg", "# PLS\n" + QByteArray(good).replace("5\n", "300\n") + "360\n");
     const QString longer = file("long.cfg", good + "360\n7\n");
+    const QString nul = file("nul.cfg", QByteArray("1\0" "2\n", 4) + good.mid(2) + "360\n");
+    const QString scale0 = file("scale0.cfg", good + "0\n");
     struct Case {
         QStringList args;
         int status;
@@ -205,6 +207,12 @@ TEST(Orvelctl, PlsArgumentsAreCheckedBeforeSending)
          orvelctl::Refused,
          "orvelctl: " + longer.toStdString()
              + ":26: one value too many: the file holds 24 configuration parameters and the scale factor"},
+        {{QStringLiteral("pls"), QStringLiteral("config-download"), nul},
+         orvelctl::Refused,
+         "orvelctl: " + nul.toStdString() + ":1: not a whole number: \"1\\x002\""},
+        {{QStringLiteral("pls"), QStringLiteral("config-download"), scale0},
+         orvelctl::Refused,
+         "orvelctl: " + scale0.toStdString() + ":25: the scale factor 0 must be from 1 to 65535"},
         {{QStringLiteral("pls"), QStringLiteral("config-download"), dir.path()},
          orvelctl::Refused,
          "orvelctl: " + dir.path().toStdString() + ": cannot be read: it is a folder, not a file"},

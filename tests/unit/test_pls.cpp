@@ -1,5 +1,6 @@
 // The PLS operations byte by byte against a scripted board.
 #include "LinkFixture.h"
+#include "boardsim/Engine.h"
 
 using Button = Dialogs::Button;
 
@@ -8,9 +9,15 @@ constexpr int kAck = 0x55;
 const QString kReadyBoxText = QStringLiteral("Cannot Determine PLS READY Mode Within Target Board.");
 
 // A query of mode 4: the command, then two 0x55 answered low and high byte.
-void word(ScriptedSerialPort &p, int command, int value)
+void wordOnce(ScriptedSerialPort &p, int command, int value)
 {
     p.mode(command).exchange(kAck, value % 256).exchange(kAck, value / 256);
+}
+// A kept word: read twice, and the two reads agree.
+void word(ScriptedSerialPort &p, int command, int value)
+{
+    wordOnce(p, command, value);
+    wordOnce(p, command, value);
 }
 void ready(ScriptedSerialPort &p) { p.exchange(0x38, kAck).exchange(kAck, 0x00).exchange(kAck, kAck); }
 void acked(ScriptedSerialPort &p, std::initializer_list<int> bytes)
@@ -41,9 +48,19 @@ TEST_F(PlsLink, QueriesGiveTheWordOrMinus9999)
         word(port, c.command, 0x0168);
         EXPECT_EQ((link.*c.query)().toStdString(), "360");
         EXPECT_TRUE(link.lastAccessOk());
-        sentExactly(from, {0xFF, c.command, kAck, kAck});
+        sentExactly(from, {0xFF, c.command, kAck, kAck, 0xFF, c.command, kAck, kAck});
         EXPECT_EQ(link.currentMode(), 0);
     }
+    // Reads that differ are repeated until two in a row agree, four at most.
+    for (int v : {360, 6911, 6911})
+        wordOnce(port, 24, v);
+    EXPECT_EQ(link.PLSScaleFactor().toStdString(), "6911");
+    for (int v : {360, 6911, 360, 6911})
+        wordOnce(port, 24, v);
+    EXPECT_EQ(link.PLSScaleFactor().toStdString(), "-9999");
+    EXPECT_FALSE(link.lastAccessOk());
+    EXPECT_EQ(link.plsReadProblem().toStdString(), "four reads did not agree: 360, 6911, 360, 6911");
+
     // The high byte never comes: no 0xFF is re-sent inside the query (it would
     // be answered 0x55 and taken for the byte), and no box.
     port.mode(24).exchange(kAck, 0x68).silent(kAck);
@@ -124,7 +141,7 @@ TEST_F(PlsLink, SingleSetpointProgramsTheChannelAfterCheckingTheScale)
                           QStringLiteral("Setpoint setting %1 is greater than scale factor.\r\n\r\n"
                                          "Channel can not be programmed.")
                               .arg(named));
-        const size_t n = port.sent().size() + 4;
+        const size_t n = port.sent().size() + 8;
         EXPECT_FALSE(link.SingleSetpoint(1, on, off));
         EXPECT_EQ(port.sent().size(), n);
         EXPECT_FALSE(link.lastAccessRefused());
@@ -200,20 +217,28 @@ TEST_F(PlsLink, SetPLSOffsetMakesTheCurrentPositionReadAsAsked)
 
 TEST_F(PlsLink, RecallChannel)
 {
-    port.mode(9).exchange(4, kAck).exchange(kAck, 1).exchange(kAck, 0x10).exchange(kAck, 0x01);
+    auto recall = [&](int state, int low, int high, int times = 2) {
+        for (int i = 0; i < times; ++i)
+            port.mode(9).exchange(4, kAck).exchange(kAck, state).exchange(kAck, low).exchange(kAck, high);
+    };
+    recall(1, 0x10, 0x01);
     EXPECT_TRUE(link.RecallChannel(4));
     EXPECT_EQ(link.ChannelRecallPos(), 272);
     EXPECT_EQ(link.ChannelRecallState(), 1);
     EXPECT_EQ(link.currentMode(), 0);
 
-    port.mode(9).exchange(4, kAck).exchange(kAck, 1).exchange(kAck, 0x10).exchange(kAck, 17);
+    recall(1, 0x10, 17);
     EXPECT_FALSE(link.RecallChannel(4));
     EXPECT_EQ(link.ChannelRecallState(), 2);
     EXPECT_EQ(link.ChannelRecallPos(), 0);
 
-    // The channel is not acknowledged: no figures of the earlier recall remain.
-    port.mode(9).exchange(4, kAck).exchange(kAck, 1).exchange(kAck, 0x10).exchange(kAck, 0x01);
+    // Two recalls that differ: a third that agrees with the second is taken.
+    recall(1, 0x10, 0x01, 1);
+    recall(0, 0x10, 0x01);
     EXPECT_TRUE(link.RecallChannel(4));
+    EXPECT_EQ(link.ChannelRecallState(), 0);
+
+    // The channel is not acknowledged: no figures of the earlier recall remain.
     port.mode(9).exchange(40, 0x15);
     EXPECT_FALSE(link.RecallChannel(40));
     EXPECT_EQ(link.ChannelRecallState(), 0);
@@ -237,15 +262,25 @@ TEST_F(PlsLink, ConfigurationDownloadAndUpload)
     ready(port);
     EXPECT_TRUE(link.PLSConfigDownload(cfg, 360));
 
-    // A block the board does not take ends the download at once.
+    // A block the board does not take ends the download at once. The board
+    // may still hold two values of it: the line rests until it has dropped
+    // them, then one 0xFF (never enough to complete a block) and another rest
+    // see to a block that holds none yet.
     port.mode(59);
     acked(port, {200, 201});
     port.exchange(202, 0x15);
+    port.exchange(0xFF, kAck);
     EXPECT_FALSE(link.PLSConfigDownload(cfg, 360));
+    const size_t from = port.sent().size() - 1;
+    EXPECT_EQ(link.plsChangeNote().toStdString(), "PLS not changed");
+    EXPECT_GE(port.sentAt()[from] - port.sentAt()[from - 1], 2'500'000'000);
+    EXPECT_GE(clock.monotonicNs() - port.sentAt()[from], 500'000'000);
 
-    port.mode(12);
-    for (int i = 0; i < 19; ++i)
-        port.exchange(kAck, 100 + i);
+    for (int read = 0; read < 2; ++read) {
+        port.mode(12);
+        for (int i = 0; i < 19; ++i)
+            port.exchange(kAck, 100 + i);
+    }
     auto up = link.PLSConfigUpload();
     EXPECT_TRUE(link.lastAccessOk());
     for (int i = 0; i < 19; ++i)
@@ -289,7 +324,10 @@ TEST_F(PlsLink, ValuesThatDoNotFitTheirBytesAreRefusedBeforeSending)
          "Configuration parameter 7 value 256 cannot be sent to the PLS: it must be from 0 to 255.\r\n\r\n"
          "PLS Configuration will not be Downloaded."},
         {"scale factor", [&fine](RSComm &l) { return l.PLSConfigDownload(fine, 65536); }, "PLS Download",
-         "Scale factor 65536 cannot be sent to the PLS: it must be from 0 to 65535.\r\n\r\n"
+         "Scale factor 65536 cannot be sent to the PLS: it must be from 1 to 65535.\r\n\r\n"
+         "PLS Configuration will not be Downloaded."},
+        {"scale factor 0", [&fine](RSComm &l) { return l.PLSConfigDownload(fine, 0); }, "PLS Download",
+         "Scale factor 0 cannot be sent to the PLS: it must be from 1 to 65535.\r\n\r\n"
          "PLS Configuration will not be Downloaded."},
     };
     for (const Case &c : cases) {
@@ -300,5 +338,113 @@ TEST_F(PlsLink, ValuesThatDoNotFitTheirBytesAreRefusedBeforeSending)
         EXPECT_TRUE(link.lastAccessRefused());
         EXPECT_EQ(port.sent().size(), n);
         EXPECT_EQ(dialogs.boxes().back().icon, Dialogs::Icon::Exclamation);
+    }
+}
+
+// The link against the simulated board itself, on the virtual clock (the
+// board sees time pass only while the link waits). Each run opens the link,
+// runs one operation and closes it, as one orvelctl command does.
+class PlsOnBoard : public LinkFixture {
+protected:
+    static boardsim::Options still()
+    {
+        boardsim::Options o;
+        o.lineRunning = false;
+        return o;
+    }
+    void SetUp() override
+    {
+        port.setBoard([this](int b) {
+            board->advanceTo(std::uint64_t(clock.monotonicNs()));
+            const auto out = board->feed(std::uint8_t(b));
+            return std::vector<int>(out.begin(), out.end());
+        });
+    }
+    bool run(const std::function<bool()> &op)
+    {
+        link.OpenRSComm(&port);
+        EXPECT_TRUE(link.OnlineMode);
+        const bool ok = op();
+        link.CloseRSComm();
+        return ok;
+    }
+    std::unique_ptr<boardsim::Engine> board = std::make_unique<boardsim::Engine>(still());
+};
+
+// A wrong or missing answer inside a PLS exchange: the board may be part-way
+// into a block that takes every byte as a value. Nothing the link sends
+// afterwards (the handshake it repeats, the 0xFF it signs off with, the next
+// command) may complete that block.
+TEST_F(PlsOnBoard, AFailedChangeLeavesNoValueBehind)
+{
+    std::array<int, 24> cfg{};
+    std::array<std::uint8_t, 24> fileCfg{};
+    for (int i = 0; i < 24; ++i)
+        cfg[size_t(i)] = fileCfg[size_t(i)] = std::uint8_t(11 + i);
+    auto blocksFromFile = [&](int n) {
+        std::array<std::uint8_t, 24> c{};
+        std::copy_n(fileCfg.begin(), 6 * n, c.begin());
+        return c;
+    };
+    struct Case {
+        const char *fault;
+        bool setpoint;   // pls setpoint 3 100 359 --clear, else the configuration download (scale 720)
+        bool ok;
+        int configBlocks;   // blocks holding the file's values
+        int scale;
+        int channel3;       // 0 as it was, 1 cleared, 2 programmed with 100, 359
+        const char *note;
+    };
+    const Case cases[] = {
+        // the answer to the handshake before the scale factor is lost (was: scale 6911)
+        {"lose=54", false, true, 4, 720, 0, ""},
+        // ... before block 0 (was: block 0 held 255 59 11 12 13 14)
+        {"lose=2", false, true, 4, 720, 0, ""},
+        // the answer to the scale factor command is spoilt, or never comes
+        {"garble=55", false, true, 4, 720, 0, ""},
+        {"lose=55", false, false, 4, 360, 0, "PLS changed: configuration blocks 0, 1, 2, 3"},
+        // a value of block 2 is not acknowledged (was: the sign-off 0xFF and the
+        // next command's bytes finished the block)
+        {"garble=31", false, false, 2, 360, 0, "PLS changed: configuration blocks 0, 1"},
+        // the clear's last setpoint byte is not acknowledged (was: the sign-off
+        // 0xFF became the channel's state, 255)
+        {"garble=16", true, false, 0, 360, 0, "PLS not changed"},
+        {"garble=28", true, false, 0, 360, 1, "PLS changed: channel 3 cleared"},
+        // ... the last byte of the setpoints: the board took them, the link cannot know
+        {"garble=30", true, false, 0, 360, 2,
+         "PLS changed: channel 3 cleared; PLS perhaps changed: channel 3 programmed"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.fault);
+        board = std::make_unique<boardsim::Engine>(still());
+        board->advanceTo(std::uint64_t(clock.monotonicNs()));
+        ASSERT_TRUE(board->addFault(c.fault));
+        const bool ok = run([&] {
+            return c.setpoint ? link.SingleSetpoint(3, 100, 359, true) : link.PLSConfigDownload(cfg, 720);
+        });
+        EXPECT_EQ(ok, c.ok);
+        EXPECT_EQ(link.plsChangeNote().toStdString(), c.note);
+        EXPECT_EQ(board->plsConfig(), blocksFromFile(c.configBlocks));
+        EXPECT_EQ(board->plsScale(), c.scale);
+        EXPECT_EQ(board->plsOffset(), 0);
+        for (int ch = 0; ch < 32; ++ch) {
+            const boardsim::PlsChannel p = board->plsChannel(ch);
+            const int state = ch == 3 ? c.channel3 : 0;
+            EXPECT_EQ(p.kind, state ? 27 : 0) << ch;
+            EXPECT_EQ((std::tuple{p.first, p.second, p.last}),
+                      state == 2 ? std::tuple(100, 359, 1) : std::tuple(0, 0, 0))
+                << ch;
+        }
+        // The next command, at once, reads what the board holds.
+        board->clearFaults();
+        std::array<int, 19> up{};
+        EXPECT_TRUE(run([&] {
+            up = link.PLSConfigUpload();
+            return link.lastAccessOk();
+        }));
+        for (int i = 0; i < 19; ++i)
+            EXPECT_EQ(up[size_t(i)], board->plsConfig()[size_t(i)]) << i;
+        EXPECT_TRUE(run([&] { return link.RecallChannel(3); }));
+        EXPECT_EQ(link.ChannelRecallState(), c.channel3 == 2 ? 1 : 0);
     }
 }

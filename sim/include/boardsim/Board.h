@@ -4,6 +4,7 @@
 // Engine: a byte-in / bytes-out protocol machine over a 64 KiB memory, with a
 // can line running on simulated time behind it.
 // PtyBoard: serves an Engine on a pseudo-terminal from its own thread.
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -31,6 +32,19 @@ struct AnswerFault {
     std::uint8_t stray = 0;      // the byte sent instead of it, or before it
     bool readData = false;       // the answer was the data byte of a read
     std::uint32_t address = 0;   // the address read, when readData
+};
+
+// The board's PLS as it holds it, taken at one instant.
+struct PlsState {
+    struct Channel {
+        std::uint8_t kind = 0;   // command byte it was programmed with (27 or 43), 0 = never
+        std::uint16_t first = 0, second = 0;
+        std::uint8_t last = 0;
+        bool operator==(const Channel &) const = default;
+    };
+    std::uint16_t scale = 0, offset = 0, position = 0;
+    std::array<Channel, 32> channels{};
+    std::array<std::uint8_t, 24> config{};
 };
 
 class PtyBoard {
@@ -64,6 +78,7 @@ public:
     // Writes the 64 KiB to path through a temporary file beside it and a
     // rename, so path holds either the old file or the whole memory.
     bool dumpMemory(const std::string &path, std::string *error = nullptr) const;
+    PlsState pls() const;
     // Add a fault at run time (same text as --fault); false if malformed.
     bool addFault(const std::string &rule, std::string *error = nullptr);
     // Removes every fault and plugs a pulled cable back in; after a pull the
