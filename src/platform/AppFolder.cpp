@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -248,6 +249,17 @@ QString writeAll(int fd, const QByteArray &bytes)
 }
 }   // namespace
 
+// /dev/stdout, /dev/stderr, /dev/fd/N and /proc/self/fd/N name what the
+// process already has open (a terminal, a pipe, or a file the shell opened with
+// > or >>). Such a name is written into, appending, even when it leads to a
+// regular file: replacing that file would lose what the shell or earlier
+// commands put there.
+static bool namesOwnDescriptor(const QString &path)
+{
+    static const QRegularExpression own(QStringLiteral("^/(dev/(stdout|stderr|fd/\\d+)|proc/self/fd/\\d+)$"));
+    return own.match(path).hasMatch();
+}
+
 WriteTarget writeTarget(const QString &path)
 {
     WriteTarget t;
@@ -258,7 +270,7 @@ WriteTarget writeTarget(const QString &path)
     const QByteArray name = QFile::encodeName(path);
     struct stat st {};
     if (::stat(name.constData(), &st) == 0) {
-        if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)) {
+        if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode) || (S_ISREG(st.st_mode) && namesOwnDescriptor(path))) {
             // Opened by the name given: /dev/stdout leads to a pipe that has no
             // name of its own.
             t.kind = WriteTarget::Kind::Stream;
@@ -317,7 +329,8 @@ WriteTarget writeTarget(const QString &path)
 int openStream(const QString &path, QString &error)
 {
     const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    const bool own = namesOwnDescriptor(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK | (own ? O_APPEND : 0));
     if (fd < 0) {
         error = errno == ENXIO ? QStringLiteral("it is a named pipe (FIFO) that no program is reading")
                                : systemText(errno);
@@ -326,7 +339,7 @@ int openStream(const QString &path, QString &error)
     // Opened without truncating: if the name has become a file meanwhile,
     // nothing of it has changed yet.
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !(S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode))) {
+    if (::fstat(fd, &st) != 0 || !(S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode) || (own && S_ISREG(st.st_mode)))) {
         error = notWritableText(st.st_mode);
         ::close(fd);
         return -1;

@@ -135,4 +135,17 @@ TEST(RegularFile, OnlyRegularFilesAreReplacedDevicesAndPipesAreWrittenInto)
     // Nothing left behind: the names made above and the two files written.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot).size(),
               root ? 12 : 10);
+
+    // A descriptor of the process's own (a shell's >> log) is appended to,
+    // never replaced: what the log held stays.
+    {
+        QFile log(p("log"));
+        ASSERT_TRUE(log.open(QIODevice::WriteOnly));
+        log.write("earlier\n");
+    }
+    const int fd = ::open(local("log").constData(), O_WRONLY | O_APPEND);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(writeFileWhole(QStringLiteral("/proc/self/fd/%1").arg(fd), "new bytes").toStdString(), "");
+    ::close(fd);
+    EXPECT_EQ(readRegularFile(p("log"), 100).bytes, QByteArray("earlier\nnew bytes"));
 }
