@@ -5,7 +5,6 @@
 #include "Report.h"
 #include "ShiftExport.h"
 #include "frmWaitDisplay.h"
-#include <QGroupBox>
 #include <QLocale>
 #include <QPrinter>
 #include <QProcess>
@@ -205,41 +204,24 @@ TEST_F(ReportTest, ChosenValuesInTheirFormats)
                     {"6. %Scrap (vision):", QStringLiteral("33.33")},
                 });
     // Pockets 1 to 8 on the left, 9 to 16 beside them.
-    for (int j = 0; j < 8; ++j) {
-        const QString current =
-            QStringLiteral("^\\s+%1: %2\\s+%3: %4$").arg(j + 1).arg(100 + j).arg(j + 9).arg(108 + j);
-        const QString last = QStringLiteral("^\\s+%1: %2\\s+%3: %4$")
-                                 .arg(j + 1)
-                                 .arg(QLocale().toString(1000 * (j + 1)))
-                                 .arg(j + 9)
-                                 .arg(QLocale().toString(1000 * (j + 9)));
-        for (const QString &re : {current, last})
+    const QLocale l;
+    for (int j = 0; j < 8; ++j)
+        for (const auto &[left, right] : {std::pair{QString::number(100 + j), QString::number(108 + j)},
+                                          {l.toString(1000 * (j + 1)), l.toString(1000 * (j + 9))}}) {
+            const QString re = QStringLiteral("^\\s+%1: %2\\s+%3: %4$").arg(j + 1).arg(left).arg(j + 9).arg(right);
             EXPECT_TRUE(QRegularExpression(re, QRegularExpression::MultilineOption).match(text).hasMatch())
                 << re.toStdString();
-    }
+        }
 }
 
-TEST_F(ReportTest, TitleNamesTheOpenedFile)
-{
-    startMain();
-    openFile(QStringLiteral("line3.sdt"));
-    const QString text = printed();
-    EXPECT_EQ(text.count(QStringLiteral("ORVEL Report: [line3.sdt]")), 2);
-    EXPECT_FALSE(text.contains(QStringLiteral("[unnamed]")));
-}
-
-TEST_F(ReportTest, CancelledPrintSetUpPrintsNothing)
-{
-    startMain();
-    dialogs.expectPrintSetup([](void *) { return false; });
-    main->mnuFilePrint->trigger();
-    EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("*.pdf")}).isEmpty());
-    EXPECT_TRUE(dialogs.boxes().empty());
-}
-
-TEST_F(ReportTest, PrinterFailureIsReportedAndChangesNothing)
+TEST_F(ReportTest, CancelledOrFailedPrintChangesNothingAndTheNextNamesTheFile)
 {
     frmMDIMain &m = startMain();
+    dialogs.expectPrintSetup([](void *) { return false; });
+    m.mnuFilePrint->trigger();
+    EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("*.pdf")}).isEmpty());
+    EXPECT_TRUE(dialogs.boxes().empty());
+
     CurrentSetup.Value[43] = 77;
     const SetupData before = CurrentSetup;
     const QString bad = path(QStringLiteral("no/such/folder/r.pdf"));
@@ -251,8 +233,11 @@ TEST_F(ReportTest, PrinterFailureIsReportedAndChangesNothing)
     m.mnuFilePrint->trigger();
     EXPECT_EQ(CurrentSetup, before);
     EXPECT_EQ(m.windowTitle(), QStringLiteral("ORVEL - [unnamed]"));
-    // The next report prints as usual.
-    EXPECT_EQ(pageCount(printed()), 2);
+    openFile(QStringLiteral("line3.sdt"));
+    const QString text = printed();
+    EXPECT_EQ(pageCount(text), 2);
+    EXPECT_EQ(text.count(QStringLiteral("ORVEL Report: [line3.sdt]")), 2);
+    EXPECT_FALSE(text.contains(QStringLiteral("[unnamed]")));
 }
 
 // On landscape sheets the set-up part needs two pages. Pages break between
@@ -379,11 +364,7 @@ TEST_F(ReportTest, ExportWritesTheShiftDataAndProposesTheLastPath)
     m.mnuFileExport->trigger();
     EXPECT_EQ(m.gFileExportPath, second);
     EXPECT_TRUE(dialogs.boxes().empty());
-}
 
-TEST_F(ReportTest, ExportThatCannotBeWrittenSaysSo)
-{
-    frmMDIMain &m = startMain();
     const QString bad = path(QStringLiteral("no/such/folder/shift.txt"));
     dialogs.expectSave(bad);
     dialogs.expectBox(QStringLiteral("ORVEL"), B::OK);
