@@ -9,7 +9,6 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 
@@ -30,21 +29,8 @@ void settle()
 
 class Df1 : public GuiTest {
 protected:
-    frmK2950DF1 *open(frmMDIMain &m)
-    {
-        m.mnuWindowForm_Click(2);
-        auto *w = qobject_cast<frmK2950DF1 *>(m.ChildForms[2].data());
-        EXPECT_NE(w, nullptr);
-        return w;
-    }
-    // Steps the poll until one more online pass has ended (or it is offline).
-    void pass(frmK2950DF1 *w)
-    {
-        const quint64 n = w->poll().onlinePasses();
-        for (int k = 0; k < 60 && w->poll().onlinePasses() == n; ++k)
-            w->poll().step();
-        EXPECT_GT(w->poll().onlinePasses(), n);
-    }
+    frmK2950DF1 *open(frmMDIMain &) { return openChild<frmK2950DF1>(2); }
+    void pass(frmK2950DF1 *w) { runPass(w->poll()); }
     void steps(frmK2950DF1 *w, int n)
     {
         for (int k = 0; k < n; ++k)
@@ -322,7 +308,6 @@ TEST_F(Df1, Screenshots)
 {
     if (ShotDir().isEmpty())
         GTEST_SKIP() << "ORVEL_SCREENSHOT_DIR not set";
-    QDir().mkpath(ShotDir());
     boardsim::PtyBoard &b = boardOnCom1();
     for (const char *a : {"B4023=4", "B4021=5", "B4022=3", "W4016=1234", "B4014=1", "B4026=17", "B4303=1", "B4018=240",
                           "B4019=20", "W4304=4321", "B4001.0=1", "B4050=12", "B4011=200"})
