@@ -84,62 +84,54 @@ protected:
     }
 };
 
-TEST_F(ServiceTest, UploadReadsEveryEntryOrStopsAtCancel)
+TEST_F(ServiceTest, TransferMovesEveryEntryOrStopsAtCancel)
 {
-    for (const int cancelAt : {-1, 10}) {
-        SCOPED_TRACE(cancelAt < 0 ? "whole upload" : "cancelled after 10 entries");
-        frmMDIMain &m = onlineMain();
-        for (int i = 0; i <= SetupMaxIndex; ++i)
-            setBoardValue(*board, CurrentSetup.Address[i], sampleValue(CurrentSetup.Address[i], i, 3));
-        const SetupData before = CurrentSetup;
-        if (cancelAt > 0)
-            cancelAfter(cancelAt);
-        dialogs.expectBox(QStringLiteral("Data Upload"), B::Yes,
-                          QStringLiteral("You are about to Upload Data from the PLC\r\n\r\nDo You Wish to Continue?"));
-        m.mnuFileUpload->trigger();
-        EXPECT_EQ(processingWindow(), nullptr);
-        EXPECT_FALSE(m.gUploadNOW.isEmpty());
-        const int transferred = cancelAt < 0 ? SetupMaxIndex + 1 : cancelAt;
-        for (int i = 0; i <= SetupMaxIndex; ++i) {
-            SCOPED_TRACE(i);
-            EXPECT_EQ(CurrentSetup.Value[i],
-                      i < transferred ? boardValue(*board, CurrentSetup.Address[i]) : before.Value[i]);
+    for (const bool up : {true, false}) {
+        for (const int cancelAt : {-1, 10}) {
+            SCOPED_TRACE(testing::Message() << (up ? "upload" : "download") << ", cancelled after " << cancelAt);
+            frmMDIMain &m = onlineMain();
+            std::vector<qint64> boardBefore;
+            for (int i = 0; i <= SetupMaxIndex; ++i) {
+                const QString &add = CurrentSetup.Address[i];
+                if (up)
+                    setBoardValue(*board, add, sampleValue(add, i, 3));
+                else
+                    CurrentSetup.Value[i] = qint32(sampleValue(add, i, 5));
+                boardBefore.push_back(boardValue(*board, add));
+            }
+            const SetupData before = CurrentSetup;
+            if (!up)
+                CurrentSetup.Address[83].clear();   // passed over but counted
+            if (cancelAt > 0)
+                cancelAfter(cancelAt);
+            const QString what = up ? QStringLiteral("Upload") : QStringLiteral("Download");
+            dialogs.expectBox(QStringLiteral("Data ") + what, B::Yes,
+                              QStringLiteral("You are about to %1 Data %2 the PLC\r\n\r\nDo You Wish to Continue?")
+                                  .arg(what, up ? QStringLiteral("from") : QStringLiteral("to")));
+            (up ? m.mnuFileUpload : m.mnuFileDownload)->trigger();
+            EXPECT_EQ(processingWindow(), nullptr);
+            const int transferred = cancelAt < 0 ? SetupMaxIndex + 1 : cancelAt;
+            for (int i = 0; i < SetupMaxIndex; ++i) {
+                SCOPED_TRACE(i);
+                if (up)
+                    EXPECT_EQ(CurrentSetup.Value[i], i < transferred ? boardBefore[size_t(i)] : before.Value[i]);
+                else
+                    EXPECT_EQ(boardValue(*board, CurrentSetup.Address[i]),
+                              i < transferred ? CurrentSetup.Value[i] : boardBefore[size_t(i)]);
+            }
+            if (up) {
+                EXPECT_EQ(CurrentSetup.Value[SetupMaxIndex], cancelAt < 0 ? boardBefore.back() : before.Value.back());
+                EXPECT_FALSE(m.gUploadNOW.isEmpty());
+                EXPECT_EQ(TransferMode, 0);
+                // The next New asks to save what the upload brought in.
+                dialogs.expectBox(QStringLiteral("ORVEL"), B::No, QStringLiteral("Save Changes to File?"));
+                m.mnuFileNew_Click();
+            } else {
+                EXPECT_EQ(board->peek(4011), 10) << "entry 83 has no address: nothing written";
+            }
+            main.reset();
+            board->stop();
         }
-        EXPECT_EQ(TransferMode, 0);
-        // The next New asks to save what the upload brought in.
-        dialogs.expectBox(QStringLiteral("ORVEL"), B::No, QStringLiteral("Save Changes to File?"));
-        m.mnuFileNew_Click();
-        main.reset();
-        board->stop();
-    }
-}
-
-TEST_F(ServiceTest, DownloadWritesEveryEntryInOrderOrStopsAtCancel)
-{
-    for (const int cancelAt : {-1, 10}) {
-        SCOPED_TRACE(cancelAt < 0 ? "whole download" : "cancelled after 10 entries");
-        frmMDIMain &m = onlineMain();
-        std::vector<qint64> boardBefore;
-        for (int i = 0; i <= SetupMaxIndex; ++i) {
-            CurrentSetup.Value[i] = qint32(sampleValue(CurrentSetup.Address[i], i, 5));
-            boardBefore.push_back(boardValue(*board, CurrentSetup.Address[i]));
-        }
-        // Entries without an address are passed over but counted.
-        CurrentSetup.Address[83].clear();
-        if (cancelAt > 0)
-            cancelAfter(cancelAt);
-        dialogs.expectBox(QStringLiteral("Data Download"), B::Yes,
-                          QStringLiteral("You are about to Download Data to the PLC\r\n\r\nDo You Wish to Continue?"));
-        m.mnuFileDownload->trigger();
-        const int transferred = cancelAt < 0 ? SetupMaxIndex : cancelAt;
-        for (int i = 0; i < SetupMaxIndex; ++i) {
-            SCOPED_TRACE(i);
-            EXPECT_EQ(boardValue(*board, CurrentSetup.Address[i]),
-                      i < transferred ? CurrentSetup.Value[i] : boardBefore[size_t(i)]);
-        }
-        EXPECT_EQ(board->peek(4011), 10) << "entry 83 has no address: nothing written";
-        main.reset();
-        board->stop();
     }
 }
 
