@@ -64,25 +64,17 @@ TEST_F(GuiTest, ShiftDataPagesShowTheBoardsCountsGrouped)
         }
     }
     EXPECT_FALSE(Link->CommError);
-}
 
-TEST_F(GuiTest, ShiftDataScrapPercentagesOfBothShifts)
-{
-    PinLocale();
-    struct Case {
+    // Scrap percentages of both shifts.
+    struct Scrap {
         quint32 good, leaker, vision;
         const char *pct[3];   // total, leaker, vision
     };
-    const Case cases[] = {{900, 60, 40, {"10.00", "6.00", "4.00"}},
-                          {0, 0, 0, {"0.00", "0.00", "0.00"}},   // the whole is taken as 1
-                          {0, 3, 0, {"100.00", "100.00", "0.00"}},
-                          {655359999, 655359999, 655359999, {"66.67", "33.33", "33.33"}}};
-    boardsim::PtyBoard &b = boardOnCom1();
-    frmMDIMain &m = startMain();
-    m.mnuViewOnline_Click();
-    auto *w = openChild<frmData>(3);
-    ASSERT_TRUE(w);
-    for (const Case &c : cases) {
+    const Scrap scraps[] = {{900, 60, 40, {"10.00", "6.00", "4.00"}},
+                            {0, 0, 0, {"0.00", "0.00", "0.00"}},   // the whole is taken as 1
+                            {0, 3, 0, {"100.00", "100.00", "0.00"}},
+                            {655359999, 655359999, 655359999, {"66.67", "33.33", "33.33"}}};
+    for (const Scrap &c : scraps) {
         SCOPED_TRACE(testing::Message() << c.good << "/" << c.leaker << "/" << c.vision);
         for (int shift = 0; shift < 2; ++shift) {
             b.pokeDecimal(1100 + 100 * shift, c.good);
