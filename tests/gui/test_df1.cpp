@@ -82,15 +82,7 @@ TEST_F(Df1, StatusValuesAndSetupShownOnline)
     pass(w);
     EXPECT_EQ(w->lblDisplay[7]->text(), QStringLiteral("(30) Remote Node Host is Missing, Disconnected or Shut Down"));
     EXPECT_TRUE(dialogs.boxes().empty());
-}
 
-TEST_F(Df1, StatusCodeBytesReadOnlyWhenTheLinkLayerReportsAnError)
-{
-    boardsim::PtyBoard &b = boardOnCom1();
-    frmMDIMain &m = startMain();
-    m.mnuViewOnline_Click();
-    frmK2950DF1 *w = open(m);
-    pass(w);
     // Byte reads in one pass: ten byte and bit fields and two words; with
     // B4303 not 0 the status code and its extended code come on top.
     const std::pair<const char *, quint64> cases[] = {{"B4303=0", 14}, {"B4303=2", 16}, {"B4303=0", 14}};
