@@ -308,13 +308,14 @@ TEST_F(TargetBoardTest, CorrectiveActionByLastFault)
         EXPECT_TRUE(frmTargetBoard::CorrectiveAction(n).startsWith(QLatin1String(start))) << n;
 }
 
-TEST_F(TargetBoardTest, ResetFaultsWritesZerosAndReadsTheStatusAgain)
+TEST_F(TargetBoardTest, FaultsResetEntriesCheckedAndWrittenClockSet)
 {
     boardOnCom1();
     board->set("B8176=10");
     board->set("B8179=26");
+    clock.setWall(QDateTime(QDate(2026, 12, 5), QTime(14, 3, 9)));
     startMain();
-    auto w = open(programFile('D'));
+    auto w = open(programFile('6'));
     settle(*w);
     EXPECT_EQ(w->lblTargetBoard[0]->text(), QStringLiteral("Current Fault: Code = 0AH"));
     EXPECT_EQ(w->lblTargetBoard[4]->text(), QStringLiteral("Current Comm Error: Code = 1AH"));
@@ -331,15 +332,7 @@ TEST_F(TargetBoardTest, ResetFaultsWritesZerosAndReadsTheStatusAgain)
     EXPECT_EQ(w->lblTargetBoard[0]->text(), QStringLiteral("Current Fault: Code = 00H"));
     EXPECT_EQ(w->boxText(3), QStringLiteral("None"));
     EXPECT_FALSE(w->cmdResetFaults->isEnabled()) << "all codes 0";
-}
 
-TEST_F(TargetBoardTest, EntriesAreCheckedAndWrittenAndTheClockIsSet)
-{
-    boardOnCom1();
-    clock.setWall(QDateTime(QDate(2026, 12, 5), QTime(14, 3, 9)));
-    startMain();
-    auto w = open(programFile('6'));
-    settle(*w);
     w->tabTargetBoard->setCurrentIndex(2);
     // 33 is out of bounds: the box, the old value back, nothing written.
     QApplication::setActiveWindow(w.get());
