@@ -131,43 +131,7 @@ TEST_F(Df1, DriverWarningOncePerSwitchToOnline)
     EXPECT_EQ(readsUnderBox, 0u);
 }
 
-TEST_F(Df1, EntriesCheckedStoredAndWrittenOnline)
-{
-    boardsim::PtyBoard &b = boardOnCom1();
-    frmMDIMain &m = startMain();
-    m.mnuViewOnline_Click();
-    frmK2950DF1 *w = open(m);
-    pass(w);
-
-    // Rejected: box, old value back, nothing stored or written.
-    for (const char *typed : {"300", "-1", "abc"}) {
-        SCOPED_TRACE(typed);
-        dialogs.expectBox(kTitle, B::OK, kBounds);
-        enter(w->txtSetup[0], QString::fromLatin1(typed));
-        EXPECT_EQ(w->txtSetup[0]->text(), QStringLiteral("1"));
-        EXPECT_EQ(b.peek(4050), 1);
-        EXPECT_EQ(CurrentSetup.Value[82], 1);   // the default set-up's node
-        EXPECT_TRUE(w->fieldEditing(0));        // still in the box
-    }
-    // Accepted: the rounded value is stored and written (halves to even).
-    enter(w->txtSetup[0], QStringLiteral("20.6"));
-    EXPECT_EQ(CurrentSetup.Value[82], 21);
-    EXPECT_EQ(b.peek(4050), 21);
-    EXPECT_FALSE(w->fieldEditing(0));
-    enter(w->txtSetup[1], QStringLiteral("6.5"));
-    EXPECT_EQ(CurrentSetup.Value[83], 6);
-    EXPECT_EQ(b.peek(4011), 6);
-    EXPECT_EQ(w->txtSetup[1]->text(), QStringLiteral("6"));   // the value taken, as the up-down steps it
-    // An up-down step is taken at once.
-    w->updSetup[1]->stepUp();
-    EXPECT_EQ(b.peek(4011), 7);
-    EXPECT_EQ(CurrentSetup.Value[83], 7);
-    pass(w);
-    EXPECT_EQ(w->txtSetup[1]->text(), QStringLiteral("7"));
-    EXPECT_FALSE(Link->CommError);
-}
-
-TEST_F(Df1, PlcTypeChoiceWrittenOnlineOnceTheBoardsTypeIsShown)
+TEST_F(Df1, PlcTypeAndEntriesCheckedStoredAndWrittenOnline)
 {
     boardsim::PtyBoard &b = boardOnCom1();
     b.set("B4001=6");   // the other bits of the byte are not the window's
@@ -199,6 +163,33 @@ TEST_F(Df1, PlcTypeChoiceWrittenOnlineOnceTheBoardsTypeIsShown)
     pass(w);
     EXPECT_EQ(w->cboSetup->currentIndex(), 0);
     EXPECT_EQ(CurrentSetup.Value[81], 1);   // shown, not taken as a choice
+
+    // Rejected: box, old value back, nothing stored or written.
+    for (const char *typed : {"300", "-1", "abc"}) {
+        SCOPED_TRACE(typed);
+        dialogs.expectBox(kTitle, B::OK, kBounds);
+        enter(w->txtSetup[0], QString::fromLatin1(typed));
+        EXPECT_EQ(w->txtSetup[0]->text(), QStringLiteral("1"));
+        EXPECT_EQ(b.peek(4050), 1);
+        EXPECT_EQ(CurrentSetup.Value[82], 1);   // the default set-up's node
+        EXPECT_TRUE(w->fieldEditing(0));        // still in the box
+    }
+    // Accepted: the rounded value is stored and written (halves to even).
+    enter(w->txtSetup[0], QStringLiteral("20.6"));
+    EXPECT_EQ(CurrentSetup.Value[82], 21);
+    EXPECT_EQ(b.peek(4050), 21);
+    EXPECT_FALSE(w->fieldEditing(0));
+    enter(w->txtSetup[1], QStringLiteral("6.5"));
+    EXPECT_EQ(CurrentSetup.Value[83], 6);
+    EXPECT_EQ(b.peek(4011), 6);
+    EXPECT_EQ(w->txtSetup[1]->text(), QStringLiteral("6"));   // the value taken, as the up-down steps it
+    // An up-down step is taken at once.
+    w->updSetup[1]->stepUp();
+    EXPECT_EQ(b.peek(4011), 7);
+    EXPECT_EQ(CurrentSetup.Value[83], 7);
+    pass(w);
+    EXPECT_EQ(w->txtSetup[1]->text(), QStringLiteral("7"));
+    EXPECT_FALSE(Link->CommError);
 }
 
 TEST_F(Df1, OfflineWithAndWithoutOfflineEditing)
