@@ -110,10 +110,10 @@ protected:
 
 }   // namespace
 
-TEST_F(ReportTest, StartUpSetupOnTwoPages)
+TEST_F(ReportTest, StartUpSetupOnTwoPagesThenChosenValuesInTheirFormats)
 {
     startMain();
-    const QString text = printed();
+    QString text = printed();
     EXPECT_EQ(pageCount(text), 2);
     EXPECT_EQ(text.count(QStringLiteral("ORVEL Report: [unnamed]")), 2);
     for (const char *title :
@@ -157,11 +157,8 @@ TEST_F(ReportTest, StartUpSetupOnTwoPages)
                 .hasMatch())
             << page;
     EXPECT_TRUE(dialogs.boxes().empty());
-}
 
-TEST_F(ReportTest, ChosenValuesInTheirFormats)
-{
-    startMain();
+    // Chosen values in their formats.
     auto &v = CurrentSetup.Value;
     v[8] = 7, v[9] = 1, v[10] = 510;                      // halves
     v[15] = 4242, v[17] = 123, v[18] = 5, v[19] = 2550;   // tenths and grouping
@@ -173,7 +170,7 @@ TEST_F(ReportTest, ChosenValuesInTheirFormats)
         v[65 + j] = 1000 * (j + 1);
     }
     v[81] = 3, v[83] = 65535;
-    const QString text = printed();
+    text = printed();
     expectItems(text,
                 {
                     {"4. Reject Photo Eye Can Time (msec.):", QStringLiteral("3.5")},
