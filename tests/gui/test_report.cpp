@@ -299,24 +299,19 @@ TEST_F(ReportTest, NoLineRunsIntoTheFooter)
 
 TEST_F(ReportTest, WaitWindowShowsWhileTheReportRuns)
 {
-    struct Case {
-        int mode;
-        QString text;
-        bool runs;
-    };
-    for (const Case &c : {Case{1, QStringLiteral("Generating Report, Please Standby ..."), true},
-                          Case{0, QStringLiteral("Please Standby ..."), false}}) {
-        WaitDisplayMode = c.mode;
+    for (const auto &[mode, text, runs] : {std::tuple{1, "Generating Report, Please Standby ...", true},
+                                           {0, "Please Standby ...", false}}) {
+        WaitDisplayMode = mode;
         frmWaitDisplay w;
         bool ran = false;
-        w.Form_Load([&] {
+        w.Form_Load([&, text = QString::fromLatin1(text)] {
             ran = true;
             EXPECT_TRUE(w.isVisible());
-            EXPECT_EQ(w.lblWaitDisplay->text(), c.text);
+            EXPECT_EQ(w.lblWaitDisplay->text(), text);
         });
-        EXPECT_EQ(ran, c.runs);
+        EXPECT_EQ(ran, runs);
         EXPECT_FALSE(w.isVisible());
-        EXPECT_EQ(w.lblWaitDisplay->text(), c.text);
+        EXPECT_EQ(w.lblWaitDisplay->text(), QString::fromLatin1(text));
     }
 }
 
