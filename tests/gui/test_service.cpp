@@ -135,11 +135,22 @@ TEST_F(ServiceTest, TransferMovesEveryEntryOrStopsAtCancel)
     }
 }
 
-TEST_F(ServiceTest, TransferOfflineAsksAndLinkFailureEndsWithTheBox)
+TEST_F(ServiceTest, LineFailureOrOfflineAnswerEndsTheTransfer)
 {
-    frmMDIMain &m = startMain();
+    // Every echo of address high byte 03H is wrong: entry 0 (B999) fails, and
+    // the upload does not go on to the next entry (B646, entry 8). orvelctl's
+    // test takes the download the same way.
+    frmMDIMain &m = onlineMain();
     const SetupData before = CurrentSetup;
-    // No: nothing happens.
+    board->set("B646=77");
+    ASSERT_TRUE(board->addFault("bad-hi-echo=3"));
+    dialogs.expectBox(QStringLiteral("Data Upload"), B::Yes)
+        .expectBox(QStringLiteral("ORVEL"), B::OK, DataTransfer::errorText());
+    m.mnuFileUpload->trigger();
+    EXPECT_EQ(CurrentSetup, before);
+
+    // Offline: No to going online does nothing.
+    m.mnuViewOffline_Click();
     dialogs.expectBox(QStringLiteral("Data Download"), B::Yes)
         .expectBox(
             QStringLiteral("Program Offline"), B::No,
@@ -156,21 +167,7 @@ TEST_F(ServiceTest, TransferOfflineAsksAndLinkFailureEndsWithTheBox)
         .expectBox(QStringLiteral("ORVEL"), B::OK, DataTransfer::errorText());
     m.mnuFileUpload->trigger();
     EXPECT_EQ(CurrentSetup, before);
-}
-
-TEST_F(ServiceTest, FirstEntryThatFailsOnTheLineEndsTheTransferWithTheBox)
-{
-    // Every echo of address high byte 03H is wrong: entry 0 (B999) fails, and
-    // the upload does not go on to the next entry (B646, entry 8). orvelctl's
-    // test takes the download the same way.
-    frmMDIMain &m = onlineMain();
-    board->set("B646=77");
-    ASSERT_TRUE(board->addFault("bad-hi-echo=3"));
-    const SetupData before = CurrentSetup;
-    dialogs.expectBox(QStringLiteral("Data Upload"), B::Yes)
-        .expectBox(QStringLiteral("ORVEL"), B::OK, DataTransfer::errorText());
-    m.mnuFileUpload->trigger();
-    EXPECT_EQ(CurrentSetup, before);
+    EXPECT_EQ(dialogs.pending(), 0);
 }
 
 TEST(DataTransferValues, SignAndRounding)
