@@ -8,7 +8,6 @@
 #include "frmLTIO.h"
 #include <QGroupBox>
 #include <QLocale>
-#include <QProcess>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
@@ -19,24 +18,6 @@ using B = Dialogs::Button;
 namespace {
 // Digit grouping is part of what is shown: a locale that groups.
 void PinLocale() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
-
-// Steps the poll until one more online pass has ended.
-void RunPass(PollLoop &poll)
-{
-    const quint64 before = poll.onlinePasses();
-    for (int i = 0; i < 200 && poll.onlinePasses() == before; ++i)
-        poll.step();
-    EXPECT_GT(poll.onlinePasses(), before) << "no online pass ended";
-}
-
-template <class W>
-W *Open(frmMDIMain &m, int index)
-{
-    m.mnuWindowForm_Click(index);
-    auto *w = qobject_cast<W *>(m.ChildForms[index].data());
-    EXPECT_NE(w, nullptr);
-    return w;
-}
 
 const QColor kBlue(0, 0, 255);
 const QColor kDarkRed(192, 0, 0);
@@ -68,15 +49,13 @@ TEST_F(GuiTest, ShiftDataPagesShowTheBoardsCountsGrouped)
         ASSERT_TRUE(b.set(c.set)) << c.set;
     frmMDIMain &m = startMain();
     m.mnuViewOnline_Click();
-    auto *w = Open<frmData>(m, 3);
+    auto *w = openChild<frmData>(3);
     ASSERT_TRUE(w);
     for (int tab = 0; tab < 3; ++tab) {
         SCOPED_TRACE(testing::Message() << "tab " << tab);
         w->tbsData->setCurrentIndex(tab);
-        for (int page = 0; page < 3; ++page)
-            EXPECT_EQ(w->fraData[page]->isHidden(), page != tab);
-        RunPass(w->poll());   // may be the pass the tab change ended
-        RunPass(w->poll());
+        runPass(w->poll());   // may be the pass the tab change ended
+        runPass(w->poll());
         for (const Case &c : cases) {
             if (c.tab == tab) {
                 EXPECT_EQ(w->lblData[c.label]->text(), QString::fromLatin1(c.text)) << c.set;
@@ -85,33 +64,25 @@ TEST_F(GuiTest, ShiftDataPagesShowTheBoardsCountsGrouped)
         }
     }
     EXPECT_FALSE(Link->CommError);
-}
 
-TEST_F(GuiTest, ShiftDataScrapPercentagesOfBothShifts)
-{
-    PinLocale();
-    struct Case {
+    // Scrap percentages of both shifts.
+    struct Scrap {
         quint32 good, leaker, vision;
         const char *pct[3];   // total, leaker, vision
     };
-    const Case cases[] = {{900, 60, 40, {"10.00", "6.00", "4.00"}},
-                          {0, 0, 0, {"0.00", "0.00", "0.00"}},   // the whole is taken as 1
-                          {0, 3, 0, {"100.00", "100.00", "0.00"}},
-                          {655359999, 655359999, 655359999, {"66.67", "33.33", "33.33"}}};
-    boardsim::PtyBoard &b = boardOnCom1();
-    frmMDIMain &m = startMain();
-    m.mnuViewOnline_Click();
-    auto *w = Open<frmData>(m, 3);
-    ASSERT_TRUE(w);
-    for (const Case &c : cases) {
+    const Scrap scraps[] = {{900, 60, 40, {"10.00", "6.00", "4.00"}},
+                            {0, 0, 0, {"0.00", "0.00", "0.00"}},   // the whole is taken as 1
+                            {0, 3, 0, {"100.00", "100.00", "0.00"}},
+                            {655359999, 655359999, 655359999, {"66.67", "33.33", "33.33"}}};
+    for (const Scrap &c : scraps) {
         SCOPED_TRACE(testing::Message() << c.good << "/" << c.leaker << "/" << c.vision);
         for (int shift = 0; shift < 2; ++shift) {
             b.pokeDecimal(1100 + 100 * shift, c.good);
             b.pokeDecimal(1104 + 100 * shift, c.leaker);
             b.pokeDecimal(1108 + 100 * shift, c.vision);
             w->tbsData->setCurrentIndex(shift + 1);
-            RunPass(w->poll());
-            RunPass(w->poll());
+            runPass(w->poll());
+            runPass(w->poll());
             for (int k = 0; k < 3; ++k)
                 EXPECT_EQ(w->lblData[55 + 3 * shift + k]->text(), QString::fromLatin1(c.pct[k])) << shift;
         }
@@ -128,7 +99,7 @@ TEST_F(GuiTest, ShiftDataOfflineShowsTheStoredCountsOnEveryPageDisabled)
                                              {62, 2000000000}, {63, 2000000000}, {64, 2000000000}, {80, 54}};
     for (const auto &[k, v] : stored)
         CurrentSetup.Value[k] = v;
-    auto *w = Open<frmData>(m, 3);
+    auto *w = openChild<frmData>(3);
     ASSERT_TRUE(w);
     const std::pair<int, const char *> shown[] = {
         {0, "-"},      {1, "1"},      {2, "2"},     {16, "65,535"}, {17, "900"}, {18, "60"}, {19, "40"},
@@ -147,15 +118,40 @@ TEST_F(GuiTest, ShiftDataOfflineShowsTheStoredCountsOnEveryPageDisabled)
     EXPECT_EQ(w->lblData[55]->text(), QStringLiteral("9.09"));
 }
 
-TEST_F(GuiTest, ShiftDataButtonsHoldTheirFlagWhileTheMouseIsDown)
+TEST_F(GuiTest, ShiftDataTabChangeEndsThePassAndButtonsHoldTheirFlag)
 {
     boardsim::PtyBoard &b = boardOnCom1();
+    b.set("D1100=900");
     frmMDIMain &m = startMain();
     m.show();
     m.mnuViewOnline_Click();
-    auto *w = Open<frmData>(m, 3);
+    auto *w = openChild<frmData>(3);
     ASSERT_TRUE(w);
-    RunPass(w->poll());
+    runPass(w->poll());
+    for (int i = 0; i < 3; ++i)   // into the next pass of the first page
+        w->poll().step();
+    ASSERT_TRUE(w->poll().inPass());
+
+    const auto reads = b.stats().reads;
+    QTest::mouseClick(w->tbsData, Qt::LeftButton, {}, w->tbsData->tabRect(1).center());
+    ASSERT_EQ(w->tbsData->currentIndex(), 1);
+    EXPECT_TRUE(!w->fraData[1]->isHidden() && w->fraData[0]->isHidden());
+    w->poll().step();
+    EXPECT_FALSE(w->poll().inPass());
+    EXPECT_EQ(b.stats().reads, reads);
+    w->poll().step();   // the next pass begins
+    EXPECT_EQ(w->lblData[17]->text(), QStringLiteral("-"));
+    w->poll().step();   // and reads the new page first
+    EXPECT_EQ(w->lblData[17]->text(), QStringLiteral("900"));
+
+    // The access keys choose the tabs too.
+    QApplication::setActiveWindow(&m);
+    for (const auto &[key, tab] : {std::pair{Qt::Key_L, 2}, {Qt::Key_R, 0}, {Qt::Key_C, 1}}) {
+        QTest::keyClick(&m, key, Qt::AltModifier);
+        EXPECT_EQ(w->tbsData->currentIndex(), tab);
+        EXPECT_FALSE(w->fraData[tab]->isHidden());
+    }
+
     auto writes = [&b] { return b.stats().writes; };
     const std::tuple<QPushButton *, int, int> buttons[] = {{w->cmdResetRejects, 825, 0}, {w->cmdEndofShift, 87, 1}};
     for (const auto &[button, flag, tab] : buttons) {
@@ -196,7 +192,8 @@ TEST_F(GuiTest, ShiftDataButtonsHoldTheirFlagWhileTheMouseIsDown)
     // Online chosen but the view still the offline one when the mouse goes
     // down: no 1, so no 0 on the release after the view is enabled.
     m.mnuViewOffline_Click();
-    w->poll().step();
+    for (int i = 0; i < 5 && w->cmdResetRejects->isEnabled(); ++i)
+        w->poll().step();
     ASSERT_FALSE(w->cmdResetRejects->isEnabled());
     m.mnuViewOnline_Click();
     const auto w0 = writes();
@@ -209,47 +206,12 @@ TEST_F(GuiTest, ShiftDataButtonsHoldTheirFlagWhileTheMouseIsDown)
     EXPECT_TRUE(dialogs.boxes().empty());
 }
 
-TEST_F(GuiTest, ShiftDataTabChosenInAPassEndsItBeforeTheNextRead)
-{
-    boardsim::PtyBoard &b = boardOnCom1();
-    b.set("D1100=900");
-    frmMDIMain &m = startMain();
-    m.show();
-    m.mnuViewOnline_Click();
-    auto *w = Open<frmData>(m, 3);
-    ASSERT_TRUE(w);
-    RunPass(w->poll());
-    for (int i = 0; i < 3; ++i)   // into the next pass of the first page
-        w->poll().step();
-    ASSERT_TRUE(w->poll().inPass());
-
-    const auto reads = b.stats().reads;
-    QTest::mouseClick(w->tbsData, Qt::LeftButton, {}, w->tbsData->tabRect(1).center());
-    ASSERT_EQ(w->tbsData->currentIndex(), 1);
-    EXPECT_TRUE(!w->fraData[1]->isHidden() && w->fraData[0]->isHidden());
-    w->poll().step();
-    EXPECT_FALSE(w->poll().inPass());
-    EXPECT_EQ(b.stats().reads, reads);
-    w->poll().step();   // the next pass begins
-    EXPECT_EQ(w->lblData[17]->text(), QStringLiteral("-"));
-    w->poll().step();   // and reads the new page first
-    EXPECT_EQ(w->lblData[17]->text(), QStringLiteral("900"));
-
-    // The access keys choose the tabs too.
-    QApplication::setActiveWindow(&m);
-    for (const auto &[key, tab] : {std::pair{Qt::Key_L, 2}, {Qt::Key_R, 0}, {Qt::Key_C, 1}}) {
-        QTest::keyClick(&m, key, Qt::AltModifier);
-        EXPECT_EQ(w->tbsData->currentIndex(), tab);
-        EXPECT_FALSE(w->fraData[tab]->isHidden());
-    }
-}
-
 TEST_F(GuiTest, IoStatesDecodeInputsBitsAndValues)
 {
     boardsim::PtyBoard &b = boardOnCom1();
     frmMDIMain &m = startMain();
     m.mnuViewOnline_Click();
-    auto *w = Open<frmLTIO>(m, 4);
+    auto *w = openChild<frmLTIO>(4);
     ASSERT_TRUE(w);
     // Every state label with its caption.
     std::vector<std::pair<QLabel *, QLabel *>> states = {{w->lblt6855[0], w->lblt6855State[0]},
@@ -277,7 +239,7 @@ TEST_F(GuiTest, IoStatesDecodeInputsBitsAndValues)
         for (const char *zero : {"F16=0", "F17=0", "W100=0", "W110=0", "W62=0", "W170=0"})
             b.set(zero);
         ASSERT_TRUE(b.set(c.set));
-        RunPass(w->poll());
+        runPass(w->poll());
         for (const auto &[caption, state] : states) {
             const bool on = c.on.count(caption->text()) > 0;
             EXPECT_EQ(state->text(), on ? QStringLiteral("ON") : QStringLiteral("off"))
@@ -294,7 +256,7 @@ TEST_F(GuiTest, IoStatesDecodeInputsBitsAndValues)
         {7, "W556=556", "556"},   {8, "W184=18400", "18400"}, {9, "W186=186", "186"}, {10, "W188=4660", "4660"}};
     for (const auto &[label, set, text] : values)
         ASSERT_TRUE(b.set(set));
-    RunPass(w->poll());
+    runPass(w->poll());
     for (const auto &[label, set, text] : values)
         EXPECT_EQ(w->lblt6855State[label]->text(), QString::fromLatin1(text)) << set;
 }
@@ -304,7 +266,7 @@ TEST_F(GuiTest, IoStatesOfflineShowDashesDisabledAndReadNothing)
     boardsim::PtyBoard &b = boardOnCom1();
     b.set("W100=65535");
     frmMDIMain &m = startMain();
-    auto *w = Open<frmLTIO>(m, 4);
+    auto *w = openChild<frmLTIO>(4);
     ASSERT_TRUE(w);
     auto expectOffline = [w] {
         for (QGroupBox *g : w->fraBMIO) {
@@ -319,7 +281,7 @@ TEST_F(GuiTest, IoStatesOfflineShowDashesDisabledAndReadNothing)
     };
     auto goOnline = [&] {
         m.mnuViewOnline_Click();
-        RunPass(w->poll());
+        runPass(w->poll());
         EXPECT_EQ(w->lblSlot00State[3]->text(), QStringLiteral("ON"));
         EXPECT_TRUE(w->lblSlot00State[3]->isEnabled());
     };
@@ -361,7 +323,6 @@ TEST_F(GuiTest, DataIoScreenshots)
 {
     if (ShotDir().isEmpty())
         GTEST_SKIP() << "ORVEL_SCREENSHOT_DIR not set";
-    QDir().mkpath(ShotDir());
     boardsim::PtyBoard &b = boardOnCom1();
     for (const char *set : {"B512=12", "W1020=1234", "W1050=65535", "D1100=1234567", "D1104=60000", "D1108=40000",
                             "W1116=4321", "D1200=655359999", "D1204=5", "D1208=6", "W1246=999", "F16=1", "W162=4095",
@@ -377,12 +338,12 @@ TEST_F(GuiTest, DataIoScreenshots)
         if (online)
             m.mnuViewOnline_Click();
         const QString mode = online ? QStringLiteral("online") : QStringLiteral("offline");
-        auto *w = Open<frmData>(m, 3);
+        auto *w = openChild<frmData>(3);
         for (int tab = 0; tab < 3; ++tab) {
             w->tbsData->setCurrentIndex(tab);
             Shoot(&m, QStringLiteral("frmData-%1-%2").arg(QLatin1String(pages[tab]), mode));
         }
-        Open<frmLTIO>(m, 4);
+        openChild<frmLTIO>(4);
         Shoot(&m, QStringLiteral("frmLTIO-io-%1").arg(mode));
         m.mnuWindowForm_Click(0);
     }

@@ -9,7 +9,6 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 
@@ -30,21 +29,8 @@ void settle()
 
 class Df1 : public GuiTest {
 protected:
-    frmK2950DF1 *open(frmMDIMain &m)
-    {
-        m.mnuWindowForm_Click(2);
-        auto *w = qobject_cast<frmK2950DF1 *>(m.ChildForms[2].data());
-        EXPECT_NE(w, nullptr);
-        return w;
-    }
-    // Steps the poll until one more online pass has ended (or it is offline).
-    void pass(frmK2950DF1 *w)
-    {
-        const quint64 n = w->poll().onlinePasses();
-        for (int k = 0; k < 60 && w->poll().onlinePasses() == n; ++k)
-            w->poll().step();
-        EXPECT_GT(w->poll().onlinePasses(), n);
-    }
+    frmK2950DF1 *open(frmMDIMain &) { return openChild<frmK2950DF1>(2); }
+    void pass(frmK2950DF1 *w) { runPass(w->poll()); }
     void steps(frmK2950DF1 *w, int n)
     {
         for (int k = 0; k < n; ++k)
@@ -96,15 +82,7 @@ TEST_F(Df1, StatusValuesAndSetupShownOnline)
     pass(w);
     EXPECT_EQ(w->lblDisplay[7]->text(), QStringLiteral("(30) Remote Node Host is Missing, Disconnected or Shut Down"));
     EXPECT_TRUE(dialogs.boxes().empty());
-}
 
-TEST_F(Df1, StatusCodeBytesReadOnlyWhenTheLinkLayerReportsAnError)
-{
-    boardsim::PtyBoard &b = boardOnCom1();
-    frmMDIMain &m = startMain();
-    m.mnuViewOnline_Click();
-    frmK2950DF1 *w = open(m);
-    pass(w);
     // Byte reads in one pass: ten byte and bit fields and two words; with
     // B4303 not 0 the status code and its extended code come on top.
     const std::pair<const char *, quint64> cases[] = {{"B4303=0", 14}, {"B4303=2", 16}, {"B4303=0", 14}};
@@ -153,43 +131,7 @@ TEST_F(Df1, DriverWarningOncePerSwitchToOnline)
     EXPECT_EQ(readsUnderBox, 0u);
 }
 
-TEST_F(Df1, EntriesCheckedStoredAndWrittenOnline)
-{
-    boardsim::PtyBoard &b = boardOnCom1();
-    frmMDIMain &m = startMain();
-    m.mnuViewOnline_Click();
-    frmK2950DF1 *w = open(m);
-    pass(w);
-
-    // Rejected: box, old value back, nothing stored or written.
-    for (const char *typed : {"300", "-1", "abc"}) {
-        SCOPED_TRACE(typed);
-        dialogs.expectBox(kTitle, B::OK, kBounds);
-        enter(w->txtSetup[0], QString::fromLatin1(typed));
-        EXPECT_EQ(w->txtSetup[0]->text(), QStringLiteral("1"));
-        EXPECT_EQ(b.peek(4050), 1);
-        EXPECT_EQ(CurrentSetup.Value[82], 1);   // the default set-up's node
-        EXPECT_TRUE(w->fieldEditing(0));        // still in the box
-    }
-    // Accepted: the rounded value is stored and written (halves to even).
-    enter(w->txtSetup[0], QStringLiteral("20.6"));
-    EXPECT_EQ(CurrentSetup.Value[82], 21);
-    EXPECT_EQ(b.peek(4050), 21);
-    EXPECT_FALSE(w->fieldEditing(0));
-    enter(w->txtSetup[1], QStringLiteral("6.5"));
-    EXPECT_EQ(CurrentSetup.Value[83], 6);
-    EXPECT_EQ(b.peek(4011), 6);
-    EXPECT_EQ(w->txtSetup[1]->text(), QStringLiteral("6"));   // the value taken, as the up-down steps it
-    // An up-down step is taken at once.
-    w->updSetup[1]->stepUp();
-    EXPECT_EQ(b.peek(4011), 7);
-    EXPECT_EQ(CurrentSetup.Value[83], 7);
-    pass(w);
-    EXPECT_EQ(w->txtSetup[1]->text(), QStringLiteral("7"));
-    EXPECT_FALSE(Link->CommError);
-}
-
-TEST_F(Df1, PlcTypeChoiceWrittenOnlineOnceTheBoardsTypeIsShown)
+TEST_F(Df1, PlcTypeAndEntriesCheckedStoredAndWrittenOnline)
 {
     boardsim::PtyBoard &b = boardOnCom1();
     b.set("B4001=6");   // the other bits of the byte are not the window's
@@ -221,6 +163,33 @@ TEST_F(Df1, PlcTypeChoiceWrittenOnlineOnceTheBoardsTypeIsShown)
     pass(w);
     EXPECT_EQ(w->cboSetup->currentIndex(), 0);
     EXPECT_EQ(CurrentSetup.Value[81], 1);   // shown, not taken as a choice
+
+    // Rejected: box, old value back, nothing stored or written.
+    for (const char *typed : {"300", "-1", "abc"}) {
+        SCOPED_TRACE(typed);
+        dialogs.expectBox(kTitle, B::OK, kBounds);
+        enter(w->txtSetup[0], QString::fromLatin1(typed));
+        EXPECT_EQ(w->txtSetup[0]->text(), QStringLiteral("1"));
+        EXPECT_EQ(b.peek(4050), 1);
+        EXPECT_EQ(CurrentSetup.Value[82], 1);   // the default set-up's node
+        EXPECT_TRUE(w->fieldEditing(0));        // still in the box
+    }
+    // Accepted: the rounded value is stored and written (halves to even).
+    enter(w->txtSetup[0], QStringLiteral("20.6"));
+    EXPECT_EQ(CurrentSetup.Value[82], 21);
+    EXPECT_EQ(b.peek(4050), 21);
+    EXPECT_FALSE(w->fieldEditing(0));
+    enter(w->txtSetup[1], QStringLiteral("6.5"));
+    EXPECT_EQ(CurrentSetup.Value[83], 6);
+    EXPECT_EQ(b.peek(4011), 6);
+    EXPECT_EQ(w->txtSetup[1]->text(), QStringLiteral("6"));   // the value taken, as the up-down steps it
+    // An up-down step is taken at once.
+    w->updSetup[1]->stepUp();
+    EXPECT_EQ(b.peek(4011), 7);
+    EXPECT_EQ(CurrentSetup.Value[83], 7);
+    pass(w);
+    EXPECT_EQ(w->txtSetup[1]->text(), QStringLiteral("7"));
+    EXPECT_FALSE(Link->CommError);
 }
 
 TEST_F(Df1, OfflineWithAndWithoutOfflineEditing)
@@ -322,7 +291,6 @@ TEST_F(Df1, Screenshots)
 {
     if (ShotDir().isEmpty())
         GTEST_SKIP() << "ORVEL_SCREENSHOT_DIR not set";
-    QDir().mkpath(ShotDir());
     boardsim::PtyBoard &b = boardOnCom1();
     for (const char *a : {"B4023=4", "B4021=5", "B4022=3", "W4016=1234", "B4014=1", "B4026=17", "B4303=1", "B4018=240",
                           "B4019=20", "W4304=4321", "B4001.0=1", "B4050=12", "B4011=200"})

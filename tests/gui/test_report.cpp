@@ -5,7 +5,6 @@
 #include "Report.h"
 #include "ShiftExport.h"
 #include "frmWaitDisplay.h"
-#include <QGroupBox>
 #include <QLocale>
 #include <QPrinter>
 #include <QProcess>
@@ -111,10 +110,10 @@ protected:
 
 }   // namespace
 
-TEST_F(ReportTest, StartUpSetupOnTwoPages)
+TEST_F(ReportTest, StartUpSetupOnTwoPagesThenChosenValuesInTheirFormats)
 {
     startMain();
-    const QString text = printed();
+    QString text = printed();
     EXPECT_EQ(pageCount(text), 2);
     EXPECT_EQ(text.count(QStringLiteral("ORVEL Report: [unnamed]")), 2);
     for (const char *title :
@@ -134,16 +133,11 @@ TEST_F(ReportTest, StartUpSetupOnTwoPages)
                     {"2. Reject Solenoid Pulse Time (msec.):", QStringLiteral("10")},
                     {"3. Diverter Solenoid Pulse Time (msec.):", QStringLiteral("100")},
                     {"4. Reject Photo Eye Can Time (msec.):", QStringLiteral("0.0")},
-                    {"5. Reject Solenoid ON Time (msec.):", QStringLiteral("0.0")},
-                    {"6. Reject Solenoid Delay Time (msec.):", QStringLiteral("0.0")},
                     {"1. CH00 - Sync Timing ON Position:", deg("180")},
                     {"2. CH01 - Pocket #1 ON Position:", deg("270")},
                     {"3. CH02 - Discharge Timing ON Position:", deg("275")},
                     {"4. CH03 - PLC Clock Timing ON Position:", deg("0")},
-                    {"3. Maximum Number of Cans in FIFO:", QStringLiteral("0.0")},
                     {"8. Missed Can Presence Count:", QStringLiteral("0")},
-                    {"1. Reject Receiver Input:", deg("0")},
-                    {"4. Vision Reject Input:", deg("0")},
                     {"1. Allen-Bradley PLC Type:", QStringLiteral("PLC-5")},
                     {"2. Destination PLC Node Number:", QStringLiteral("1")},
                     {"3. Destination PLC Starting File Number:", QStringLiteral("10")},
@@ -163,11 +157,8 @@ TEST_F(ReportTest, StartUpSetupOnTwoPages)
                 .hasMatch())
             << page;
     EXPECT_TRUE(dialogs.boxes().empty());
-}
 
-TEST_F(ReportTest, ChosenValuesInTheirFormats)
-{
-    startMain();
+    // Chosen values in their formats.
     auto &v = CurrentSetup.Value;
     v[8] = 7, v[9] = 1, v[10] = 510;                      // halves
     v[15] = 4242, v[17] = 123, v[18] = 5, v[19] = 2550;   // tenths and grouping
@@ -179,7 +170,7 @@ TEST_F(ReportTest, ChosenValuesInTheirFormats)
         v[65 + j] = 1000 * (j + 1);
     }
     v[81] = 3, v[83] = 65535;
-    const QString text = printed();
+    text = printed();
     expectItems(text,
                 {
                     {"4. Reject Photo Eye Can Time (msec.):", QStringLiteral("3.5")},
@@ -205,41 +196,24 @@ TEST_F(ReportTest, ChosenValuesInTheirFormats)
                     {"6. %Scrap (vision):", QStringLiteral("33.33")},
                 });
     // Pockets 1 to 8 on the left, 9 to 16 beside them.
-    for (int j = 0; j < 8; ++j) {
-        const QString current =
-            QStringLiteral("^\\s+%1: %2\\s+%3: %4$").arg(j + 1).arg(100 + j).arg(j + 9).arg(108 + j);
-        const QString last = QStringLiteral("^\\s+%1: %2\\s+%3: %4$")
-                                 .arg(j + 1)
-                                 .arg(QLocale().toString(1000 * (j + 1)))
-                                 .arg(j + 9)
-                                 .arg(QLocale().toString(1000 * (j + 9)));
-        for (const QString &re : {current, last})
+    const QLocale l;
+    for (int j = 0; j < 8; ++j)
+        for (const auto &[left, right] : {std::pair{QString::number(100 + j), QString::number(108 + j)},
+                                          {l.toString(1000 * (j + 1)), l.toString(1000 * (j + 9))}}) {
+            const QString re = QStringLiteral("^\\s+%1: %2\\s+%3: %4$").arg(j + 1).arg(left).arg(j + 9).arg(right);
             EXPECT_TRUE(QRegularExpression(re, QRegularExpression::MultilineOption).match(text).hasMatch())
                 << re.toStdString();
-    }
+        }
 }
 
-TEST_F(ReportTest, TitleNamesTheOpenedFile)
-{
-    startMain();
-    openFile(QStringLiteral("line3.sdt"));
-    const QString text = printed();
-    EXPECT_EQ(text.count(QStringLiteral("ORVEL Report: [line3.sdt]")), 2);
-    EXPECT_FALSE(text.contains(QStringLiteral("[unnamed]")));
-}
-
-TEST_F(ReportTest, CancelledPrintSetUpPrintsNothing)
-{
-    startMain();
-    dialogs.expectPrintSetup([](void *) { return false; });
-    main->mnuFilePrint->trigger();
-    EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("*.pdf")}).isEmpty());
-    EXPECT_TRUE(dialogs.boxes().empty());
-}
-
-TEST_F(ReportTest, PrinterFailureIsReportedAndChangesNothing)
+TEST_F(ReportTest, CancelledOrFailedPrintChangesNothingAndTheNextNamesTheFile)
 {
     frmMDIMain &m = startMain();
+    dialogs.expectPrintSetup([](void *) { return false; });
+    m.mnuFilePrint->trigger();
+    EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("*.pdf")}).isEmpty());
+    EXPECT_TRUE(dialogs.boxes().empty());
+
     CurrentSetup.Value[43] = 77;
     const SetupData before = CurrentSetup;
     const QString bad = path(QStringLiteral("no/such/folder/r.pdf"));
@@ -251,8 +225,11 @@ TEST_F(ReportTest, PrinterFailureIsReportedAndChangesNothing)
     m.mnuFilePrint->trigger();
     EXPECT_EQ(CurrentSetup, before);
     EXPECT_EQ(m.windowTitle(), QStringLiteral("ORVEL - [unnamed]"));
-    // The next report prints as usual.
-    EXPECT_EQ(pageCount(printed()), 2);
+    openFile(QStringLiteral("line3.sdt"));
+    const QString text = printed();
+    EXPECT_EQ(pageCount(text), 2);
+    EXPECT_EQ(text.count(QStringLiteral("ORVEL Report: [line3.sdt]")), 2);
+    EXPECT_FALSE(text.contains(QStringLiteral("[unnamed]")));
 }
 
 // On landscape sheets the set-up part needs two pages. Pages break between
@@ -322,24 +299,19 @@ TEST_F(ReportTest, NoLineRunsIntoTheFooter)
 
 TEST_F(ReportTest, WaitWindowShowsWhileTheReportRuns)
 {
-    struct Case {
-        int mode;
-        QString text;
-        bool runs;
-    };
-    for (const Case &c : {Case{1, QStringLiteral("Generating Report, Please Standby ..."), true},
-                          Case{0, QStringLiteral("Please Standby ..."), false}}) {
-        WaitDisplayMode = c.mode;
+    for (const auto &[mode, text, runs] : {std::tuple{1, "Generating Report, Please Standby ...", true},
+                                           {0, "Please Standby ...", false}}) {
+        WaitDisplayMode = mode;
         frmWaitDisplay w;
         bool ran = false;
-        w.Form_Load([&] {
+        w.Form_Load([&, text = QString::fromLatin1(text)] {
             ran = true;
             EXPECT_TRUE(w.isVisible());
-            EXPECT_EQ(w.lblWaitDisplay->text(), c.text);
+            EXPECT_EQ(w.lblWaitDisplay->text(), text);
         });
-        EXPECT_EQ(ran, c.runs);
+        EXPECT_EQ(ran, runs);
         EXPECT_FALSE(w.isVisible());
-        EXPECT_EQ(w.lblWaitDisplay->text(), c.text);
+        EXPECT_EQ(w.lblWaitDisplay->text(), QString::fromLatin1(text));
     }
 }
 
@@ -358,7 +330,6 @@ TEST_F(ReportTest, ExportWritesTheShiftDataAndProposesTheLastPath)
     EXPECT_TRUE(dialogs.fileRequests[0].defaultSuffix.isEmpty());
     const QByteArray untitled = ReadBytes(first);
     EXPECT_TRUE(untitled.startsWith("untitled\r\nDate: \r\n \r\nCurrent Shift Data:\r\n"));
-    EXPECT_EQ(untitled.count("\r\n"), 50);
 
     CurrentSetup.Value[43] = 950, CurrentSetup.Value[80] = -3;
     openFile(QStringLiteral("line3.sdt"));
@@ -368,7 +339,6 @@ TEST_F(ReportTest, ExportWritesTheShiftDataAndProposesTheLastPath)
     EXPECT_EQ(dialogs.fileRequests.back().initialPath, first);
     EXPECT_EQ(m.gFileExportPath, second);
     EXPECT_EQ(ReadBytes(second), ShiftExport::encode(CurrentSetup, QStringLiteral("line3.sdt"), m.gUploadNOW));
-    EXPECT_TRUE(ReadBytes(second).startsWith("line3.sdt\r\nDate: " + m.gUploadNOW.toLatin1() + "\r\n"));
     // The date is that of the opening, as the command line's export gives
     // it, with the seconds the report's footer shows.
     EXPECT_EQ(m.gUploadNOW, ShiftExport::DataTimeText(clock.now()));
@@ -379,11 +349,7 @@ TEST_F(ReportTest, ExportWritesTheShiftDataAndProposesTheLastPath)
     m.mnuFileExport->trigger();
     EXPECT_EQ(m.gFileExportPath, second);
     EXPECT_TRUE(dialogs.boxes().empty());
-}
 
-TEST_F(ReportTest, ExportThatCannotBeWrittenSaysSo)
-{
-    frmMDIMain &m = startMain();
     const QString bad = path(QStringLiteral("no/such/folder/shift.txt"));
     dialogs.expectSave(bad);
     dialogs.expectBox(QStringLiteral("ORVEL"), B::OK);

@@ -7,6 +7,7 @@
 #include "Clock.h"
 #include "Globals.h"
 #include "OrvelApp.h"
+#include "PollLoop.h"
 #include "RSComm.h"
 #include "ScriptedDialogs.h"
 #include "frmMDIMain.h"
@@ -107,6 +108,25 @@ protected:
     {
         QFile::remove(path("Support/ports/COM1"));
         ASSERT_TRUE(QFile::link(path("no-such-device"), path("Support/ports/COM1")));
+    }
+
+    // Child window `index` of the main window, opened from the Window menu.
+    template <class W>
+    W *openChild(int index)
+    {
+        main->mnuWindowForm_Click(index);
+        auto *w = qobject_cast<W *>(main->ChildForms[index].data());
+        EXPECT_NE(w, nullptr);
+        return w;
+    }
+
+    // Steps a poll until one more online pass has ended.
+    static void runPass(PollLoop &poll)
+    {
+        const quint64 before = poll.onlinePasses();
+        for (int i = 0; i < 200 && poll.onlinePasses() == before; ++i)
+            poll.step();
+        EXPECT_GT(poll.onlinePasses(), before) << "no online pass ended";
     }
 
     QString path(const QString &rel) const { return dir.path() + QLatin1Char('/') + rel; }
