@@ -131,32 +131,12 @@ TEST(Orvelctl, AddressChecksNeedNoBoard)
 TEST(Orvelctl, PlsArgumentsAreCheckedBeforeSending)
 {
     QTemporaryDir dir;
-    auto file = [&](const char *name, const QByteArray &text) {
-        const QString path = dir.path() + QLatin1Char('/') + QLatin1String(name);
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-        return path;
-    };
-    QByteArray good;
-    for (int i = 0; i < 24; ++i)
-        good += QByteArray::number(i) + '\n';
-    const QString wordy = file("wordy.cfg", "# PLS\n\n1\n2\nthree\n");
-    const QString short24 = file("short.cfg", good);
-    const QString big = file("big.cfg", "# PLS\n" + QByteArray(good).replace("5\n", "300\n") + "360\n");
-    const QString longer = file("long.cfg", good + "360\n7\n");
-    const QString nul = file("nul.cfg",
-                             QByteArray("1\0"
-                                        "2\n",
-                                        4)
-                                 + good.mid(2) + "360\n");
-    const QString scale0 = file("scale0.cfg", good + "0\n");
     struct Case {
         QStringList args;
         int status;
         std::string err;   // the first line of stderr
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {{"pls"}, orvelctl::Usage, "orvelctl: unknown command pls"},
         {{"pls", "frob"}, orvelctl::Usage, "orvelctl: unknown command pls frob"},
         {{"pls", "setpoint", "1", "2"}, orvelctl::Usage, "orvelctl: usage: orvelctl pls setpoint CH ON OFF [--clear]"},
@@ -170,30 +150,31 @@ TEST(Orvelctl, PlsArgumentsAreCheckedBeforeSending)
          "Set PLS Offset: Desired Position -1 cannot be sent to the PLS: it must not be negative. /  / PLS Offset will "
          "not be Programmed."},
         {{"pls", "clear", "99999999999"}, orvelctl::Refused, "orvelctl: CH is out of range: 99999999999"},
-        {{"pls", "config-download", wordy},
-         orvelctl::Refused,
-         "orvelctl: " + wordy.toStdString() + ":5: not a whole number: \"three\""},
-        {{"pls", "config-download", short24},
-         orvelctl::Refused,
-         "orvelctl: " + short24.toStdString()
-             + ": holds 24 values; 25 are needed: 24 configuration parameters and the scale factor"},
-        {{"pls", "config-download", big},
-         orvelctl::Refused,
-         "orvelctl: " + big.toStdString() + ":7: configuration parameter 5 is 300, it must be from 0 to 255"},
-        {{"pls", "config-download", longer},
-         orvelctl::Refused,
-         "orvelctl: " + longer.toStdString()
-             + ":26: one value too many: the file holds 24 configuration parameters and the scale factor"},
-        {{"pls", "config-download", nul},
-         orvelctl::Refused,
-         "orvelctl: " + nul.toStdString() + ":1: not a whole number: \"1\\x002\""},
-        {{"pls", "config-download", scale0},
-         orvelctl::Refused,
-         "orvelctl: " + scale0.toStdString() + ":25: the scale factor 0 must be from 1 to 65535"},
         {{"pls", "config-download", dir.path()},
          orvelctl::Refused,
          "orvelctl: " + dir.path().toStdString() + ": cannot be read: it is a folder, not a file"},
     };
+    QByteArray good;
+    for (int i = 0; i < 24; ++i)
+        good += QByteArray::number(i) + '\n';
+    // config-download of a file: the file's name and line, then why.
+    const std::pair<QByteArray, const char *> files[] = {
+        {"# PLS\n\n1\n2\nthree\n", ":5: not a whole number: \"three\""},
+        {good, ": holds 24 values; 25 are needed: 24 configuration parameters and the scale factor"},
+        {"# PLS\n" + QByteArray(good).replace("5\n", "300\n") + "360\n",
+         ":7: configuration parameter 5 is 300, it must be from 0 to 255"},
+        {good + "360\n7\n", ":26: one value too many: the file holds 24 configuration parameters and the scale factor"},
+        {QByteArray("1\0002\n", 4) + good.mid(2) + "360\n", ":1: not a whole number: \"1\\x002\""},
+        {good + "0\n", ":25: the scale factor 0 must be from 1 to 65535"},
+    };
+    for (const auto &[text, why] : files) {
+        QFile f(dir.path() + "/" + QString::number(cases.size()) + ".cfg");
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+        cases.push_back({{"pls", "config-download", f.fileName()},
+                         orvelctl::Refused,
+                         "orvelctl: " + f.fileName().toStdString() + why});
+    }
     for (const Case &c : cases) {
         SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
         Captured cap;
