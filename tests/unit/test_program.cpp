@@ -156,6 +156,18 @@ protected:
             writeFile(stem + "lcf", *lcf);
         return stem + "tnx";
     }
+    // TNX selected, the link brought online first when ONLINE, the board's ident read and the
+    // question answered Yes.
+    void confirmDownload(const QString &tnx, const QString &ident, bool online = false,
+                         std::optional<QString> text = std::nullopt)
+    {
+        link.DownloadFile(tnx);
+        ASSERT_TRUE(link.ValidProgram());
+        if (online)
+            goOnline();
+        boardIdentRead(boardNow);
+        dialogs.expectBox("Program Download - [" + ident + "]", Button::Yes, text);
+    }
     // The ten ident bytes the download reads first.
     void boardIdentRead(const QByteArray &ten)
     {
@@ -195,23 +207,19 @@ TEST_F(ProgramLink, DownloadSendsDataRecordsThenTheIdent)
     const QString tnx = makeSet("D", "NEWPROGRAM9;:01\r\n",
                                 QByteArray(":0300300002337A1E\r\n:0400000300004000B9\r\n:02004000ABCD46\r\n"
                                            ":00000001FF\r\n"));
-    link.DownloadFile(tnx);
-    ASSERT_TRUE(link.ValidProgram());
-    goOnline();
-    boardIdentRead(boardNow);
-    dialogs.expectBox("Program Download - [NEWPROGRAM9]", Button::Yes,
-                      QStringLiteral("Program to be loaded into module (on disk):\r\n"
-                                     "  Program Ident: \t\tNEWPROGRAM9\r\n"
-                                     "  Program Revision: \t\t1\r\n"
-                                     "  Program Checksum: \t186\r\n"
-                                     "  Target Board: \t\tT6850(PLC)\r\n\r\n"
-                                     "Program currently loaded in module:\r\n"
-                                     "  Program Ident: \t\tOLDPROG\r\n"
-                                     "  Program Revision: \t\t2\r\n"
-                                     "  Program Checksum: \t7\r\n\r\n"
-                                     "Entire program file will be dumped to the PLC.\r\n"
-                                     "All outputs are off while program dump occurrs.\r\n\r\n"
-                                     "Do You Wish to Continue?\r\n"));
+    confirmDownload(tnx, "NEWPROGRAM9", true,
+                    QStringLiteral("Program to be loaded into module (on disk):\r\n"
+                                   "  Program Ident: \t\tNEWPROGRAM9\r\n"
+                                   "  Program Revision: \t\t1\r\n"
+                                   "  Program Checksum: \t186\r\n"
+                                   "  Target Board: \t\tT6850(PLC)\r\n\r\n"
+                                   "Program currently loaded in module:\r\n"
+                                   "  Program Ident: \t\tOLDPROG\r\n"
+                                   "  Program Revision: \t\t2\r\n"
+                                   "  Program Checksum: \t7\r\n\r\n"
+                                   "Entire program file will be dumped to the PLC.\r\n"
+                                   "All outputs are off while program dump occurrs.\r\n\r\n"
+                                   "Do You Wish to Continue?\r\n"));
     loadRequestAndRecordMode();
     record({0x03, 0x00, 0x30, 0x02, 0x33, 0x7A}, 0xE2);   // the start address record is not sent
     record({0x02, 0x00, 0x40, 0xAB, 0xCD}, (0x02 + 0x40 + 0xAB + 0xCD) % 256);
@@ -231,11 +239,7 @@ TEST_F(ProgramLink, DownloadSendsDataRecordsThenTheIdent)
 TEST_F(ProgramLink, ConfigurationWrittenForItsBoards)
 {
     const QString tnx = makeSet(":", "AB0101", QByteArray(":0100000011EE\r\n"), configLine());
-    link.DownloadFile(tnx);
-    ASSERT_TRUE(link.ValidProgram());
-    goOnline();
-    boardIdentRead(boardNow);
-    dialogs.expectBox("Program Download - [AB]", Button::Yes);
+    confirmDownload(tnx, "AB", true);
     loadRequestAndRecordMode({{8188, 5}, {8189, 7}, {8190, 5}});
     record({0x01, 0x00, 0x00, 0x11}, 0x12);
     port.exchange(0xFF, 0x55);
@@ -246,9 +250,7 @@ TEST_F(ProgramLink, ConfigurationWrittenForItsBoards)
 
     // B8189 not confirmed (its echo wrong twice, the link still up): B8190 is
     // written all the same, and the download ends not complete.
-    link.DownloadFile(tnx);
-    boardIdentRead(boardNow);
-    dialogs.expectBox("Program Download - [AB]", Button::Yes);
+    confirmDownload(tnx, "AB");
     port.mode(0x02).writeByteAt(8181, 86).writeByteAt(8176, 0).exchange(0xFF, 0x55);
     port.mode(0x02).writeByteAt(8188, 5);
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -287,11 +289,7 @@ TEST_F(ProgramLink, DownloadStops)
     for (const auto &[hex, text] : cases) {
         SCOPED_TRACE(hex);
         const bool sent = text == checksum;
-        link.DownloadFile(makeSet("D", "P0101", hex));
-        ASSERT_TRUE(link.ValidProgram());
-        goOnline();
-        boardIdentRead(boardNow);
-        dialogs.expectBox("Program Download - [P]", Button::Yes);
+        confirmDownload(makeSet("D", "P0101", hex), "P", true);
         if (sent) {
             loadRequestAndRecordMode();
             record({0x01, 0x00, 0x00, 0x11}, 0x13);
