@@ -46,17 +46,21 @@ protected:
         return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
                 QString::fromLocal8Bit(p.readAllStandardError())};
     }
+    Result runOk(const QStringList &args)
+    {
+        Result r = run(args);
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        return r;
+    }
 };
 
 TEST_F(OrvelctlOnSim, ReadAndWrite)
 {
     board->pokeDecimal(1100, 98765);
-    auto r = run({"read", "W1014", "D1100", "f87"});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    auto r = runOk({"read", "W1014", "D1100", "f87"});
     EXPECT_EQ(r.out.toStdString(), "215\n98765\n0\n");
 
-    r = run({"write", "W1016", "1000"});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    r = runOk({"write", "W1016", "1000"});
     EXPECT_EQ(board->peekWord(1016), 1000);
 
     r = run({"--baud", "19200", "read", "W1016"});
@@ -136,8 +140,7 @@ TEST_F(OrvelctlOnSim, OneRunAfterAnotherFindsThePortFree)
             EXPECT_TRUE(p.waitForFinished(20000));
             board->clearFaults();
         }
-        const auto r = run({"read", "W1014"});
-        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        const auto r = runOk({"read", "W1014"});
         EXPECT_EQ(r.out.toStdString(), "215\n");
     }
 }
@@ -185,20 +188,16 @@ TEST_F(OrvelctlOnSim, PortsAndSettingsThatAreNotWhatTheySeemAreRefusedAtOnce)
 TEST_F(OrvelctlOnSim, PlsChannelsProgrammedAndRecalled)
 {
     ASSERT_TRUE(board->addFault("pls-busy=3"));   // the ready poll waits through three busy answers
-    auto r = run({"pls", "setpoint", "1", "100", "359", "--clear"});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    auto r = runOk({"pls", "setpoint", "1", "100", "359", "--clear"});
     EXPECT_EQ(r.out.toStdString(), "");
-    r = run({"pls", "recall", "1"});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    r = runOk({"pls", "recall", "1"});
     EXPECT_EQ(r.out.toStdString(), "state: 1\nposition: 100\n");
 
-    r = run({"pls", "pulse", "2", "10", "20", "275"});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    r = runOk({"pls", "pulse", "2", "10", "20", "275"});
     r = run({"pls", "recall", "2"});
     EXPECT_EQ(r.out.toStdString(), "state: 0\nposition: 275\n");
 
-    r = run({"pls", "clear", "1"});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    r = runOk({"pls", "clear", "1"});
     r = run({"pls", "recall", "1"});
     EXPECT_EQ(r.out.toStdString(), "state: 0\nposition: 0\n");
 
@@ -221,8 +220,7 @@ TEST_F(OrvelctlOnSim, PlsChannelsProgrammedAndRecalled)
 TEST_F(OrvelctlOnSim, PlsOffsetShiftMovesThePosition)
 {
     for (const char *offset : {"100", "0"}) {
-        auto r = run({"pls", "offset", offset});
-        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        auto r = runOk({"pls", "offset", offset});
         r = run({"pls", "status"});
         EXPECT_TRUE(r.out.startsWith("scale: 360\noffset: ")) << r.out.toStdString();
         EXPECT_NE(r.out.indexOf(QString("\nposition: %1\n").arg(offset)), -1) << r.out.toStdString();
@@ -235,10 +233,8 @@ TEST_F(OrvelctlOnSim, PlsConfigurationRoundTrip)
     QByteArray text = "# line 4 PLS, set up 2026-01-05\n\n";
     for (int i = 0; i < 24; ++i)
         text += QByteArray::number(i == 0 ? 255 : i * 10) + "\r\n";   // 255 is sent as 0xFF, a value in this mode
-    auto r = run({"pls", "config-download", put("/pls.cfg", text + "  360\n")});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    r = run({"pls", "config-upload", up});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    auto r = runOk({"pls", "config-download", put("/pls.cfg", text + "  360\n")});
+    r = runOk({"pls", "config-upload", up});
     QByteArray expected = "255\n";
     for (int i = 1; i < 19; ++i)
         expected += QByteArray::number(i * 10) + '\n';
@@ -287,8 +283,7 @@ TEST_F(OrvelctlOnSim, ReportToPdf)
     // Digit grouping follows the locale the script runs under.
     for (const auto &[locale, grouped] : {std::pair{"en_US.UTF-8", "4,242"}, std::pair{"de_DE.UTF-8", "4.242"}}) {
         qputenv("LC_ALL", locale);
-        const auto r = run({"report", setup, pdf});
-        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        const auto r = runOk({"report", setup, pdf});
         EXPECT_EQ(r.err.toStdString(), "");
         QProcess text;
         text.start("pdftotext", {"-layout", pdf, "-"});
@@ -333,8 +328,7 @@ TEST_F(OrvelctlOnSim, ReportAndExportIntoDevicesAndPipesNeverOverThem)
     for (const char *command : {"report", "export"}) {
         SCOPED_TRACE(command);
         if (root) {
-            const auto r = run({QLatin1String(command), setup, devLink});
-            EXPECT_EQ(r.status, 0) << r.err.toStdString();
+            const auto r = runOk({QLatin1String(command), setup, devLink});
             EXPECT_EQ(kind(dev), S_IFCHR);
         }
         auto r = run({QLatin1String(command), setup, folder});
@@ -387,8 +381,7 @@ TEST_F(OrvelctlOnSim, UploadAndDownloadDataNeedYesAndWalkTheTable)
     // No file yet: the built-in table's addresses; saved as File > Save saves.
     board->pokeWord(1014, 222);
     board->pokeDecimal(1100, 123456);
-    r = run({"--yes", "upload-data", file});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    r = runOk({"--yes", "upload-data", file});
     SetupFile::ReadResult saved = SetupFile::read(file);
     ASSERT_TRUE(saved.data);
     EXPECT_EQ(saved.data->Version, MakeProgramVersion());
@@ -400,16 +393,14 @@ TEST_F(OrvelctlOnSim, UploadAndDownloadDataNeedYesAndWalkTheTable)
     moved.Address[5] = "W2000";
     ASSERT_EQ(SetupFile::write(file, moved), QString());
     board->pokeWord(2000, 77);
-    r = run({"--yes", "upload-data", file});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    r = runOk({"--yes", "upload-data", file});
     EXPECT_EQ(SetupFile::read(file).data->Value[5], 77);
 
     // Download writes the file's table back.
     moved.Value[5] = 1234;
     moved.Value[44] = 99;
     ASSERT_EQ(SetupFile::write(file, moved), QString());
-    r = run({"--yes", "download-data", file});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    r = runOk({"--yes", "download-data", file});
     EXPECT_EQ(board->peekWord(2000), 1234);
     EXPECT_EQ(board->peekDecimal(1104), 99u);
 
@@ -459,8 +450,7 @@ TEST_F(OrvelctlOnSim, TransferThatEndsIncompleteExitsOne)
     // A line that garbles every 29th answer: every value kept is the board's.
     board->clearFaults();
     board->addFault("garble=29");
-    r = run({"--yes", "upload-data", file});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    r = runOk({"--yes", "upload-data", file});
     const SetupFile::ReadResult saved = SetupFile::read(file);
     ASSERT_TRUE(saved.data);
     for (int i = 0; i <= kSetupMaxIndex; ++i) {
@@ -479,8 +469,7 @@ TEST_F(OrvelctlOnSim, FaultsPrintsTheCurrentCodeAndItsText)
 {
     put("/Support/FaultErrCodes.txt", "0A,\"Watchdog, restarted\"\r\n5c,Program invalid\r\n");
     board->set("B8176=0x5C");
-    auto r = run({"faults"});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    auto r = runOk({"faults"});
     EXPECT_EQ(r.out.toStdString(), "Fault Code (5CH): Program invalid\n");
     EXPECT_EQ(board->peek(8177), 0x5C) << "a fault that comes up is the last fault too";
 
