@@ -188,19 +188,17 @@ TEST_F(OrvelctlOnSim, PortsAndSettingsThatAreNotWhatTheySeemAreRefusedAtOnce)
 TEST_F(OrvelctlOnSim, PlsChannelsProgrammedAndRecalled)
 {
     ASSERT_TRUE(board->addFault("pls-busy=3"));   // the ready poll waits through three busy answers
-    auto r = runOk({"pls", "setpoint", "1", "100", "359", "--clear"});
-    EXPECT_EQ(r.out.toStdString(), "");
-    r = runOk({"pls", "recall", "1"});
-    EXPECT_EQ(r.out.toStdString(), "state: 1\nposition: 100\n");
-
-    r = runOk({"pls", "pulse", "2", "10", "20", "275"});
-    r = run({"pls", "recall", "2"});
-    EXPECT_EQ(r.out.toStdString(), "state: 0\nposition: 275\n");
-
-    r = runOk({"pls", "clear", "1"});
-    r = run({"pls", "recall", "1"});
-    EXPECT_EQ(r.out.toStdString(), "state: 0\nposition: 0\n");
-
+    // Each change, then the channel it changed read back.
+    const std::pair<QStringList, const char *> steps[] = {
+        {{"setpoint", "1", "100", "359", "--clear"}, "state: 1\nposition: 100\n"},
+        {{"pulse", "2", "10", "20", "275"}, "state: 0\nposition: 275\n"},
+        {{"clear", "1"}, "state: 0\nposition: 0\n"},
+    };
+    Result r;
+    for (const auto &[change, recalled] : steps) {
+        EXPECT_EQ(runOk(QStringList{"pls"} + change).out.toStdString(), "");
+        EXPECT_EQ(runOk({"pls", "recall", change[1]}).out.toStdString(), recalled);
+    }
     // The operation's own checks: the box, exit 1, the channel as it was.
     r = run({"pls", "pulse", "2", "10", "25", "0"});
     EXPECT_EQ(r.status, 1);
