@@ -19,32 +19,51 @@ protected:
         QString out;
         QString err;
     };
-    Result run(QStringList args, int timeoutMs = 30000)
+    // orvelctl started with the app folder in front of ARGS.
+    void start(QProcess &p, QStringList args)
+    {
+        p.start(qEnvironmentVariable("ORVELCTL", QStringLiteral(ORVELCTL_PATH)),
+                QStringList{"--app-dir", dir.path()} + args);
+    }
+    QString put(const QString &name, const QByteArray &bytes)
+    {
+        QFile f(dir.path() + name);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+        return f.fileName();
+    }
+    QByteArray bytesOf(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    Result run(const QStringList &args)
     {
         QProcess p;
-        args.prepend(dir.path());
-        args.prepend(QStringLiteral("--app-dir"));
-        const QString program = qEnvironmentVariable("ORVELCTL", QStringLiteral(ORVELCTL_PATH));
-        p.start(program, args);
+        start(p, args);
         p.closeWriteChannel();
-        EXPECT_TRUE(p.waitForFinished(timeoutMs));
+        EXPECT_TRUE(p.waitForFinished(30000));
         return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
                 QString::fromLocal8Bit(p.readAllStandardError())};
+    }
+    Result runOk(const QStringList &args)
+    {
+        Result r = run(args);
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        return r;
     }
 };
 
 TEST_F(OrvelctlOnSim, ReadAndWrite)
 {
     board->pokeDecimal(1100, 98765);
-    auto r = run({QStringLiteral("read"), QStringLiteral("W1014"), QStringLiteral("D1100"), QStringLiteral("f87")});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    auto r = runOk({"read", "W1014", "D1100", "f87"});
     EXPECT_EQ(r.out.toStdString(), "215\n98765\n0\n");
 
-    r = run({QStringLiteral("write"), QStringLiteral("W1016"), QStringLiteral("1000")});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    r = runOk({"write", "W1016", "1000"});
     EXPECT_EQ(board->peekWord(1016), 1000);
 
-    r = run({QStringLiteral("--baud"), QStringLiteral("19200"), QStringLiteral("read"), QStringLiteral("W1016")});
+    r = run({"--baud", "19200", "read", "W1016"});
     EXPECT_EQ(r.out.toStdString(), "1000\n");
 }
 
@@ -56,33 +75,19 @@ TEST_F(OrvelctlOnSim, RefusedInputSendsNothing)
         const char *err;
     };
     const Case cases[] = {
-        {{QStringLiteral("write"), QStringLiteral("W1014"), QStringLiteral("-5")},
-         "",
-         "orvelctl: not a plain decimal value: \"-5\"\n"},
-        {{QStringLiteral("write"), QStringLiteral("W1014"), QStringLiteral("1,000")},
-         "",
-         "orvelctl: not a plain decimal value: \"1,000\"\n"},
-        {{QStringLiteral("write"), QStringLiteral("W1014"), QStringLiteral("70000")},
-         "",
-         "ENTRY ALERT: Error: / Entry out of Range (0-65,535).\n"},
-        {{QStringLiteral("write"), QStringLiteral("B4001.3"), QStringLiteral("2")},
-         "",
-         "ENTRY ALERT: Error: / Enter 0 or 1 Only.\n"},
-        {{QStringLiteral("write"), QStringLiteral("Z5"), QStringLiteral("1")},
-         "",
-         "orvelctl: not a board address: \"Z5\"\n"},
-        {{QStringLiteral("write"), QStringLiteral("FF02H"), QStringLiteral("16")},
-         "",
-         "ENTRY ALERT: Error: / Address out of Range (0-65,535).\n"},
-        {{QStringLiteral("read"), QStringLiteral("B4001.9")},
-         "\n",
-         "ENTRY ALERT: Error: / Bit Number out of Range (0-7).\n"},
-        {{QStringLiteral("read"), QStringLiteral("W12abc"), QStringLiteral("B65282")},
+        {{"write", "W1014", "-5"}, "", "orvelctl: not a plain decimal value: \"-5\"\n"},
+        {{"write", "W1014", "1,000"}, "", "orvelctl: not a plain decimal value: \"1,000\"\n"},
+        {{"write", "W1014", "70000"}, "", "ENTRY ALERT: Error: / Entry out of Range (0-65,535).\n"},
+        {{"write", "B4001.3", "2"}, "", "ENTRY ALERT: Error: / Enter 0 or 1 Only.\n"},
+        {{"write", "Z5", "1"}, "", "orvelctl: not a board address: \"Z5\"\n"},
+        {{"write", "FF02H", "16"}, "", "ENTRY ALERT: Error: / Address out of Range (0-65,535).\n"},
+        {{"read", "B4001.9"}, "\n", "ENTRY ALERT: Error: / Bit Number out of Range (0-7).\n"},
+        {{"read", "W12abc", "B65282"},
          "\n\n",
          "orvelctl: not a board address: \"W12abc\"\nENTRY ALERT: Error: / Address out of Range (0-65,535).\n"},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        SCOPED_TRACE(c.args.join(' ').toStdString());
         const auto in = board->stats().bytesIn;
         const auto r = run(c.args);
         EXPECT_EQ(r.status, 3);
@@ -93,28 +98,21 @@ TEST_F(OrvelctlOnSim, RefusedInputSendsNothing)
     EXPECT_EQ(board->peekWord(1014), 215);
 
     // Refused addresses keep their place among the values read.
-    const auto r =
-        run({QStringLiteral("read"), QStringLiteral("W1014"), QStringLiteral("FF00H"), QStringLiteral("B999")});
+    const auto r = run({"read", "W1014", "FF00H", "B999"});
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.out.toStdString(), "215\n\n" + std::to_string(board->peek(999)) + "\n");
 }
 
-TEST_F(OrvelctlOnSim, PortThatDoesNotExist)
+TEST_F(OrvelctlOnSim, PortThatDoesNotExistAndSilentBoard)
 {
-    const auto r =
-        run({QStringLiteral("--port"), QStringLiteral("98"), QStringLiteral("read"), QStringLiteral("W1014")});
+    auto r = run({"--port", "98", "read", "W1014"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.err.startsWith(QStringLiteral("Comm Port Error: Error Number = "))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.startsWith("Comm Port Error: Error Number = ")) << r.err.toStdString();
     // The settings file keeps what it had: --port is for this run only.
-    QFile f(dir.path() + QStringLiteral("/Support/RSPort.cfg"));
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("1,9600\r\n"));
-}
+    EXPECT_EQ(bytesOf(dir.path() + "/Support/RSPort.cfg"), QByteArray("1,9600\r\n"));
 
-TEST_F(OrvelctlOnSim, SilentBoard)
-{
     ASSERT_TRUE(board->addFault("silence"));
-    const auto r = run({QStringLiteral("read"), QStringLiteral("W1014")});
+    r = run({"read", "W1014"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out.toStdString(), "\n");
     EXPECT_EQ(r.err.toStdString(),
@@ -133,8 +131,7 @@ TEST_F(OrvelctlOnSim, OneRunAfterAnotherFindsThePortFree)
             ASSERT_TRUE(board->addFault("silence"));
             const std::uint64_t before = board->stats().bytesIn;
             QProcess p;
-            p.start(qEnvironmentVariable("ORVELCTL", QStringLiteral(ORVELCTL_PATH)),
-                    {QStringLiteral("--app-dir"), dir.path(), QStringLiteral("read"), QStringLiteral("W1014")});
+            start(p, {"read", "W1014"});
             ASSERT_TRUE(p.waitForStarted());
             for (int i = 0; i < 1000 && board->stats().bytesIn == before; ++i)
                 QThread::msleep(10);
@@ -143,8 +140,7 @@ TEST_F(OrvelctlOnSim, OneRunAfterAnotherFindsThePortFree)
             EXPECT_TRUE(p.waitForFinished(20000));
             board->clearFaults();
         }
-        const auto r = run({QStringLiteral("read"), QStringLiteral("W1014")});
-        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        const auto r = runOk({"read", "W1014"});
         EXPECT_EQ(r.out.toStdString(), "215\n");
     }
 }
@@ -153,44 +149,36 @@ TEST_F(OrvelctlOnSim, PortsAndSettingsThatAreNotWhatTheySeemAreRefusedAtOnce)
 {
     // Each run ends promptly with its reason; none may hang on a pty master,
     // a pipe or a device.
-    const QString com2 = dir.path() + QStringLiteral("/Support/ports/COM2");
-    const QString fifo = dir.path() + QStringLiteral("/fifo");
+    const QString com2 = dir.path() + "/Support/ports/COM2";
+    const QString fifo = dir.path() + "/fifo";
     ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
-    const QString file = dir.path() + QStringLiteral("/file");
-    {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
-    const QString portBox = QStringLiteral("Comm Port Error: Error Number = 25 / Error Source = PosixSerialPort /  / ");
+    const QString file = put("/file", {});
+    const QString portBox = "Comm Port Error: Error Number = 25 / Error Source = PosixSerialPort /  / ";
     const std::pair<QString, QString> ports[] = {
-        {QStringLiteral("/dev/ptmx"),
-         com2 + QStringLiteral(" is the master side of a pseudo-terminal, not a serial port")},
-        {file, com2 + QStringLiteral(" is not a serial port: it is a regular file")},
-        {QStringLiteral("/dev/null"),
-         com2 + QStringLiteral(" is not a serial port: it is a device that is not a terminal")},
-        {fifo, com2 + QStringLiteral(" is not a serial port: it is a named pipe (FIFO)")},
+        {"/dev/ptmx", com2 + " is the master side of a pseudo-terminal, not a serial port"},
+        {file, com2 + " is not a serial port: it is a regular file"},
+        {"/dev/null", com2 + " is not a serial port: it is a device that is not a terminal"},
+        {fifo, com2 + " is not a serial port: it is a named pipe (FIFO)"},
     };
     for (const auto &[target, why] : ports) {
         SCOPED_TRACE(target.toStdString());
         QFile::remove(com2);
         ASSERT_TRUE(QFile::link(target, com2));
-        const auto r =
-            run({QStringLiteral("--port"), QStringLiteral("2"), QStringLiteral("read"), QStringLiteral("W1014")});
+        const auto r = run({"--port", "2", "read", "W1014"});
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(
-            r.err.toStdString(),
-            (portBox + why + QStringLiteral("\norvelctl: W1014: not read, the board was not reached\n")).toStdString());
+        EXPECT_EQ(r.err.toStdString(),
+                  (portBox + why + "\norvelctl: W1014: not read, the board was not reached\n").toStdString());
         EXPECT_EQ(r.out.toStdString(), "\n");
     }
 
-    const QString cfg = dir.path() + QStringLiteral("/Support/RSPort.cfg");
+    const QString cfg = dir.path() + "/Support/RSPort.cfg";
     QFile::remove(cfg);
     ASSERT_EQ(::mkfifo(cfg.toLocal8Bit().constData(), 0600), 0);
-    const auto r = run({QStringLiteral("read"), QStringLiteral("W1014")});
+    const auto r = run({"read", "W1014"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(
         r.err.toStdString(),
-        (QStringLiteral("RSComm InitializeRSComm: Error Number = 75 /  / Path/File access error: cannot read ") + cfg
+        ("RSComm InitializeRSComm: Error Number = 75 /  / Path/File access error: cannot read " + cfg
          + QStringLiteral(
              ": it is a named pipe (FIFO), not a regular file\norvelctl: W1014: not read, the board was not reached\n"))
             .toStdString());
@@ -200,37 +188,28 @@ TEST_F(OrvelctlOnSim, PortsAndSettingsThatAreNotWhatTheySeemAreRefusedAtOnce)
 TEST_F(OrvelctlOnSim, PlsChannelsProgrammedAndRecalled)
 {
     ASSERT_TRUE(board->addFault("pls-busy=3"));   // the ready poll waits through three busy answers
-    auto r = run({QStringLiteral("pls"), QStringLiteral("setpoint"), QStringLiteral("1"), QStringLiteral("100"),
-                  QStringLiteral("359"), QStringLiteral("--clear")});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out.toStdString(), "");
-    r = run({QStringLiteral("pls"), QStringLiteral("recall"), QStringLiteral("1")});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out.toStdString(), "state: 1\nposition: 100\n");
-
-    r = run({QStringLiteral("pls"), QStringLiteral("pulse"), QStringLiteral("2"), QStringLiteral("10"),
-             QStringLiteral("20"), QStringLiteral("275")});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    r = run({QStringLiteral("pls"), QStringLiteral("recall"), QStringLiteral("2")});
-    EXPECT_EQ(r.out.toStdString(), "state: 0\nposition: 275\n");
-
-    r = run({QStringLiteral("pls"), QStringLiteral("clear"), QStringLiteral("1")});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    r = run({QStringLiteral("pls"), QStringLiteral("recall"), QStringLiteral("1")});
-    EXPECT_EQ(r.out.toStdString(), "state: 0\nposition: 0\n");
-
+    // Each change, then the channel it changed read back.
+    const std::pair<QStringList, const char *> steps[] = {
+        {{"setpoint", "1", "100", "359", "--clear"}, "state: 1\nposition: 100\n"},
+        {{"pulse", "2", "10", "20", "275"}, "state: 0\nposition: 275\n"},
+        {{"clear", "1"}, "state: 0\nposition: 0\n"},
+    };
+    Result r;
+    for (const auto &[change, recalled] : steps) {
+        EXPECT_EQ(runOk(QStringList{"pls"} + change).out.toStdString(), "");
+        EXPECT_EQ(runOk({"pls", "recall", change[1]}).out.toStdString(), recalled);
+    }
     // The operation's own checks: the box, exit 1, the channel as it was.
-    r = run({QStringLiteral("pls"), QStringLiteral("pulse"), QStringLiteral("2"), QStringLiteral("10"),
-             QStringLiteral("25"), QStringLiteral("0")});
+    r = run({"pls", "pulse", "2", "10", "25", "0"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.toStdString(),
               "PLS Pulse Train: ON Division Plus OFF Division / Must be a Multiple of 360. /  / PLS Channel will not "
               "be Programmed.\norvelctl: pls pulse: not done\n");
     // A channel the board does not have: refused by the board, figures reset.
-    r = run({QStringLiteral("pls"), QStringLiteral("recall"), QStringLiteral("40")});
+    r = run({"pls", "recall", "40"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out.toStdString(), "state: 0\nposition: 0\n");
-    r = run({QStringLiteral("pls"), QStringLiteral("recall"), QStringLiteral("2")});
+    r = run({"pls", "recall", "2"});
     EXPECT_EQ(r.out.toStdString(), "state: 0\nposition: 275\n");
 
     EXPECT_EQ(board->stats().unexpected, 1u);   // only the channel-40 refusal
@@ -238,44 +217,26 @@ TEST_F(OrvelctlOnSim, PlsChannelsProgrammedAndRecalled)
 
 TEST_F(OrvelctlOnSim, PlsOffsetShiftMovesThePosition)
 {
-    auto status = [&] {
-        const auto r = run({QStringLiteral("pls"), QStringLiteral("status")});
-        EXPECT_EQ(r.status, 0) << r.err.toStdString();
-        return r.out.toStdString();
-    };
-    const std::string before = status();
-    ASSERT_EQ(before.substr(0, 22), "scale: 360\noffset: 0\np") << before;
-    auto r = run({QStringLiteral("pls"), QStringLiteral("offset"), QStringLiteral("100")});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    const std::string after = status();
-    EXPECT_NE(after.find("\nposition: 100\n"), std::string::npos) << after;
-    r = run({QStringLiteral("pls"), QStringLiteral("offset"), QStringLiteral("0")});
-    EXPECT_NE(status().find("\nposition: 0\n"), std::string::npos);
+    for (const char *offset : {"100", "0"}) {
+        auto r = runOk({"pls", "offset", offset});
+        r = run({"pls", "status"});
+        EXPECT_TRUE(r.out.startsWith("scale: 360\noffset: ")) << r.out.toStdString();
+        EXPECT_NE(r.out.indexOf(QString("\nposition: %1\n").arg(offset)), -1) << r.out.toStdString();
+    }
 }
 
 TEST_F(OrvelctlOnSim, PlsConfigurationRoundTrip)
 {
-    const QString down = dir.path() + QStringLiteral("/pls.cfg");
-    const QString up = dir.path() + QStringLiteral("/up.cfg");
+    const QString up = dir.path() + "/up.cfg";
     QByteArray text = "# line 4 PLS, set up 2026-01-05\n\n";
     for (int i = 0; i < 24; ++i)
         text += QByteArray::number(i == 0 ? 255 : i * 10) + "\r\n";   // 255 is sent as 0xFF, a value in this mode
-    text += "  360\n";
-    {
-        QFile f(down);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
-    auto r = run({QStringLiteral("pls"), QStringLiteral("config-download"), down});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    r = run({QStringLiteral("pls"), QStringLiteral("config-upload"), up});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    QFile f(up);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    auto r = runOk({"pls", "config-download", put("/pls.cfg", text + "  360\n")});
+    r = runOk({"pls", "config-upload", up});
     QByteArray expected = "255\n";
     for (int i = 1; i < 19; ++i)
         expected += QByteArray::number(i * 10) + '\n';
-    EXPECT_EQ(f.readAll().toStdString(), expected.toStdString());
+    EXPECT_EQ(bytesOf(up).toStdString(), expected.toStdString());
     EXPECT_EQ(board->stats().unexpected, 0u);
 }
 
@@ -284,24 +245,21 @@ TEST_F(OrvelctlOnSim, PlsFailuresSayWhyAndWhatChanged)
 {
     // The answer to the first byte of the scale factor is lost.
     ASSERT_TRUE(board->addFault("lose=4"));
-    auto r = run({QStringLiteral("pls"), QStringLiteral("status")});
+    auto r = run({"pls", "status"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.out.startsWith(QStringLiteral("scale: -9999\noffset: 0\nposition: "))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.startsWith("scale: -9999\noffset: 0\nposition: ")) << r.out.toStdString();
     EXPECT_EQ(r.err.toStdString(), "orvelctl: pls status: scale not read: the board's answers were wrong or missing\n");
 
     // The second value of configuration block 2 is not acknowledged: blocks 0
     // and 1 are in, block 2 is dropped by the board.
     board->clearFaults();
-    const QString cfg = dir.path() + QStringLiteral("/pls.cfg");
-    QFile f(cfg);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    QByteArray text;
     for (int i = 0; i < 24; ++i)
-        f.write(QByteArray::number(11 + i) + '\n');
-    f.write("720\n");
-    f.close();
+        text += QByteArray::number(11 + i) + '\n';
+    const QString cfg = put("/pls.cfg", text + "720\n");
     const auto bytesBefore = board->stats().bytesIn;
     ASSERT_TRUE(board->addFault("lose=" + std::to_string(bytesBefore + 31)));
-    r = run({QStringLiteral("pls"), QStringLiteral("config-download"), cfg});
+    r = run({"pls", "config-download", cfg});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.toStdString(), "orvelctl: pls config-download: not done; PLS changed: configuration blocks 0, 1\n");
     const auto pls = board->pls();
@@ -316,35 +274,33 @@ TEST_F(OrvelctlOnSim, ReportToPdf)
 {
     SetupData s = BuildDefaultSetup(MakeProgramVersion());
     s.Value[15] = 4242;
-    const QString setup = dir.path() + QStringLiteral("/line3.sdt");
+    const QString setup = dir.path() + "/line3.sdt";
     ASSERT_TRUE(SetupFile::write(setup, s).isEmpty());
-    const QString pdf = dir.path() + QStringLiteral("/line3.pdf");
+    const QString pdf = dir.path() + "/line3.pdf";
     const QByteArray oldLocale = qgetenv("LC_ALL");
     // Digit grouping follows the locale the script runs under.
     for (const auto &[locale, grouped] : {std::pair{"en_US.UTF-8", "4,242"}, std::pair{"de_DE.UTF-8", "4.242"}}) {
         qputenv("LC_ALL", locale);
-        const auto r = run({QStringLiteral("report"), setup, pdf});
-        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        const auto r = runOk({"report", setup, pdf});
         EXPECT_EQ(r.err.toStdString(), "");
         QProcess text;
-        text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        text.start("pdftotext", {"-layout", pdf, "-"});
         ASSERT_TRUE(text.waitForFinished(30000));
         const QString out = QString::fromUtf8(text.readAllStandardOutput());
-        EXPECT_EQ(out.count(QStringLiteral("ORVEL Report: [line3.sdt]")), 2) << out.toStdString();
+        EXPECT_EQ(out.count("ORVEL Report: [line3.sdt]"), 2) << out.toStdString();
         EXPECT_EQ(out.count(QLatin1Char('\f')), 2);
-        EXPECT_TRUE(out.contains(QStringLiteral("Page 2")));
-        EXPECT_TRUE(QRegularExpression(QStringLiteral("Can Check Speed \\(CPM\\):\\s+") + QString::fromLatin1(grouped)
-                                       + QStringLiteral("\n"))
+        EXPECT_TRUE(out.contains("Page 2"));
+        EXPECT_TRUE(QRegularExpression("Can Check Speed \\(CPM\\):\\s+" + QString::fromLatin1(grouped) + "\n")
                         .match(out)
                         .hasMatch())
             << locale;
     }
     qputenv("LC_ALL", oldLocale);
 
-    auto r = run({QStringLiteral("report"), setup, dir.path() + QStringLiteral("/no/such/folder/x.pdf")});
+    auto r = run({"report", setup, dir.path() + "/no/such/folder/x.pdf"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.err.startsWith(QStringLiteral("orvelctl: "))) << r.err.toStdString();
-    r = run({QStringLiteral("report"), setup});
+    EXPECT_TRUE(r.err.startsWith("orvelctl: ")) << r.err.toStdString();
+    r = run({"report", setup});
     EXPECT_EQ(r.status, 2);
 }
 
@@ -352,10 +308,10 @@ TEST_F(OrvelctlOnSim, ReportToPdf)
 // pipe are written into and stay what they are; a folder is refused.
 TEST_F(OrvelctlOnSim, ReportAndExportIntoDevicesAndPipesNeverOverThem)
 {
-    const QString setup = dir.path() + QStringLiteral("/line3.sdt");
+    const QString setup = dir.path() + "/line3.sdt";
     ASSERT_TRUE(SetupFile::write(setup, BuildDefaultSetup(MakeProgramVersion())).isEmpty());
-    const QString fifo = dir.path() + QStringLiteral("/fifo"), dev = dir.path() + QStringLiteral("/null"),
-                  devLink = dir.path() + QStringLiteral("/LINK"), folder = dir.path() + QStringLiteral("/out");
+    const QString fifo = dir.path() + "/fifo", dev = dir.path() + "/null", devLink = dir.path() + "/LINK",
+                  folder = dir.path() + "/out";
     ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
     QDir().mkpath(folder);
     const bool root = ::geteuid() == 0;
@@ -370,25 +326,24 @@ TEST_F(OrvelctlOnSim, ReportAndExportIntoDevicesAndPipesNeverOverThem)
     for (const char *command : {"report", "export"}) {
         SCOPED_TRACE(command);
         if (root) {
-            const auto r = run({QLatin1String(command), setup, devLink});
-            EXPECT_EQ(r.status, 0) << r.err.toStdString();
+            const auto r = runOk({QLatin1String(command), setup, devLink});
             EXPECT_EQ(kind(dev), S_IFCHR);
         }
         auto r = run({QLatin1String(command), setup, folder});
         EXPECT_EQ(r.status, 1);
-        const QString why = QStringLiteral("it is a folder, not a file");
-        EXPECT_EQ(r.err, QStringLiteral("orvelctl: %1: not written: %2\n")
-                             .arg(folder, command[0] == 'r' ? QStringLiteral("the file %1 could not be written (%2)")
-                                                                  .arg(folder, why)
-                                                            : why));
+        const QString why = "it is a folder, not a file";
+        EXPECT_EQ(
+            r.err,
+            QString("orvelctl: %1: not written: %2\n")
+                .arg(folder,
+                     command[0] == 'r' ? QString("the file %1 could not be written (%2)").arg(folder, why) : why));
         EXPECT_EQ(kind(folder), S_IFDIR);
 
         // Read as it comes: the report is larger than a pipe holds.
         const int reader = ::open(fifo.toLocal8Bit().constData(), O_RDONLY | O_NONBLOCK);
         ASSERT_GE(reader, 0);
         QProcess p;
-        p.start(qEnvironmentVariable("ORVELCTL", QStringLiteral(ORVELCTL_PATH)),
-                {QStringLiteral("--app-dir"), dir.path(), QLatin1String(command), setup, fifo});
+        start(p, {QLatin1String(command), setup, fifo});
         QByteArray got;
         for (;;) {
             char buf[65536];
@@ -411,10 +366,10 @@ TEST_F(OrvelctlOnSim, ReportAndExportIntoDevicesAndPipesNeverOverThem)
 
 TEST_F(OrvelctlOnSim, UploadAndDownloadDataNeedYesAndWalkTheTable)
 {
-    const QString file = dir.path() + QStringLiteral("/line4.sdt");
+    const QString file = dir.path() + "/line4.sdt";
     // Answered No: nothing sent, nothing written.
     const auto in = board->stats().bytesIn;
-    auto r = run({QStringLiteral("upload-data"), file});
+    auto r = run({"upload-data", file});
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.err.toStdString(),
               "Data Upload: You are about to Upload Data from the PLC /  / Do You Wish to Continue?\n");
@@ -424,8 +379,7 @@ TEST_F(OrvelctlOnSim, UploadAndDownloadDataNeedYesAndWalkTheTable)
     // No file yet: the built-in table's addresses; saved as File > Save saves.
     board->pokeWord(1014, 222);
     board->pokeDecimal(1100, 123456);
-    r = run({QStringLiteral("--yes"), QStringLiteral("upload-data"), file});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    r = runOk({"--yes", "upload-data", file});
     SetupFile::ReadResult saved = SetupFile::read(file);
     ASSERT_TRUE(saved.data);
     EXPECT_EQ(saved.data->Version, MakeProgramVersion());
@@ -434,45 +388,43 @@ TEST_F(OrvelctlOnSim, UploadAndDownloadDataNeedYesAndWalkTheTable)
 
     // The file's own addresses are walked: entry 5 moved to W2000.
     SetupData moved = *saved.data;
-    moved.Address[5] = QStringLiteral("W2000");
+    moved.Address[5] = "W2000";
     ASSERT_EQ(SetupFile::write(file, moved), QString());
     board->pokeWord(2000, 77);
-    r = run({QStringLiteral("--yes"), QStringLiteral("upload-data"), file});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    r = runOk({"--yes", "upload-data", file});
     EXPECT_EQ(SetupFile::read(file).data->Value[5], 77);
 
     // Download writes the file's table back.
     moved.Value[5] = 1234;
     moved.Value[44] = 99;
     ASSERT_EQ(SetupFile::write(file, moved), QString());
-    r = run({QStringLiteral("--yes"), QStringLiteral("download-data"), file});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    r = runOk({"--yes", "download-data", file});
     EXPECT_EQ(board->peekWord(2000), 1234);
     EXPECT_EQ(board->peekDecimal(1104), 99u);
+
+    // A file that is no set-up: refused before the port is opened.
+    const auto sent = board->stats().bytesIn;
+    r = run({"--yes", "download-data", put("/junk.sdt", "junk")});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_TRUE(r.err.startsWith("ORVEL: The file junk.sdt cannot be opened as a set-up file:")) << r.err.toStdString();
+    EXPECT_EQ(board->stats().bytesIn, sent);
 }
 
 TEST_F(OrvelctlOnSim, TransferThatEndsIncompleteExitsOne)
 {
-    const QString file = dir.path() + QStringLiteral("/cut.sdt");
+    const QString file = dir.path() + "/cut.sdt";
     SetupData table = BuildDefaultSetup(MakeProgramVersion());
     ASSERT_EQ(SetupFile::write(file, table), QString());
-    const QByteArray before = [&] {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }();
+    const QByteArray before = bytesOf(file);
     // The cable is pulled part way through: the link's box, the entry named,
     // the transfer's box; the file keeps what it held.
     board->addFault("pull-after=200");
-    auto r = run({QStringLiteral("--yes"), QStringLiteral("upload-data"), file});
+    auto r = run({"--yes", "upload-data", file});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.indexOf(QStringLiteral(": not read, the link to the board is down")), -1) << r.err.toStdString();
-    EXPECT_NE(r.err.indexOf(QStringLiteral("ORVEL: Error Processing Request /  / Process Not Complete")), -1);
-    EXPECT_NE(r.err.indexOf(file + QStringLiteral(": not written, the upload did not complete")), -1);
-    auto fileNow = [&] {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    };
-    EXPECT_EQ(fileNow(), before);
+    EXPECT_NE(r.err.indexOf(": not read, the link to the board is down"), -1) << r.err.toStdString();
+    EXPECT_NE(r.err.indexOf("ORVEL: Error Processing Request /  / Process Not Complete"), -1);
+    EXPECT_NE(r.err.indexOf(file + ": not written, the upload did not complete"), -1);
+    EXPECT_EQ(bytesOf(file), before);
 
     // The first entry that fails on the line ends the transfer: every echo of
     // address high byte 03H is wrong, so B999 (entry 0) fails and nothing
@@ -482,23 +434,21 @@ TEST_F(OrvelctlOnSim, TransferThatEndsIncompleteExitsOne)
     board->set("B646=77");
     for (const char *command : {"upload-data", "download-data"}) {
         SCOPED_TRACE(command);
-        r = run({QStringLiteral("--yes"), QString::fromLatin1(command), file});
+        r = run({"--yes", QString::fromLatin1(command), file});
         EXPECT_EQ(r.status, 1);
-        const QStringList named = r.err.split(QLatin1Char('\n')).filter(QStringLiteral("orvelctl: B"));
-        EXPECT_EQ(named.join(QLatin1Char('|')).toStdString(),
+        EXPECT_EQ(r.err.split('\n').filter("orvelctl: B").join('|').toStdString(),
                   command == std::string("upload-data")
                       ? "orvelctl: B999: not read, no reliable answer from the board"
                       : "orvelctl: B999: not confirmed, the board's echoes were wrong or missing");
-        EXPECT_NE(r.err.indexOf(QStringLiteral("ORVEL: Error Processing Request /  / Process Not Complete")), -1);
-        EXPECT_EQ(fileNow(), before);
+        EXPECT_NE(r.err.indexOf("ORVEL: Error Processing Request /  / Process Not Complete"), -1);
+        EXPECT_EQ(bytesOf(file), before);
         EXPECT_EQ(board->peek(646), 77) << "entry 8 is neither read into the file nor written";
     }
 
     // A line that garbles every 29th answer: every value kept is the board's.
     board->clearFaults();
     board->addFault("garble=29");
-    r = run({QStringLiteral("--yes"), QStringLiteral("upload-data"), file});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    r = runOk({"--yes", "upload-data", file});
     const SetupFile::ReadResult saved = SetupFile::read(file);
     ASSERT_TRUE(saved.data);
     for (int i = 0; i <= kSetupMaxIndex; ++i) {
@@ -513,39 +463,16 @@ TEST_F(OrvelctlOnSim, TransferThatEndsIncompleteExitsOne)
     EXPECT_GT(board->answerFaults().size(), 5u);   // the line did garble answers
 }
 
-TEST_F(OrvelctlOnSim, DownloadOfAFileThatIsNoSetupIsRefused)
-{
-    const QString file = dir.path() + QStringLiteral("/junk.sdt");
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("junk");
-    f.close();
-    const auto in = board->stats().bytesIn;
-    const auto r = run({QStringLiteral("--yes"), QStringLiteral("download-data"), file});
-    EXPECT_EQ(r.status, 3);
-    EXPECT_TRUE(r.err.startsWith(QStringLiteral("ORVEL: The file junk.sdt cannot be opened as a set-up file:")))
-        << r.err.toStdString();
-    EXPECT_EQ(board->stats().bytesIn, in);
-}
-
 TEST_F(OrvelctlOnSim, FaultsPrintsTheCurrentCodeAndItsText)
 {
-    QDir().mkpath(dir.path() + QStringLiteral("/Support"));
-    QFile f(dir.path() + QStringLiteral("/Support/FaultErrCodes.txt"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("0A,\"Watchdog, restarted\"\r\n5c,Program invalid\r\n");
-    f.close();
+    put("/Support/FaultErrCodes.txt", "0A,\"Watchdog, restarted\"\r\n5c,Program invalid\r\n");
     board->set("B8176=0x5C");
-    auto r = run({QStringLiteral("faults")});
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    auto r = runOk({"faults"});
     EXPECT_EQ(r.out.toStdString(), "Fault Code (5CH): Program invalid\n");
     EXPECT_EQ(board->peek(8177), 0x5C) << "a fault that comes up is the last fault too";
 
-    r = run({QStringLiteral("fault-text"), QStringLiteral("0AH")});
-    EXPECT_EQ(r.out.toStdString(), "Fault Code (0AH): Watchdog, restarted\n");
-
     board->addFault("silence");
-    r = run({QStringLiteral("faults")});
+    r = run({"faults"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out.toStdString(), "");
 }

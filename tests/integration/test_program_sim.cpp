@@ -50,7 +50,7 @@ protected:
         for (char &c : binary)
             c = char(gen() & 0xFF);
         writeAll(path("image.bin"), binary);
-        const QString objcopy = QStandardPaths::findExecutable(QStringLiteral("objcopy"));
+        const QString objcopy = QStandardPaths::findExecutable("objcopy");
         ASSERT_FALSE(objcopy.isEmpty()) << "objcopy (binutils) is needed: scripts/setup installs it";
         ASSERT_EQ(QProcess::execute(objcopy,
                                     {"-I", "binary", "-O", "ihex", "--change-addresses", QString::number(kFirst),
@@ -65,7 +65,7 @@ protected:
     {
         link.DownloadFile(path("PROG.tnx"));
         ASSERT_TRUE(link.ValidProgram());
-        dialogs.expectBox(QStringLiteral("Program Download - [OBJCOPY1]"), Button::Yes);
+        dialogs.expectBox("Program Download - [OBJCOPY1]", Button::Yes);
     }
 
     QByteArray binary, hex;
@@ -77,7 +77,7 @@ TEST_F(ProgramOnSim, DownloadThenUploadGivesTheProgramBack)
     ASSERT_TRUE(hex.contains(":04000003"));
     goOnline();
     download();
-    dialogs.expectBox(QStringLiteral("Program Download"), Button::OK, QStringLiteral("Program Download Complete!"));
+    dialogs.expectBox("Program Download", Button::OK, "Program Download Complete!");
     link.DumpProgram();
     ASSERT_TRUE(link.lastAccessOk());
     const std::vector<std::uint8_t> image = board->programImage();
@@ -93,7 +93,7 @@ TEST_F(ProgramOnSim, DownloadThenUploadGivesTheProgramBack)
     writeAll(path("BACK.hex"), "old");
     link.UploadFile(path("BACK.tnx"));
     link.InUploadMode = true;
-    dialogs.expectBox(QStringLiteral("Program Upload"), Button::OK, QStringLiteral("Program Upload Complete!"));
+    dialogs.expectBox("Program Upload", Button::OK, "Program Upload Complete!");
     link.UploadProgram();
     ASSERT_TRUE(link.lastAccessOk());
     EXPECT_EQ(readAll(path("BACK.rev")), QByteArray("OBJCOPY15:07\r\n"));
@@ -117,8 +117,7 @@ TEST_F(ProgramOnSim, PulledCableMidDownload)
     download();
     // Into the sixth record.
     ASSERT_TRUE(board->addFault("pull-after=136"));
-    dialogs.expectBox(QStringLiteral("Program Download"), Button::OK,
-                      QStringLiteral("Checksum Error, Program Download Halted!"));
+    dialogs.expectBox("Program Download", Button::OK, "Checksum Error, Program Download Halted!");
     link.DumpProgram();
     EXPECT_FALSE(link.lastAccessOk());
     EXPECT_FALSE(link.OnlineMode);
@@ -133,9 +132,8 @@ TEST_F(ProgramOnSim, PulledCableMidUploadLeavesTheOldHexFile)
     link.UploadFile(path("PROG.tnx"));
     link.InUploadMode = true;
     ASSERT_TRUE(board->addFault("pull-after=2000"));
-    dialogs.expectBox(QStringLiteral("WARNING - Communication Error!"), Button::Cancel);
-    dialogs.expectBox(QStringLiteral("Program Upload"), Button::OK,
-                      QStringLiteral("Program Upload Not Complete!\r\n\r\nHEX file not created."));
+    dialogs.expectBox("WARNING - Communication Error!", Button::Cancel);
+    dialogs.expectBox("Program Upload", Button::OK, "Program Upload Not Complete!\r\n\r\nHEX file not created.");
     link.UploadProgram();
     EXPECT_FALSE(link.lastAccessOk());
     EXPECT_FALSE(link.InUploadMode);
@@ -155,7 +153,7 @@ protected:
     {
         QProcess p;
         args.prepend(dir.path());
-        args.prepend(QStringLiteral("--app-dir"));
+        args.prepend("--app-dir");
         p.start(qEnvironmentVariable("ORVELCTL", QStringLiteral(ORVELCTL_PATH)), args);
         p.closeWriteChannel();
         EXPECT_TRUE(p.waitForFinished(60000));
@@ -181,70 +179,57 @@ TEST_F(OrvelctlProgram, DownloadAnsweredNoThenYesThenUpload)
     QFile::remove(path("PROG.rev"));
     r = run({"upload-program", path("PROG.tnx")});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(r.err, QStringLiteral("Program Upload: Program Upload Complete!\n"));
+    EXPECT_EQ(r.err, "Program Upload: Program Upload Complete!\n");
     EXPECT_EQ(readAll(path("PROG.rev")), QByteArray("OBJCOPY15:07\r\n"));
 }
 
 TEST_F(OrvelctlProgram, RefusedSetsSendNothing)
 {
+    const QString halted = " /  / Program Downloaded Halted!\n";
+    QList<QByteArray> cut = hex.split('\n');
+    cut[cut.size() / 2].chop(4);
     struct Case {
-        QByteArray tnx, rev;
-        const char *err;
-        QByteArray lcf = {};   // none when empty
+        QByteArray tnx, rev, lcf, hex;   // no configuration file when lcf is empty
+        QString err;
     };
-    const QString folder = dir.path();
     const Case cases[] = {
-        {"7", "P0101",
+        {"7",
+         "P0101",
+         {},
+         hex,
          "PLS Program Download: PROG file is a PLS target board program. / Open PLS program to download to target "
          "board. /  / Program Downloaded Halted.\n"},
-        {"1", "P0101",
-         "Program Download: PROG file is incompatible with target board. /  / Program Downloaded Halted!\n"},
-        {"D", "P0G01", "Program Download: %1/PROG.rev Revision File is Not Valid /  / Program Downloaded Halted!\n"},
-        {":", "P0101",
-         "Program Download: %1/PROG.lcf Configuration File is Not Valid /  / Program Downloaded Halted!\n"},
+        {"1", "P0101", {}, hex, "Program Download: PROG file is incompatible with target board." + halted},
+        {"D", "P0G01", {}, hex, "Program Download: " + path("PROG.rev") + " Revision File is Not Valid" + halted},
+        {":", "P0101", {}, hex, "Program Download: " + path("PROG.lcf") + " Configuration File is Not Valid" + halted},
         // A bad revision file: the good configuration file is not looked at.
-        {":", "P01", "Program Download: %1/PROG.rev Revision File is Not Valid /  / Program Downloaded Halted!\n",
-         QByteArray(44, '1')},
+        {":", "P01", QByteArray(44, '1'), hex,
+         "Program Download: " + path("PROG.rev") + " Revision File is Not Valid" + halted},
+        // The hex file is read whole before the port is opened: a bad line
+        // anywhere, or no data record at all, refuses the set.
+        {"D",
+         "P0101",
+         {},
+         cut.join('\n'),
+         "Program Dump: Currently Selected Program is Invalid. /  / Program Download Halted!\n"},
+        {"D",
+         "P0101",
+         {},
+         ":00000001FF\r\n",
+         "Program Download: " + path("PROG.hex") + " File is Not Valid /  / Program Downloaded Halted\n"},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.tnx.toStdString());
+        SCOPED_TRACE(c.err.toStdString());
         writeAll(path("PROG.tnx"), c.tnx);
         writeAll(path("PROG.rev"), c.rev);
+        writeAll(path("PROG.hex"), c.hex);
         QFile::remove(path("PROG.lcf"));
         if (!c.lcf.isEmpty())
             writeAll(path("PROG.lcf"), c.lcf);
         const auto in = board->stats().bytesIn;
         const auto r = run({"download-program", path("PROG.tnx"), "--yes"});
         EXPECT_EQ(r.status, 3);
-        EXPECT_EQ(r.err,
-                  QString::fromLatin1(c.err).arg(folder)
-                      + QStringLiteral("orvelctl: %1: not a program file set that can be downloaded\n")
-                            .arg(path("PROG.tnx")));
-        EXPECT_EQ(board->stats().bytesIn, in);
-    }
-    // The hex file is read whole before the port is opened: a bad line
-    // anywhere, or no data record at all, refuses the set.
-    writeAll(path("PROG.tnx"), "D");
-    writeAll(path("PROG.rev"), "P0101");
-    QList<QByteArray> lines = hex.split('\n');
-    const qsizetype mid = lines.size() / 2;
-    const QString dump = QStringLiteral("Program Dump: Currently Selected Program is Invalid. /  / Program Download Halted!\n");
-    QList<QByteArray> cut = lines, blank = lines;
-    cut[mid].chop(4);
-    blank.insert(mid, "\r");
-    const std::pair<QByteArray, QString> hexes[] = {
-        {cut.join('\n'), dump},
-        {blank.join('\n'), dump},
-        {":00000001FF\r\n",
-         QStringLiteral("Program Download: %1 File is Not Valid /  / Program Downloaded Halted\n").arg(path("PROG.hex"))},
-    };
-    for (const auto &[bytes, box] : hexes) {
-        writeAll(path("PROG.hex"), bytes);
-        const auto in = board->stats().bytesIn;
-        const auto r = run({"download-program", path("PROG.tnx"), "--yes"});
-        EXPECT_EQ(r.status, 3);
-        EXPECT_EQ(r.err, box + QStringLiteral("orvelctl: %1: not a program file set that can be downloaded\n")
-                                   .arg(path("PROG.tnx")));
+        EXPECT_EQ(r.err, c.err + "orvelctl: " + path("PROG.tnx") + ": not a program file set that can be downloaded\n");
         EXPECT_EQ(board->stats().bytesIn, in);
     }
     // A main file with no board type: nothing read, no file of the set written.
@@ -252,11 +237,12 @@ TEST_F(OrvelctlProgram, RefusedSetsSendNothing)
     const auto in = board->stats().bytesIn;
     const auto r = run({"upload-program", path("PROG.tnx")});
     EXPECT_EQ(r.status, 3);
-    EXPECT_EQ(r.err, QStringLiteral("orvelctl: %1: no board type: the file's first item is empty\n").arg(path("PROG.tnx")));
+    EXPECT_EQ(r.err,
+              QStringLiteral("orvelctl: %1: no board type: the file's first item is empty\n").arg(path("PROG.tnx")));
     EXPECT_EQ(readAll(path("PROG.rev")), QByteArray("P0101"));
     EXPECT_EQ(board->stats().bytesIn, in);
 
-    EXPECT_EQ(run({"board-name", "68"}).out, QStringLiteral("T6850(PLC)\n"));
-    EXPECT_EQ(run({"board-name", "70"}).out, QStringLiteral("F Is Not Defined.\n"));
+    EXPECT_EQ(run({"board-name", "68"}).out, "T6850(PLC)\n");
+    EXPECT_EQ(run({"board-name", "70"}).out, "F Is Not Defined.\n");
     EXPECT_EQ(run({"upload-program", path("NONE.tnx")}).status, 3);
 }

@@ -4,7 +4,6 @@
 #include <QDir>
 #include "SetupData.h"
 #include <QFile>
-#include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <sys/stat.h>
@@ -53,29 +52,42 @@ TEST(Orvelctl, UsageErrors)
     QTemporaryDir dir;
     const QStringList bad[] = {
         {},
-        {QStringLiteral("frobnicate")},
-        {QStringLiteral("read")},
-        {QStringLiteral("write"), QStringLiteral("W1")},
-        {QStringLiteral("--baud"), QStringLiteral("4800"), QStringLiteral("read"), QStringLiteral("W1")},
-        {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("read"), QStringLiteral("W1")},
-        {QStringLiteral("--port"), QStringLiteral("x"), QStringLiteral("read"), QStringLiteral("W1")},
-        {QStringLiteral("--app-dir"), dir.path() + QStringLiteral("/nope"), QStringLiteral("read"),
-         QStringLiteral("W1")},
-        {QStringLiteral("--port")},
+        {"frobnicate"},
+        {"read"},
+        {"write", "W1"},
+        {"--baud", "4800", "read", "W1"},
+        {"--port", "0", "read", "W1"},
+        {"--port", "x", "read", "W1"},
+        {"--app-dir", dir.path() + "/nope", "read", "W1"},
+        {"--port"},
+        {"validate", "W188"},
+        {"validate", "W188", "49", "50"},
+        {"validate", "W188", "K2705"},
+        {"validate", "W188", "4294967345"},   // beyond an int
+        {"equate", "X10"},
+        {"equate", "X10", "58.0"},
+        {"equate", "X10", ""},
+        {"octal"},
+        {"octal", "1", "2"},
+        {"octal", "abc"},
+        {"octal", "12abc"},
+        {"octal", "9223372036854775808"},
+        {"decimal", "0x10"},
+        {"decimal", "-99999999999999999999"},
     };
     for (const QStringList &a : bad) {
         Captured cap;
         bool made = false;
-        EXPECT_EQ(runCli(a, cap, &made), orvelctl::Usage) << a.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(runCli(a, cap, &made), orvelctl::Usage) << a.join(' ').toStdString();
         EXPECT_FALSE(made);
+        EXPECT_EQ(Captured::text(cap.out), "");
         EXPECT_NE(Captured::text(cap.err).find("usage: orvelctl"), std::string::npos);
     }
 }
 
 TEST(Orvelctl, BoxesBecomeOneLine)
 {
-    EXPECT_EQ(ConsoleDialogs::oneLine(QStringLiteral("T"), QStringLiteral("a\r\n\r\nb\rc\nd")).toStdString(),
-              "T: a /  / b / c / d");
+    EXPECT_EQ(ConsoleDialogs::oneLine("T", "a\r\n\r\nb\rc\nd").toStdString(), "T: a /  / b / c / d");
 }
 
 // validate, equate, octal, decimal and board-name answer from the rules alone:
@@ -87,23 +99,21 @@ TEST(Orvelctl, AddressChecksNeedNoBoard)
         const char *out;
     };
     const Case cases[] = {
-        {{QStringLiteral("validate"), QStringLiteral("W188"), QStringLiteral("49")}, "valid\n"},
-        {{QStringLiteral("validate"), QStringLiteral("W189"), QStringLiteral("49")}, "invalid\n"},
-        {{QStringLiteral("validate"), QStringLiteral("W188"), QStringLiteral("+49")}, "valid\n"},
-        {{QStringLiteral("equate"), QStringLiteral("x10.9"), QStringLiteral("58")}, "B51.7\n"},
-        {{QStringLiteral("equate"), QStringLiteral("X12"), QStringLiteral("58")}, "X12\n"},
-        {{QStringLiteral("octal"), QStringLiteral("9")}, "11\n"},
-        {{QStringLiteral("octal"), QStringLiteral("-9")}, "-11\n"},
-        {{QStringLiteral("octal"), QStringLiteral("9223372036854775807")}, "9223372036854775807\n"},
-        {{QStringLiteral("decimal"), QStringLiteral("11")}, "9\n"},
+        {{"validate", "W188", "49"}, "valid\n"},
+        {{"validate", "W189", "49"}, "invalid\n"},
+        {{"validate", "W188", "+49"}, "valid\n"},
+        {{"equate", "x10.9", "58"}, "B51.7\n"},
+        {{"equate", "X12", "58"}, "X12\n"},
+        {{"octal", "9"}, "11\n"},
+        {{"octal", "-9"}, "-11\n"},
+        {{"octal", "9223372036854775807"}, "9223372036854775807\n"},
+        {{"decimal", "11"}, "9\n"},
         // A control character of a name is shown in caret notation, so the
         // whole name stays on its one line.
-        {{QStringLiteral("board-name"), QStringLiteral("0")}, "^@ Is Not Defined.\n"},
-        {{QStringLiteral("board-name"), QStringLiteral("10")}, "^J Is Not Defined.\n"},
-        {{QStringLiteral("board-name"), QStringLiteral("127")}, "^? Is Not Defined.\n"},
-        {{QStringLiteral("--port"), QStringLiteral("3"), QStringLiteral("--baud"), QStringLiteral("9600"),
-          QStringLiteral("decimal"), QStringLiteral("77")},
-         "63\n"},
+        {{"board-name", "0"}, "^@ Is Not Defined.\n"},
+        {{"board-name", "10"}, "^J Is Not Defined.\n"},
+        {{"board-name", "127"}, "^? Is Not Defined.\n"},
+        {{"--port", "3", "--baud", "9600", "decimal", "77"}, "63\n"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
@@ -116,107 +126,55 @@ TEST(Orvelctl, AddressChecksNeedNoBoard)
     }
 }
 
-TEST(Orvelctl, AddressCheckUsageErrors)
-{
-    const QStringList bad[] = {
-        {QStringLiteral("validate"), QStringLiteral("W188")},
-        {QStringLiteral("validate"), QStringLiteral("W188"), QStringLiteral("49"), QStringLiteral("50")},
-        {QStringLiteral("validate"), QStringLiteral("W188"), QStringLiteral("K2705")},
-        {QStringLiteral("validate"), QStringLiteral("W188"), QStringLiteral("4294967345")},   // beyond an int
-        {QStringLiteral("equate"), QStringLiteral("X10")},
-        {QStringLiteral("equate"), QStringLiteral("X10"), QStringLiteral("58.0")},
-        {QStringLiteral("equate"), QStringLiteral("X10"), QStringLiteral("")},
-        {QStringLiteral("octal")},
-        {QStringLiteral("octal"), QStringLiteral("1"), QStringLiteral("2")},
-        {QStringLiteral("octal"), QStringLiteral("abc")},
-        {QStringLiteral("octal"), QStringLiteral("12abc")},
-        {QStringLiteral("octal"), QStringLiteral("9223372036854775808")},
-        {QStringLiteral("decimal"), QStringLiteral("0x10")},
-        {QStringLiteral("decimal"), QStringLiteral("-99999999999999999999")},
-    };
-    for (const QStringList &a : bad) {
-        SCOPED_TRACE(a.join(QLatin1Char(' ')).toStdString());
-        Captured cap;
-        bool made = false;
-        EXPECT_EQ(runCli(a, cap, &made), orvelctl::Usage);
-        EXPECT_FALSE(made);
-        EXPECT_EQ(Captured::text(cap.out), "");
-        EXPECT_NE(Captured::text(cap.err).find("usage: orvelctl"), std::string::npos);
-    }
-}
-
 // PLS arguments are checked before the port is opened: a scripted port with
 // no script fails the test on any byte sent.
 TEST(Orvelctl, PlsArgumentsAreCheckedBeforeSending)
 {
     QTemporaryDir dir;
-    auto file = [&](const char *name, const QByteArray &text) {
-        const QString path = dir.path() + QLatin1Char('/') + QLatin1String(name);
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-        return path;
-    };
-    QByteArray good;
-    for (int i = 0; i < 24; ++i)
-        good += QByteArray::number(i) + '\n';
-    const QString wordy = file("wordy.cfg", "# PLS\n\n1\n2\nthree\n");
-    const QString short24 = file("short.cfg", good);
-    const QString big = file("big.cfg", "# PLS\n" + QByteArray(good).replace("5\n", "300\n") + "360\n");
-    const QString longer = file("long.cfg", good + "360\n7\n");
-    const QString nul = file("nul.cfg", QByteArray("1\0" "2\n", 4) + good.mid(2) + "360\n");
-    const QString scale0 = file("scale0.cfg", good + "0\n");
     struct Case {
         QStringList args;
         int status;
         std::string err;   // the first line of stderr
     };
-    const Case cases[] = {
-        {{QStringLiteral("pls")}, orvelctl::Usage, "orvelctl: unknown command pls"},
-        {{QStringLiteral("pls"), QStringLiteral("frob")}, orvelctl::Usage, "orvelctl: unknown command pls frob"},
-        {{QStringLiteral("pls"), QStringLiteral("setpoint"), QStringLiteral("1"), QStringLiteral("2")},
-         orvelctl::Usage,
-         "orvelctl: usage: orvelctl pls setpoint CH ON OFF [--clear]"},
-        {{QStringLiteral("pls"), QStringLiteral("pulse"), QStringLiteral("1"), QStringLiteral("ten"),
-          QStringLiteral("20"), QStringLiteral("0")},
-         orvelctl::Usage,
-         "orvelctl: ON is not a whole number: \"ten\""},
-        {{QStringLiteral("pls"), QStringLiteral("setpoint"), QStringLiteral("300"), QStringLiteral("1"),
-          QStringLiteral("2"), QStringLiteral("--clear")},
+    std::vector<Case> cases = {
+        {{"pls"}, orvelctl::Usage, "orvelctl: unknown command pls"},
+        {{"pls", "frob"}, orvelctl::Usage, "orvelctl: unknown command pls frob"},
+        {{"pls", "setpoint", "1", "2"}, orvelctl::Usage, "orvelctl: usage: orvelctl pls setpoint CH ON OFF [--clear]"},
+        {{"pls", "pulse", "1", "ten", "20", "0"}, orvelctl::Usage, "orvelctl: ON is not a whole number: \"ten\""},
+        {{"pls", "setpoint", "300", "1", "2", "--clear"},
          orvelctl::Refused,
          "PLS Single Setpoint: Channel 300 cannot be sent to the PLS: it must be from 0 to 255. /  / Channel can not be "
          "programmed."},
-        {{QStringLiteral("pls"), QStringLiteral("offset"), QStringLiteral("-1")},
+        {{"pls", "offset", "-1"},
          orvelctl::Refused,
          "Set PLS Offset: Desired Position -1 cannot be sent to the PLS: it must not be negative. /  / PLS Offset will "
          "not be Programmed."},
-        {{QStringLiteral("pls"), QStringLiteral("clear"), QStringLiteral("99999999999")},
-         orvelctl::Refused,
-         "orvelctl: CH is out of range: 99999999999"},
-        {{QStringLiteral("pls"), QStringLiteral("config-download"), wordy},
-         orvelctl::Refused,
-         "orvelctl: " + wordy.toStdString() + ":5: not a whole number: \"three\""},
-        {{QStringLiteral("pls"), QStringLiteral("config-download"), short24},
-         orvelctl::Refused,
-         "orvelctl: " + short24.toStdString()
-             + ": holds 24 values; 25 are needed: 24 configuration parameters and the scale factor"},
-        {{QStringLiteral("pls"), QStringLiteral("config-download"), big},
-         orvelctl::Refused,
-         "orvelctl: " + big.toStdString() + ":7: configuration parameter 5 is 300, it must be from 0 to 255"},
-        {{QStringLiteral("pls"), QStringLiteral("config-download"), longer},
-         orvelctl::Refused,
-         "orvelctl: " + longer.toStdString()
-             + ":26: one value too many: the file holds 24 configuration parameters and the scale factor"},
-        {{QStringLiteral("pls"), QStringLiteral("config-download"), nul},
-         orvelctl::Refused,
-         "orvelctl: " + nul.toStdString() + ":1: not a whole number: \"1\\x002\""},
-        {{QStringLiteral("pls"), QStringLiteral("config-download"), scale0},
-         orvelctl::Refused,
-         "orvelctl: " + scale0.toStdString() + ":25: the scale factor 0 must be from 1 to 65535"},
-        {{QStringLiteral("pls"), QStringLiteral("config-download"), dir.path()},
+        {{"pls", "clear", "99999999999"}, orvelctl::Refused, "orvelctl: CH is out of range: 99999999999"},
+        {{"pls", "config-download", dir.path()},
          orvelctl::Refused,
          "orvelctl: " + dir.path().toStdString() + ": cannot be read: it is a folder, not a file"},
     };
+    QByteArray good;
+    for (int i = 0; i < 24; ++i)
+        good += QByteArray::number(i) + '\n';
+    // config-download of a file: the file's name and line, then why.
+    const std::pair<QByteArray, const char *> files[] = {
+        {"# PLS\n\n1\n2\nthree\n", ":5: not a whole number: \"three\""},
+        {good, ": holds 24 values; 25 are needed: 24 configuration parameters and the scale factor"},
+        {"# PLS\n" + QByteArray(good).replace("5\n", "300\n") + "360\n",
+         ":7: configuration parameter 5 is 300, it must be from 0 to 255"},
+        {good + "360\n7\n", ":26: one value too many: the file holds 24 configuration parameters and the scale factor"},
+        {QByteArray("1\0002\n", 4) + good.mid(2) + "360\n", ":1: not a whole number: \"1\\x002\""},
+        {good + "0\n", ":25: the scale factor 0 must be from 1 to 65535"},
+    };
+    for (const auto &[text, why] : files) {
+        QFile f(dir.path() + "/" + QString::number(cases.size()) + ".cfg");
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+        cases.push_back({{"pls", "config-download", f.fileName()},
+                         orvelctl::Refused,
+                         "orvelctl: " + f.fileName().toStdString() + why});
+    }
     for (const Case &c : cases) {
         SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
         Captured cap;
@@ -231,12 +189,12 @@ TEST(Orvelctl, PlsArgumentsAreCheckedBeforeSending)
 TEST(Orvelctl, ReportAndExportUsageAndFiles)
 {
     QTemporaryDir dir;
-    const QString setup = dir.filePath(QStringLiteral("line3.sdt"));
+    const QString setup = dir.filePath("line3.sdt");
     SetupData s = BuildDefaultSetup(MakeProgramVersion());
     s.Value[43] = 4242, s.Value[80] = -1;
     ASSERT_TRUE(SetupFile::write(setup, s).isEmpty());
-    const QString out = dir.filePath(QStringLiteral("shift.txt"));
-    const QString garbage = dir.filePath(QStringLiteral("garbage.sdt"));
+    const QString out = dir.filePath("shift.txt");
+    const QString garbage = dir.filePath("garbage.sdt");
     {
         QFile g(garbage);
         ASSERT_TRUE(g.open(QIODevice::WriteOnly));
@@ -247,18 +205,14 @@ TEST(Orvelctl, ReportAndExportUsageAndFiles)
         int status;
         const char *err;   // start of stderr
     };
-    const QString missing = dir.filePath(QStringLiteral("none.sdt"));
+    const QString missing = dir.filePath("none.sdt");
     const Case cases[] = {
-        {{QStringLiteral("export"), setup}, orvelctl::Usage, "orvelctl: usage: orvelctl export FILE.sdt OUT.txt"},
-        {{QStringLiteral("report"), setup, out, out},
-         orvelctl::Usage,
-         "orvelctl: usage: orvelctl report FILE.sdt OUT.pdf"},
-        {{QStringLiteral("export"), missing, out}, orvelctl::CommFailure, "orvelctl: "},
-        {{QStringLiteral("report"), garbage, out}, orvelctl::CommFailure, "orvelctl: "},
-        {{QStringLiteral("export"), setup, dir.filePath(QStringLiteral("no/such/shift.txt"))},
-         orvelctl::CommFailure,
-         "orvelctl: "},
-        {{QStringLiteral("--port"), QStringLiteral("7"), QStringLiteral("export"), setup, out}, orvelctl::Done, ""},
+        {{"export", setup}, orvelctl::Usage, "orvelctl: usage: orvelctl export FILE.sdt OUT.txt"},
+        {{"report", setup, out, out}, orvelctl::Usage, "orvelctl: usage: orvelctl report FILE.sdt OUT.pdf"},
+        {{"export", missing, out}, orvelctl::CommFailure, "orvelctl: "},
+        {{"report", garbage, out}, orvelctl::CommFailure, "orvelctl: "},
+        {{"export", setup, dir.filePath("no/such/shift.txt")}, orvelctl::CommFailure, "orvelctl: "},
+        {{"--port", "7", "export", setup, out}, orvelctl::Done, ""},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
@@ -278,17 +232,15 @@ TEST(Orvelctl, ReportAndExportUsageAndFiles)
     EXPECT_TRUE(bytes.endsWith("\r\n-1\r\n"));
     EXPECT_EQ(bytes.count("\r\n"), 50);
 
-    EXPECT_TRUE(orvelctl::needsGuiApplication(
-        {QStringLiteral("--app-dir"), QStringLiteral("report"), QStringLiteral("report"), setup, out}));
-    EXPECT_FALSE(orvelctl::needsGuiApplication(
-        {QStringLiteral("--port"), QStringLiteral("1"), QStringLiteral("read"), QStringLiteral("report")}));
+    EXPECT_TRUE(orvelctl::needsGuiApplication({"--app-dir", "report", "report", setup, out}));
+    EXPECT_FALSE(orvelctl::needsGuiApplication({"--port", "1", "read", "report"}));
 }
 
 TEST(Orvelctl, FaultTextNeedsNoBoard)
 {
     QTemporaryDir dir;
-    QDir().mkpath(dir.path() + QStringLiteral("/Support"));
-    QFile f(dir.path() + QStringLiteral("/Support/FaultErrCodes.txt"));
+    QDir().mkpath(dir.path() + "/Support");
+    QFile f(dir.path() + "/Support/FaultErrCodes.txt");
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("0a,first\r\n0A,second\r\n12C,\"wide, quoted\"\r\n");
     f.close();
@@ -311,27 +263,24 @@ TEST(Orvelctl, FaultTextNeedsNoBoard)
         SCOPED_TRACE(c.code);
         Captured cap;
         bool portMade = false;
-        const int status =
-            runCli({QStringLiteral("--app-dir"), dir.path(), QStringLiteral("fault-text"), QString::fromLatin1(c.code)},
-                   cap, &portMade);
+        const int status = runCli({"--app-dir", dir.path(), "fault-text", QString::fromLatin1(c.code)}, cap, &portMade);
         EXPECT_EQ(status, c.status);
         EXPECT_EQ(Captured::text(cap.out), c.out);
         EXPECT_FALSE(portMade);
     }
     QFile::remove(f.fileName());
     Captured cap;
-    runCli({QStringLiteral("--app-dir"), dir.path(), QStringLiteral("fault-text"), QStringLiteral("10")}, cap);
+    runCli({"--app-dir", dir.path(), "fault-text", "10"}, cap);
     EXPECT_EQ(Captured::text(cap.out), "Fault Code (0AH): --- Fault File Not Found ---\n");
     // A fault file that is there but cannot be read: its box, no line, exit 1.
     ASSERT_EQ(::mkfifo(f.fileName().toLocal8Bit().constData(), 0600), 0);
     for (const char *what : {"named pipe (FIFO), not a regular file", "folder, not a file"}) {
         Captured bad;
-        EXPECT_EQ(runCli({QStringLiteral("--app-dir"), dir.path(), QStringLiteral("fault-text"), QStringLiteral("10")},
-                         bad),
-                  orvelctl::CommFailure);
+        EXPECT_EQ(runCli({"--app-dir", dir.path(), "fault-text", "10"}, bad), orvelctl::CommFailure);
         EXPECT_EQ(Captured::text(bad.out), "");
-        EXPECT_EQ(Captured::text(bad.err), std::string("RSComm FaultDescription: Error Number = 75 /  / Path/File "
-                                                       "access error: it is a ")
+        EXPECT_EQ(Captured::text(bad.err),
+                  std::string("RSComm FaultDescription: Error Number = 75 /  / Path/File "
+                              "access error: it is a ")
                       + what + "\n");
         QFile::remove(f.fileName());
         QDir().mkpath(f.fileName());
@@ -343,12 +292,9 @@ TEST(Orvelctl, YesAnswersQuestionsOnly)
     Captured cap;
     ConsoleDialogs d(cap.err);
     d.setAnswerYes(true);
-    EXPECT_EQ(d.messageBox(Dialogs::Icon::Question, Dialogs::Buttons::YesNo, QStringLiteral("t"), QStringLiteral("x")),
-              Dialogs::Button::Yes);
-    EXPECT_EQ(
-        d.messageBox(Dialogs::Icon::Question, Dialogs::Buttons::YesNoCancel, QStringLiteral("t"), QStringLiteral("x")),
-        Dialogs::Button::Yes);
-    EXPECT_EQ(d.messageBox(Dialogs::Icon::Exclamation, Dialogs::Buttons::RetryCancel, QStringLiteral("t"),
-                           QStringLiteral("x")),
-              Dialogs::Button::Cancel);
+    using B = Dialogs::Buttons;
+    for (auto [buttons, answer] :
+         {std::pair{B::YesNo, Dialogs::Button::Yes}, std::pair{B::YesNoCancel, Dialogs::Button::Yes},
+          std::pair{B::RetryCancel, Dialogs::Button::Cancel}})
+        EXPECT_EQ(d.messageBox(Dialogs::Icon::Question, buttons, "t", "x"), answer);
 }

@@ -17,6 +17,16 @@ void writeFile(const QString &path, const QByteArray &bytes)
     f.write(bytes);
 }
 
+// A configuration line with the digits 2, 7 and 1: B8190 5, B8189 7, B8188 5.
+QByteArray configLine()
+{
+    QByteArray line(44, '0');
+    line[35] = '2';
+    line[38] = '7';
+    line[39] = '1';
+    return line;
+}
+
 QByteArray readFile(const QString &path)
 {
     QFile f(path);
@@ -53,10 +63,7 @@ TEST(ProgramFiles, RevisionFields)
 
 TEST(ProgramFiles, ConfigurationDigitsAndTheirBoardValues)
 {
-    QByteArray line(44, '0');
-    line[35] = '2';
-    line[38] = '7';
-    line[39] = '1';
+    QByteArray line = configLine();
     const auto c = PF::parseConfig(line);
     ASSERT_TRUE(c);
     EXPECT_EQ(PF::configB8190(*c), 5);
@@ -140,7 +147,7 @@ protected:
     QString makeSet(const QByteArray &tnx, const QByteArray &rev, std::optional<QByteArray> hex,
                     std::optional<QByteArray> lcf = std::nullopt)
     {
-        const QString stem = dir.path() + QStringLiteral("/PROG.");
+        const QString stem = dir.path() + "/PROG.";
         writeFile(stem + "tnx", tnx);
         writeFile(stem + "rev", rev);
         if (hex)
@@ -148,6 +155,18 @@ protected:
         if (lcf)
             writeFile(stem + "lcf", *lcf);
         return stem + "tnx";
+    }
+    // TNX selected, the link brought online first when ONLINE, the board's ident read and the
+    // question answered Yes.
+    void confirmDownload(const QString &tnx, const QString &ident, bool online = false,
+                         std::optional<QString> text = std::nullopt)
+    {
+        link.DownloadFile(tnx);
+        ASSERT_TRUE(link.ValidProgram());
+        if (online)
+            goOnline();
+        boardIdentRead(boardNow);
+        dialogs.expectBox("Program Download - [" + ident + "]", Button::Yes, text);
     }
     // The ten ident bytes the download reads first.
     void boardIdentRead(const QByteArray &ten)
@@ -188,29 +207,25 @@ TEST_F(ProgramLink, DownloadSendsDataRecordsThenTheIdent)
     const QString tnx = makeSet("D", "NEWPROGRAM9;:01\r\n",
                                 QByteArray(":0300300002337A1E\r\n:0400000300004000B9\r\n:02004000ABCD46\r\n"
                                            ":00000001FF\r\n"));
-    link.DownloadFile(tnx);
-    ASSERT_TRUE(link.ValidProgram());
-    goOnline();
-    boardIdentRead(boardNow);
-    dialogs.expectBox(QStringLiteral("Program Download - [NEWPROGRAM9]"), Button::Yes,
-                      QStringLiteral("Program to be loaded into module (on disk):\r\n"
-                                     "  Program Ident: \t\tNEWPROGRAM9\r\n"
-                                     "  Program Revision: \t\t1\r\n"
-                                     "  Program Checksum: \t186\r\n"
-                                     "  Target Board: \t\tT6850(PLC)\r\n\r\n"
-                                     "Program currently loaded in module:\r\n"
-                                     "  Program Ident: \t\tOLDPROG\r\n"
-                                     "  Program Revision: \t\t2\r\n"
-                                     "  Program Checksum: \t7\r\n\r\n"
-                                     "Entire program file will be dumped to the PLC.\r\n"
-                                     "All outputs are off while program dump occurrs.\r\n\r\n"
-                                     "Do You Wish to Continue?\r\n"));
+    confirmDownload(tnx, "NEWPROGRAM9", true,
+                    QStringLiteral("Program to be loaded into module (on disk):\r\n"
+                                   "  Program Ident: \t\tNEWPROGRAM9\r\n"
+                                   "  Program Revision: \t\t1\r\n"
+                                   "  Program Checksum: \t186\r\n"
+                                   "  Target Board: \t\tT6850(PLC)\r\n\r\n"
+                                   "Program currently loaded in module:\r\n"
+                                   "  Program Ident: \t\tOLDPROG\r\n"
+                                   "  Program Revision: \t\t2\r\n"
+                                   "  Program Checksum: \t7\r\n\r\n"
+                                   "Entire program file will be dumped to the PLC.\r\n"
+                                   "All outputs are off while program dump occurrs.\r\n\r\n"
+                                   "Do You Wish to Continue?\r\n"));
     loadRequestAndRecordMode();
     record({0x03, 0x00, 0x30, 0x02, 0x33, 0x7A}, 0xE2);   // the start address record is not sent
     record({0x02, 0x00, 0x40, 0xAB, 0xCD}, (0x02 + 0x40 + 0xAB + 0xCD) % 256);
     port.exchange(0xFF, 0x55);
     identWrites("NEWPROGR", 186, 1);   // cut to eight characters
-    dialogs.expectBox(QStringLiteral("Program Download"), Button::OK, QStringLiteral("Program Download Complete!"));
+    dialogs.expectBox("Program Download", Button::OK, "Program Download Complete!");
     std::vector<QString> seen;
     link.DumpProgram([&] { seen.push_back(link.CurrentProgramAdd); });
     EXPECT_TRUE(link.lastAccessOk());
@@ -218,34 +233,24 @@ TEST_F(ProgramLink, DownloadSendsDataRecordsThenTheIdent)
     EXPECT_FALSE(link.InProgramMode);
     EXPECT_FALSE(link.ValidProgram());   // selected again before the next download
     EXPECT_EQ(seen, (std::vector<QString>{" ", "0030H", "0030H", "0040H"}));
-    EXPECT_EQ(link.CurrentProgramAdd, QStringLiteral("0040H"));
+    EXPECT_EQ(link.CurrentProgramAdd, "0040H");
 }
 
 TEST_F(ProgramLink, ConfigurationWrittenForItsBoards)
 {
-    QByteArray lcf(44, '0');
-    lcf[35] = '2';
-    lcf[38] = '7';
-    lcf[39] = '1';
-    const QString tnx = makeSet(":", "AB0101", QByteArray(":0100000011EE\r\n"), lcf);
-    link.DownloadFile(tnx);
-    ASSERT_TRUE(link.ValidProgram());
-    goOnline();
-    boardIdentRead(boardNow);
-    dialogs.expectBox(QStringLiteral("Program Download - [AB]"), Button::Yes);
+    const QString tnx = makeSet(":", "AB0101", QByteArray(":0100000011EE\r\n"), configLine());
+    confirmDownload(tnx, "AB", true);
     loadRequestAndRecordMode({{8188, 5}, {8189, 7}, {8190, 5}});
     record({0x01, 0x00, 0x00, 0x11}, 0x12);
     port.exchange(0xFF, 0x55);
     identWrites(QByteArray("AB\0\0\0\0\0\0", 8), 1, 1);
-    dialogs.expectBox(QStringLiteral("Program Download"), Button::OK, QStringLiteral("Program Download Complete!"));
+    dialogs.expectBox("Program Download", Button::OK, "Program Download Complete!");
     link.DumpProgram();
     EXPECT_TRUE(link.lastAccessOk());
 
     // B8189 not confirmed (its echo wrong twice, the link still up): B8190 is
     // written all the same, and the download ends not complete.
-    link.DownloadFile(tnx);
-    boardIdentRead(boardNow);
-    dialogs.expectBox(QStringLiteral("Program Download - [AB]"), Button::Yes);
+    confirmDownload(tnx, "AB");
     port.mode(0x02).writeByteAt(8181, 86).writeByteAt(8176, 0).exchange(0xFF, 0x55);
     port.mode(0x02).writeByteAt(8188, 5);
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -254,13 +259,12 @@ TEST_F(ProgramLink, ConfigurationWrittenForItsBoards)
         port.exchange(8189 / 256, 8189 / 256).exchange(8189 % 256, 8189 % 256).exchange(7, 0);
     }
     port.mode(0x02).writeByteAt(8190, 5);
-    dialogs.expectBox(QStringLiteral("Program Config Download"), Button::OK,
-                      QStringLiteral("Could Not Set Program Configuration in PLC!"));
+    dialogs.expectBox("Program Config Download", Button::OK, "Could Not Set Program Configuration in PLC!");
     port.exchange(0xFF, 0x55).exchange(0x03, 0x55);
     record({0x01, 0x00, 0x00, 0x11}, 0x12);
     port.exchange(0xFF, 0x55);
     identWrites(QByteArray("AB\0\0\0\0\0\0", 8), 1, 1);
-    dialogs.expectBox(QStringLiteral("Program Download"), Button::OK, QStringLiteral("Program Download Not Complete!"));
+    dialogs.expectBox("Program Download", Button::OK, "Program Download Not Complete!");
     link.DumpProgram();
     EXPECT_FALSE(link.lastAccessOk());
     EXPECT_FALSE(link.CommError);
@@ -268,64 +272,34 @@ TEST_F(ProgramLink, ConfigurationWrittenForItsBoards)
 
 TEST_F(ProgramLink, DownloadStops)
 {
-    const QString invalid = QStringLiteral("Currently Selected Program is Invalid.\r\n\r\nProgram Download Halted!");
-    struct Case {
-        const char *name;
-        QByteArray hex;
-        std::vector<std::vector<int>> recordsSent;   // the last byte of each is answered with its sum
-        int wrongAnswerFor = -1;                     // this record's answer is one too high
-        bool beforeRecordMode = false;
-        const char *title;
-        QString text;
-    };
-    const QString notValid = dir.path() + QStringLiteral("/PROG.hex File is Not Valid\r\n\r\nProgram Downloaded Halted");
+    const QString invalid = "Currently Selected Program is Invalid.\r\n\r\nProgram Download Halted!",
+                  checksum = "Checksum Error, Program Download Halted!";
     // A line that is not a record, anywhere in the file, refuses the whole
     // file before anything is written to the board.
-    const Case cases[] = {
-        {"line without a colon after a good record", ":0100000011EE\r\n0100010022DC\r\n", {}, -1, true,
-         "Program Dump", invalid},
-        {"cut short", ":0100000011EE\r\n:01000100\r\n:00000001FF\r\n", {}, -1, true, "Program Dump", invalid},
-        {"a flipped bit: the record checksum does not match", ":0100000011EE\r\n:0100010023DC\r\n", {}, -1, true,
-         "Program Dump", invalid},
-        {"a blank line", ":0100000011EE\r\n\r\n:0100010022DC\r\n", {}, -1, true, "Program Dump", invalid},
-        {"a blank before a record", ":0100000011EE\r\n :0100010022DC\r\n", {}, -1, true, "Program Dump", invalid},
-        {"the end record alone", ":00000001FF\r\n", {}, -1, true, "Program Download", notValid},
-        {"wrong checksum answer",
-         ":0100000011EE\r\n:0100010022DC\r\n",
-         {{0x01, 0x00, 0x00, 0x11}},
-         0,
-         false,
-         "Program Download",
-         QStringLiteral("Checksum Error, Program Download Halted!")},
-        {"data beyond 64 KiB",
-         ":0100000011EE\r\n:020000021000EC\r\n:0100000011EE\r\n",
-         {},
-         -1,
-         true,
-         "Program Dump",
-         invalid},
+    const std::pair<const char *, QString> cases[] = {
+        {":0100000011EE\r\n0100010022DC\r\n", invalid},                       // no colon
+        {":0100000011EE\r\n:01000100\r\n:00000001FF\r\n", invalid},           // cut short
+        {":0100000011EE\r\n:0100010023DC\r\n", invalid},                      // a flipped bit
+        {":0100000011EE\r\n\r\n:0100010022DC\r\n", invalid},                  // a blank line
+        {":0100000011EE\r\n :0100010022DC\r\n", invalid},                     // a blank before a record
+        {":0100000011EE\r\n:020000021000EC\r\n:0100000011EE\r\n", invalid},   // beyond 64 KiB
+        {":00000001FF\r\n", dir.path() + "/PROG.hex File is Not Valid\r\n\r\nProgram Downloaded Halted"},
+        {":0100000011EE\r\n:0100010022DC\r\n", checksum},   // the board's sum for the first record is wrong
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        link.DownloadFile(makeSet("D", "P0101", c.hex));
-        ASSERT_TRUE(link.ValidProgram());
-        goOnline();
-        boardIdentRead(boardNow);
-        dialogs.expectBox(QStringLiteral("Program Download - [P]"), Button::Yes);
-        if (!c.beforeRecordMode)
+    for (const auto &[hex, text] : cases) {
+        SCOPED_TRACE(hex);
+        const bool sent = text == checksum;
+        confirmDownload(makeSet("D", "P0101", hex), "P", true);
+        if (sent) {
             loadRequestAndRecordMode();
-        for (size_t r = 0; r < c.recordsSent.size(); ++r) {
-            int sum = 0;
-            for (int b : c.recordsSent[r])
-                sum += b;
-            record(c.recordsSent[r], (sum + (int(r) == c.wrongAnswerFor ? 1 : 0)) % 256);
+            record({0x01, 0x00, 0x00, 0x11}, 0x13);
         }
-        dialogs.expectBox(QString::fromLatin1(c.title), Button::OK, c.text);
+        dialogs.expectBox(text == invalid ? "Program Dump" : "Program Download", Button::OK, text);
         link.DumpProgram();
         EXPECT_FALSE(link.lastAccessOk());
         EXPECT_FALSE(link.InProgramMode);
         // Only a refusal before anything was sent leaves the program online.
-        EXPECT_EQ(link.OnlineMode, c.beforeRecordMode);
+        EXPECT_EQ(link.OnlineMode, !sent);
         EXPECT_EQ(port.pendingSteps(), 0);
         port.exchange(0xFF, 0x55);   // the sign-off
         link.CloseRSComm();
@@ -335,13 +309,13 @@ TEST_F(ProgramLink, DownloadStops)
 TEST_F(ProgramLink, NothingSentOfflineOrWhenDeclined)
 {
     link.DownloadFile(makeSet("D", "P0101", ":0100000011EE\r\n"));
-    dialogs.expectBox(QStringLiteral("Program Download"), Button::OK,
-                      QStringLiteral("Program is Currently OFFLINE.\r\n\r\nSwitch to ONLINE MODE to Continue."));
+    dialogs.expectBox("Program Download", Button::OK,
+                      "Program is Currently OFFLINE.\r\n\r\nSwitch to ONLINE MODE to Continue.");
     link.DumpProgram();
     EXPECT_TRUE(port.sent().empty());
     goOnline();
     boardIdentRead(boardNow);
-    dialogs.expectBox(QStringLiteral("Program Download - [P]"), Button::No);
+    dialogs.expectBox("Program Download - [P]", Button::No);
     link.DumpProgram();
     EXPECT_TRUE(link.OnlineMode);
     EXPECT_TRUE(link.ValidProgram());
@@ -371,7 +345,7 @@ TEST_F(ProgramLink, UploadKeepsOnlyConfirmedBytesOfTheRangeThatCrossesTheLine)
 
     // A board without a range: the ident and the configuration only.
     link.UploadFile(makeSet("9", "old", QByteArray("old hex")));
-    dialogs.expectBox(QStringLiteral("Program Upload"), Button::OK, QStringLiteral("Program Upload Complete!"));
+    dialogs.expectBox("Program Upload", Button::OK, "Program Upload Complete!");
     link.InUploadMode = true;
     link.UploadProgram();
     EXPECT_TRUE(link.lastAccessOk());
@@ -389,7 +363,7 @@ TEST_F(ProgramLink, UploadKeepsOnlyConfirmedBytesOfTheRangeThatCrossesTheLine)
     // be named on the line, and the box says so.
     ASSERT_TRUE(board.addFault("garble=7"));
     link.UploadFile(makeSet("2", "old", QByteArray("old hex")));
-    dialogs.expectBox(QStringLiteral("Program Upload"), Button::OK,
+    dialogs.expectBox("Program Upload", Button::OK,
                       QStringLiteral("Program Upload Complete!\r\n\r\nAddresses FF00H to FFFFH cannot be read over "
                                      "the serial link and are not in the HEX file."));
     link.InUploadMode = true;
