@@ -240,10 +240,14 @@ TEST_F(ProgramLink, ConfigurationWrittenForItsBoards)
 {
     const QString tnx = makeSet(":", "AB0101", QByteArray(":0100000011EE\r\n"), configLine());
     confirmDownload(tnx, "AB", true);
+    // The one record, the exit from record mode and the ident writes.
+    const auto recordAndIdent = [&] {
+        record({0x01, 0x00, 0x00, 0x11}, 0x12);
+        port.exchange(0xFF, 0x55);
+        identWrites(QByteArray("AB\0\0\0\0\0\0", 8), 1, 1);
+    };
     loadRequestAndRecordMode({{8188, 5}, {8189, 7}, {8190, 5}});
-    record({0x01, 0x00, 0x00, 0x11}, 0x12);
-    port.exchange(0xFF, 0x55);
-    identWrites(QByteArray("AB\0\0\0\0\0\0", 8), 1, 1);
+    recordAndIdent();
     dialogs.expectBox("Program Download", Button::OK, "Program Download Complete!");
     link.DumpProgram();
     EXPECT_TRUE(link.lastAccessOk());
@@ -261,9 +265,7 @@ TEST_F(ProgramLink, ConfigurationWrittenForItsBoards)
     port.mode(0x02).writeByteAt(8190, 5);
     dialogs.expectBox("Program Config Download", Button::OK, "Could Not Set Program Configuration in PLC!");
     port.exchange(0xFF, 0x55).exchange(0x03, 0x55);
-    record({0x01, 0x00, 0x00, 0x11}, 0x12);
-    port.exchange(0xFF, 0x55);
-    identWrites(QByteArray("AB\0\0\0\0\0\0", 8), 1, 1);
+    recordAndIdent();
     dialogs.expectBox("Program Download", Button::OK, "Program Download Not Complete!");
     link.DumpProgram();
     EXPECT_FALSE(link.lastAccessOk());
