@@ -9,11 +9,13 @@
 //   link.added_us_19200/_9600    time per exchange beyond the line's own 20 bit-times
 //   link.added_less_pty_us_*     the same less the bare pty round trip (pty.roundtrip_us),
 //                                which a real serial line does not have
+// The link.* figures are those of the termios port; link_qt.* the same on the
+// QSerialPort port, side by side.
 #include "AppFolder.h"
 #include "Clock.h"
 #include "BenchDialogs.h"
 #include "Dialogs.h"
-#include "PosixSerialPort.h"
+#include "SerialPortFactory.h"
 #include "RSComm.h"
 #include "boardsim/Board.h"
 #include "PtyFloor.h"
@@ -58,11 +60,11 @@ struct Figure {
 struct Rig {
     QTemporaryDir dir;
     boardsim::PtyBoard board;
-    PosixSerialPort port;
+    std::unique_ptr<SerialPort> port;
     BenchDialogs dialogs;
     RSComm link{dialogs, SystemClock::instance()};
 
-    explicit Rig(boardsim::Options opt) : board(opt)
+    Rig(boardsim::Options opt, SerialBackend backend) : board(opt), port(MakeSerialPort(backend))
     {
         std::string err;
         if (!board.start(&err)) {
@@ -76,7 +78,7 @@ struct Rig {
         cfg.open(QIODevice::WriteOnly);
         cfg.write(QByteArray("1,") + QByteArray::number(opt.baud) + "\r\n");
         cfg.close();
-        link.OpenRSComm(&port);
+        link.OpenRSComm(port.get());
         if (!link.OnlineMode) {
             std::fprintf(stderr, "bench: the simulated board did not answer\n");
             std::exit(1);
@@ -121,44 +123,47 @@ int main(int argc, char **argv)
     const double ptyUs = floor.wallUs;
     figures.push_back({"pty.roundtrip_us", floor.wallUs, "us", "(floor set by the kernel, not a goal)", 1e9});
     figures.push_back({"pty.cpu_us_per_roundtrip", floor.cpuUs, "us", "(write + read on a bare pty, not a goal)", 1e9});
-    {
-        boardsim::Options opt;
-        opt.lineRunning = false;
-        Rig rig(opt);
-        const double s0 = threadSysNs();
-        const auto [wall, cpu] = timeReads(rig, quick ? 20000 : 200000);
-        const double sysShare = (threadSysNs() - s0) / (cpu * 2.0 * (quick ? 20000 : 200000));
-        figures.push_back({"link.exchanges_per_s", 1e9 / wall, "1/s", "> 960 (a 19200 baud line)", -960});
-        figures.push_back({"link.cpu_us_per_exchange", cpu / 1000.0, "us", "(pty system calls included)", 1e9});
-        figures.push_back(
-            {"link.cpu_kernel_share", 100.0 * sysShare, "%", "(of the CPU above, spent in system calls)", 1e9});
-        figures.push_back({"link.cpu_us_beyond_pty", cpu / 1000.0 - floor.cpuUs, "us",
-                           "< 10.4 (1% of the 19200 baud line time)", line19200 / 100});
-    }
-    {
-        boardsim::Options opt;
-        opt.lineRunning = false;
-        Rig rig(opt);
-        rig.board.addFault("silence");
-        const double w0 = wallNs(), c0 = threadCpuNs();
-        rig.link.RSRead(QStringLiteral("W1014"));   // 1 + 2 + 2 s of waiting, then the box (Cancel)
-        const double w1 = wallNs(), c1 = threadCpuNs();
-        figures.push_back({"link.wait_cpu_percent", 100.0 * (c1 - c0) / (w1 - w0), "% of a core", "< 1", 1.0});
-    }
-    for (int baud : {19200, 9600}) {
-        boardsim::Options opt;
-        opt.lineRunning = false;
-        opt.realtimeLine = true;
-        opt.baud = baud;
-        Rig rig(opt);
-        const double line = baud == 19200 ? line19200 : line9600;
-        const auto [wall, cpu] = timeReads(rig, quick ? 500 : 3000);
-        const double added = wall / 1000.0 - line;
-        figures.push_back({"link.added_us_" + std::to_string(baud), added, "us", "(pty and simulator included)", 1e9});
-        figures.push_back({"link.added_less_pty_us_" + std::to_string(baud), added - ptyUs, "us",
-                           "< " + QString::number(line * 0.03, 'f', 1).toStdString() + " (3% of the line time)",
-                           line * 0.03});
-        (void)cpu;
+    for (const SerialBackend backend : {SerialBackend::Termios, SerialBackend::Qt}) {
+        const std::string name = backend == SerialBackend::Qt ? "link_qt." : "link.";
+        {
+            boardsim::Options opt;
+            opt.lineRunning = false;
+            Rig rig(opt, backend);
+            const double s0 = threadSysNs();
+            const auto [wall, cpu] = timeReads(rig, quick ? 20000 : 200000);
+            const double sysShare = (threadSysNs() - s0) / (cpu * 2.0 * (quick ? 20000 : 200000));
+            figures.push_back({name + "exchanges_per_s", 1e9 / wall, "1/s", "> 960 (a 19200 baud line)", -960});
+            figures.push_back({name + "cpu_us_per_exchange", cpu / 1000.0, "us", "(pty system calls included)", 1e9});
+            figures.push_back(
+                {name + "cpu_kernel_share", 100.0 * sysShare, "%", "(of the CPU above, spent in system calls)", 1e9});
+            figures.push_back({name + "cpu_us_beyond_pty", cpu / 1000.0 - floor.cpuUs, "us",
+                               "< 10.4 (1% of the 19200 baud line time)", line19200 / 100});
+        }
+        {
+            boardsim::Options opt;
+            opt.lineRunning = false;
+            Rig rig(opt, backend);
+            rig.board.addFault("silence");
+            const double w0 = wallNs(), c0 = threadCpuNs();
+            rig.link.RSRead(QStringLiteral("W1014"));   // 1 + 2 + 2 s of waiting, then the box (Cancel)
+            const double w1 = wallNs(), c1 = threadCpuNs();
+            figures.push_back({name + "wait_cpu_percent", 100.0 * (c1 - c0) / (w1 - w0), "% of a core", "< 1", 1.0});
+        }
+        for (int baud : {19200, 9600}) {
+            boardsim::Options opt;
+            opt.lineRunning = false;
+            opt.realtimeLine = true;
+            opt.baud = baud;
+            Rig rig(opt, backend);
+            const double line = baud == 19200 ? line19200 : line9600;
+            const auto [wall, cpu] = timeReads(rig, quick ? 500 : 3000);
+            const double added = wall / 1000.0 - line;
+            figures.push_back({name + "added_us_" + std::to_string(baud), added, "us", "(pty and simulator included)", 1e9});
+            figures.push_back({name + "added_less_pty_us_" + std::to_string(baud), added - ptyUs, "us",
+                               "< " + QString::number(line * 0.03, 'f', 1).toStdString() + " (3% of the line time)",
+                               line * 0.03});
+            (void)cpu;
+        }
     }
 
     bool allMet = true;
