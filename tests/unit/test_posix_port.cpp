@@ -83,15 +83,6 @@ TEST_F(PosixPort, FlushDropsWaitingInputAndSilenceTimesOut)
     EXPECT_GE(SystemClock::instance().monotonicNs(), deadline);   // it did wait
 }
 
-TEST_F(PosixPort, SecondOpenOfTheSamePortFails)
-{
-    ASSERT_TRUE(port.open());
-    PosixSerialPort other;
-    other.setDevicePath(slavePath);
-    EXPECT_FALSE(other.open());
-    EXPECT_NE(other.errorNumber(), 0);
-}
-
 TEST_F(PosixPort, CloseGivesThePortBack)
 {
     // The port is held by an flock alone, which ends with the process however
@@ -111,6 +102,10 @@ TEST_F(PosixPort, CloseGivesThePortBack)
         SCOPED_TRACE(round);
         ASSERT_TRUE(port.open()) << port.errorString().toStdString();
         EXPECT_EQ(held(), 2);   // locked, no exclusive flag
+        PosixSerialPort other;   // a second program
+        other.setDevicePath(slavePath);
+        EXPECT_FALSE(other.open());
+        EXPECT_EQ(other.errorNumber(), EBUSY);
         port.close();
         EXPECT_EQ(held(), 0);
     }
@@ -136,149 +131,59 @@ TEST_F(PosixPort, BadSettingsAndMissingDevice)
     EXPECT_FALSE(none.errorString().isEmpty());
 }
 
-// A driver with serial settings, standing in for ioctl(2): it records the
-// calls and may refuse the write. Writing the low-latency flag brings the
-// adapter's timer down to 1 ms, as ftdi_sio does.
-struct FakeSerialDriver {
-    serial_struct settings{};
-    bool hasSettings = true;
-    int refuseWrite = 0;   // errno for TIOCSSERIAL, 0 to take it
-    QString timerFile;     // the fake sysfs latency_timer the flag lowers
-    std::vector<unsigned long> calls;
-    int lastFd = -1;
-
-    UsbAdapter::Ioctl ioctl()
-    {
-        return [this](int fd, unsigned long request, void *arg) {
-            calls.push_back(request);
-            lastFd = fd;
-            auto *s = static_cast<serial_struct *>(arg);
-            const int err = !hasSettings ? ENOTTY : request == TIOCSSERIAL ? refuseWrite : 0;
-            if (err) {
-                errno = err;
-                return -1;
-            }
-            if (request == TIOCGSERIAL) {
-                *s = settings;
-            } else {
-                settings = *s;
-                QFile f(timerFile);
-                if ((s->flags & ASYNC_LOW_LATENCY) && !timerFile.isEmpty() && f.open(QIODevice::WriteOnly))
-                    f.write("1\n");
-            }
-            return 0;
-        };
-    }
-};
-
-struct FakeSysfs {
-    QTemporaryDir dir;
-    FakeSysfs() { UsbAdapter::setSysfsRoot(dir.path()); }
-    ~FakeSysfs()
-    {
-        UsbAdapter::setSysfsRoot(QString());
-        UsbAdapter::setIoctl({});
-    }
-    // An adapter's folder; `timer` null: it has no latency_timer.
-    QString adapter(const QString &tty, const char *timer)
-    {
-        const QString d = dir.path() + QStringLiteral("/bus/usb-serial/devices/") + tty;
-        QDir().mkpath(d);
-        QFile f(d + QStringLiteral("/latency_timer"));
-        if (timer && f.open(QIODevice::WriteOnly))
-            f.write(timer);
-        return f.fileName();
-    }
-};
-
-TEST(LowLatency, TheFlagIsAddedToTheDriversSettingsOrTheDeviceUsedAsItIs)
-{
-    using L = UsbAdapter::LowLatency;
-    struct Case {
-        const char *what;
-        bool hasSettings;
-        int flags, refuse;
-        L result;
-        std::vector<unsigned long> calls;
-    };
-    const Case cases[] = {
-        {"pty or no serial settings", false, 0, 0, L::Unsupported, {TIOCGSERIAL}},
-        {"flag set, others kept", true, ASYNC_SKIP_TEST, 0, L::On, {TIOCGSERIAL, TIOCSSERIAL}},
-        {"already on", true, ASYNC_LOW_LATENCY, 0, L::On, {TIOCGSERIAL}},
-        {"driver refuses", true, 0, EINVAL, L::Refused, {TIOCGSERIAL, TIOCSSERIAL}},
-    };
-    FakeSysfs sys;
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        FakeSerialDriver drv;
-        drv.hasSettings = c.hasSettings;
-        drv.settings.flags = c.flags;
-        drv.settings.xmit_fifo_size = 128;
-        drv.refuseWrite = c.refuse;
-        UsbAdapter::setIoctl(drv.ioctl());
-        errno = 0;
-        EXPECT_EQ(UsbAdapter::requestLowLatency(7), c.result);
-        EXPECT_EQ(errno, 0);
-        EXPECT_EQ(drv.calls, c.calls);
-        EXPECT_EQ(drv.lastFd, 7);
-        EXPECT_EQ(drv.settings.flags, c.result == L::On ? c.flags | ASYNC_LOW_LATENCY : c.flags);
-        EXPECT_EQ(drv.settings.xmit_fifo_size, 128);
-    }
-}
-
+// Low latency on open, against a driver standing in for ioctl(2) and a
+// made-up sysfs in which the pty bears an adapter's name. Setting the flag
+// brings the adapter's timer down to 1 ms, as ftdi_sio does.
 TEST_F(PosixPort, OpenAsksForLowLatencyThenReadsTheAdaptersTimer)
 {
-    // The pty stands in for the adapter's terminal: its sysfs folder bears its name.
     using L = UsbAdapter::LowLatency;
-    FakeSysfs sys;
-    FakeSerialDriver drv;
-    drv.timerFile = sys.adapter(QFileInfo(slavePath).fileName(), "16\n");
-    UsbAdapter::setIoctl(drv.ioctl());
-    const std::tuple<int, L, int> cases[] = {{EPERM, L::Refused, 16}, {0, L::On, 1}};
-    for (const auto &[refuse, result, ms] : cases) {
-        drv.refuseWrite = refuse;
+    struct Restore {
+        ~Restore() { UsbAdapter::setIoctl({}), UsbAdapter::setSysfsRoot({}); }
+    } restore;
+    QTemporaryDir sys;
+    UsbAdapter::setSysfsRoot(sys.path());
+    const QString adapter = sys.path() + QStringLiteral("/bus/usb-serial/devices/") + QFileInfo(slavePath).fileName();
+    QDir().mkpath(adapter);
+    QFile timer(adapter + QStringLiteral("/latency_timer"));
+    auto setTimer = [&](const char *ms) { timer.open(QIODevice::WriteOnly), timer.write(ms), timer.close(); };
+    serial_struct driver{};
+    int refuse = 0;   // errno for TIOCSSERIAL; ENOTTY: the driver has no serial settings
+    std::vector<unsigned long> calls;
+    UsbAdapter::setIoctl([&](int fd, unsigned long request, void *arg) {
+        calls.push_back(request);
+        EXPECT_TRUE(::isatty(fd));
+        if (refuse == ENOTTY || (refuse && request == TIOCSSERIAL))
+            return errno = refuse, -1;
+        auto *s = static_cast<serial_struct *>(arg);
+        request == TIOCGSERIAL ? void(*s = driver) : (driver = *s, setTimer("1\n"));
+        return 0;
+    });
+    using V = std::vector<unsigned long>;
+    const std::tuple<int, int, L, V, int> cases[] = {
+        {ENOTTY, 0, L::Unsupported, {TIOCGSERIAL}, 16},
+        {EINVAL, 0, L::Refused, {TIOCGSERIAL, TIOCSSERIAL}, 16},
+        {0, ASYNC_SKIP_TEST, L::On, {TIOCGSERIAL, TIOCSSERIAL}, 1},   // the other flags kept
+        {0, ASYNC_LOW_LATENCY, L::On, {TIOCGSERIAL}, 16},              // already on
+    };
+    for (const auto &[err, flags, result, made, ms] : cases) {
+        driver = serial_struct{};
+        driver.flags = flags;
+        refuse = err;
+        calls.clear();
+        setTimer("16\n");
         ASSERT_TRUE(port.open()) << port.errorString().toStdString();
-        EXPECT_TRUE(::isatty(drv.lastFd));
-        EXPECT_EQ(port.lowLatency(), result);
-        EXPECT_TRUE(port.adapter().usbSerial);
-        EXPECT_EQ(port.adapter().latencyMs, ms);
+        EXPECT_EQ(port.lowLatency(), result) << flags;
+        EXPECT_EQ(calls, made) << flags;
+        EXPECT_EQ(driver.flags, result == L::On ? flags | ASYNC_LOW_LATENCY : flags);
+        EXPECT_EQ(port.adapter().latencyMs, ms) << flags;
         port.close();
     }
-    // The pty's own driver has no serial settings: opened all the same.
+    // The pty's own driver has no serial settings: opened as it is, and no adapter.
     UsbAdapter::setIoctl({});
-    QDir(sys.dir.path() + QStringLiteral("/bus")).removeRecursively();
+    QDir(adapter).removeRecursively();
     ASSERT_TRUE(port.open()) << port.errorString().toStdString();
     EXPECT_EQ(port.lowLatency(), L::Unsupported);
     EXPECT_FALSE(port.adapter().usbSerial);
-    EXPECT_TRUE(port.write(QByteArray("\xFF", 1)));
-}
-
-TEST(UsbAdapterTimer, ReadFromSysfsForTheTerminalTheLinksEndAt)
-{
-    FakeSysfs sys;
-    const QString dev = sys.dir.path() + QStringLiteral("/dev/");
-    QDir().mkpath(dev + QStringLiteral("serial/by-id"));
-    for (const char *tty : {"ttyUSB0", "ttyUSB1", "ttyUSB2", "ttyUSB3", "ttyUSB4", "ttyS0"}) {
-        QFile f(dev + QLatin1String(tty));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
-    sys.adapter(QStringLiteral("ttyUSB0"), "1\n");
-    sys.adapter(QStringLiteral("ttyUSB1"), "16\n");
-    sys.adapter(QStringLiteral("ttyUSB2"), nullptr);
-    sys.adapter(QStringLiteral("ttyUSB3"), "fast\n");
-    QDir().mkpath(sys.adapter(QStringLiteral("ttyUSB4"), nullptr));   // a folder in its place
-    ASSERT_TRUE(QFile::link(QStringLiteral("../../ttyUSB1"), dev + QStringLiteral("serial/by-id/usb-FTDI")));
-    ASSERT_TRUE(QFile::link(dev + QStringLiteral("serial/by-id/usb-FTDI"), dev + QStringLiteral("COM1")));
-    const std::tuple<const char *, bool, int> cases[] = {
-        {"ttyUSB0", true, 1},  {"COM1", true, 16},    {"ttyUSB2", true, -1}, {"ttyUSB3", true, -1},
-        {"ttyUSB4", true, -1}, {"ttyS0", false, -1}, {"ttyUSB9", false, -1},
-    };
-    for (const auto &[name, usb, ms] : cases) {
-        SCOPED_TRACE(name);
-        const UsbAdapter::Device d = UsbAdapter::describe(dev + QLatin1String(name));
-        EXPECT_EQ(d.usbSerial, usb);
-        EXPECT_EQ(d.latencyMs, ms);
-    }
 }
 
 TEST(PortDevices, WhatIsNotTheProgramsEndOfASerialLineIsRefusedAtOnce)
