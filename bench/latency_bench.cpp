@@ -6,6 +6,8 @@
 // Figures, for <a> = none, 1ms, 16ms:
 //   adapter.<a>.main_passes_per_s   the main display's online poll passes a
 //                                   second (the background tick stopped)
+//   adapter.main_exchanges_per_pass  answers the board sends in a pass of
+//                                   the main display (measured without adapter)
 //   adapter.<a>.exchange_ms         one byte out and its answer back, over
 //                                   the upload's reads
 //   adapter.<a>.upload_45k_minutes  a program upload of a K2707 (its range of
@@ -80,11 +82,19 @@ bool measure(const std::string &name, int latencyMs, bool quick, std::vector<Fig
     QElapsedTimer clock;
     clock.start();
     std::vector<qint64> ends;
-    QObject::connect(poll, &PollLoop::onlinePassFinished, poll, [&] { ends.push_back(clock.nsecsElapsed()); });
+    std::vector<std::uint64_t> answers;
+    QObject::connect(poll, &PollLoop::onlinePassFinished, poll, [&] {
+        ends.push_back(clock.nsecsElapsed());
+        answers.push_back(board.stats().bytesOut);
+    });
     runFor(quick ? 2000 : 8000);
     poll->stop();
-    const double passesPerS = ends.size() > 2 ? double(ends.size() - 2) * 1e9 / double(ends.back() - ends[1]) : 0.0;
-    figures.push_back({"adapter." + name + ".main_passes_per_s", passesPerS, "passes/s", ""});
+    const double passes = ends.size() > 2 ? double(ends.size() - 2) : 0.0;
+    figures.push_back({"adapter." + name + ".main_passes_per_s", passes ? passes * 1e9 / double(ends.back() - ends[1]) : 0.0,
+                       "passes/s", ""});
+    if (latencyMs == 0)   // the same behind any adapter
+        figures.push_back({"adapter.main_exchanges_per_pass", passes ? double(answers.back() - answers[1]) / passes : 0.0,
+                           "exchanges", ""});
 
     // The upload's reads from the start of the range, for a while.
     const auto s0 = board.stats();
