@@ -1,5 +1,22 @@
 #include "PortPresence.h"
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+
+bool PortPresence::available(const QString &device)
+{
+    // "COM3" as the system names it. No sharing: a port that another open
+    // holds cannot be opened, as the program's own port could not.
+    const QString path = QStringLiteral("\\\\.\\") + device;
+    const HANDLE h = ::CreateFileW(reinterpret_cast<LPCWSTR>(path.utf16()), GENERIC_READ | GENERIC_WRITE, 0,
+                                   nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    ::CloseHandle(h);
+    return true;
+}
+
+#else
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -33,3 +50,4 @@ bool PortPresence::available(const QString &device)
     ::close(fd);
     return ok;
 }
+#endif

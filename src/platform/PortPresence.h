@@ -12,7 +12,8 @@ namespace PortPresence {
 // program's own open leaves them: the open raises DTR and RTS as any open
 // does, and they stay up when it is closed again, so a board that resets on
 // their edges does not see one pulse each time the device is looked at.
-// Never blocks.
+// Never blocks. On Windows `device` is "COMn", and a port that another
+// program has open is not available.
 bool available(const QString &device);
 
 }   // namespace PortPresence
