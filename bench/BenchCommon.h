@@ -64,16 +64,18 @@ struct SimOnCom1 {
     boardsim::PtyBoard board;
     std::string error;
 
-    static boardsim::Options lineTimed(bool lineRunning)
+    static boardsim::Options lineTimed(bool lineRunning, int latencyMs)
     {
         boardsim::Options opt;
         opt.realtimeLine = true;
         opt.baud = 19200;
         opt.lineRunning = lineRunning;
+        opt.latencyMs = latencyMs;
         return opt;
     }
 
-    explicit SimOnCom1(bool lineRunning = true) : board(lineTimed(lineRunning))
+    // latencyMs: a USB adapter's latency timer in front of the program (0: none).
+    explicit SimOnCom1(bool lineRunning = true, int latencyMs = 0) : board(lineTimed(lineRunning, latencyMs))
     {
         AppFolder::set(dir.path());
         QDir().mkpath(dir.path() + QStringLiteral("/Support/ports"));

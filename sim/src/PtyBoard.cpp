@@ -1,9 +1,12 @@
 // Serves an Engine on a pseudo-terminal from its own thread. Simulated time
 // is the monotonic clock since start(). With line timing on, every byte
 // takes ten bit-times each way and answers leave on absolute deadlines.
+// With an adapter latency, answers are held as a USB-serial adapter holds them.
+#include "boardsim/AdapterLatency.h"
 #include "boardsim/Board.h"
 #include "boardsim/Engine.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -72,7 +75,10 @@ bool makeParents(const std::string &path, std::string *error)
 }   // namespace
 
 struct PtyBoard::Impl {
-    explicit Impl(const Options &o) : opt(o), engine(o) {}
+    explicit Impl(const Options &o)
+        : opt(o), engine(o), adapter(static_cast<std::uint64_t>(std::max(o.latencyMs, 0)) * 1000000ull)
+    {
+    }
 
     Options opt;
     mutable std::mutex m;
@@ -95,6 +101,7 @@ struct PtyBoard::Impl {
     std::uint64_t inFree = 0, outFree = 0;
     std::uint64_t pullDeadline = 0;
     std::uint64_t lastWrite = 0;
+    AdapterLatency adapter;
 
     std::uint64_t simNow() const { return monotonicNs() - t0; }
     std::uint64_t byteNs() const
@@ -117,6 +124,7 @@ struct PtyBoard::Impl {
     {
         const std::uint64_t bt = byteNs();
         for (std::size_t i = 0; i < n; ++i) {
+            adapter.requestByte(now);
             const std::uint64_t rx = std::max(now, inFree) + bt;
             inFree = rx;
             std::vector<std::uint8_t> answers;
@@ -130,7 +138,8 @@ struct PtyBoard::Impl {
             for (auto a : answers) {
                 const std::uint64_t start = std::max(rx + delay, outFree);
                 outFree = start + bt;
-                pending.push_back({outFree, a});
+                // (outFree: the byte is in the adapter; the PC gets it when the adapter passes it on)
+                pending.push_back({adapter.release(outFree), a});
             }
         }
     }
@@ -259,6 +268,7 @@ bool PtyBoard::start(std::string *error)
     }
     d->pending.clear();
     d->inFree = d->outFree = d->pullDeadline = d->lastWrite = 0;
+    d->adapter.reset();
     d->stopping = false;
     d->running = true;
     d->thread = std::thread([this] { d->run(); });

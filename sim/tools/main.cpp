@@ -17,8 +17,9 @@ namespace {
 void usage(std::FILE *out)
 {
     std::fprintf(out,
-                 "Usage: orvel-boardsim [--link PATH] [--baud N] [--realtime-line] [--seed N]\n"
-                 "                      [--fault RULE]... [--set ADDR=VALUE]... [--still] [--dump FILE]\n"
+                 "Usage: orvel-boardsim [--link PATH] [--baud N] [--realtime-line] [--latency MS]\n"
+                 "                      [--seed N] [--fault RULE]... [--set ADDR=VALUE]... [--still]\n"
+                 "                      [--dump FILE]\n"
                  "\n"
                  "Serves a simulated T6850 board on a pseudo-terminal, prints the terminal's\n"
                  "path and runs until interrupted (Ctrl-C or SIGTERM), then prints a summary.\n"
@@ -27,6 +28,10 @@ void usage(std::FILE *out)
                  "                    <app folder>/Support/ports/COM1 (folders are created)\n"
                  "  --baud N          line speed for --realtime-line (default 19200)\n"
                  "  --realtime-line   every byte takes 10 bit-times each way, as on a real line\n"
+                 "  --latency MS      a USB-serial adapter's latency timer (1 to 255 ms): every\n"
+                 "                    answer reaches the program at the next multiple of MS after\n"
+                 "                    the first byte of its request arrived (16 is the usual\n"
+                 "                    default, 1 the lowest setting)\n"
                  "  --seed N          seed of the can line (default 1)\n"
                  "  --still           the can line stands still (memory changes only when written)\n"
                  "  --set ADDR=VALUE  preset memory: B100=5, W188=4660, D1100=123456, F54=1,\n"
@@ -88,8 +93,8 @@ int parseArguments(int argc, char **argv, Settings &out)
             out.opt.lineRunning = false;
             continue;
         }
-        if (arg != "--link" && arg != "--dump" && arg != "--baud" && arg != "--seed" && arg != "--fault"
-            && arg != "--set") {
+        if (arg != "--link" && arg != "--dump" && arg != "--baud" && arg != "--latency" && arg != "--seed"
+            && arg != "--fault" && arg != "--set") {
             std::fprintf(stderr, "orvel-boardsim: unknown argument \"%s\" (see --help)\n", arg.c_str());
             return 2;
         }
@@ -111,6 +116,12 @@ int parseArguments(int argc, char **argv, Settings &out)
                 return 2;
             }
             out.opt.baud = static_cast<int>(n);
+        } else if (arg == "--latency") {
+            if (!parseUnsigned(v, 255, &n) || n < 1) {
+                std::fprintf(stderr, "orvel-boardsim: --latency \"%s\": expected milliseconds 1 to 255\n", v);
+                return 2;
+            }
+            out.opt.latencyMs = static_cast<int>(n);
         } else if (arg == "--seed") {
             if (!parseUnsigned(v, 0xFFFFFFFFull, &n)) {
                 std::fprintf(stderr, "orvel-boardsim: --seed \"%s\": expected a number 0 to 4294967295\n", v);

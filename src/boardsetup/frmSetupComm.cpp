@@ -4,6 +4,7 @@
 #include "Dialogs.h"
 #include "Globals.h"
 #include "RSComm.h"
+#include "UsbAdapter.h"
 #include "UpDown.h"
 #include "Utilities.h"
 #include <QAbstractButton>
@@ -33,6 +34,25 @@ int clampPort(double v, int lo, int hi)
     return int(v);
 }
 
+// Beside the device: a USB adapter and its latency timer.
+QString adapterText(const UsbAdapter::Device &d)
+{
+    if (!d.usbSerial)
+        return {};
+    return d.latencyMs < 0 ? QStringLiteral("  (USB adapter)")
+                           : QStringLiteral("  (USB adapter, latency %1 ms)").arg(d.latencyMs);
+}
+
+// When the timer holds each answer noticeably longer than the line takes:
+// what that costs, and where the way to lower it is.
+QString latencyHint(const UsbAdapter::Device &d)
+{
+    if (!d.usbSerial || d.latencyMs <= 2)
+        return {};
+    return QStringLiteral("Each exchange waits up to %1 ms instead of about 1 ms: see the udev rule in the manual.")
+        .arg(d.latencyMs);
+}
+
 }   // namespace
 
 frmSetupComm::frmSetupComm(RSComm &link, Dialogs &dialogs, QWidget *parent)
@@ -51,7 +71,7 @@ frmSetupComm::frmSetupComm(RSComm &link, Dialogs &dialogs, QWidget *parent)
 
     Form_Load();
     listDetectedPorts();
-    setMinimumWidth(540);
+    setMinimumWidth(600);
     adjustSize();
     CenterForm(this);
 }
@@ -70,6 +90,11 @@ void frmSetupComm::buildCommPortFrame()
     lblDevice->setObjectName(QStringLiteral("lblDevice"));
     lblDevice->setTextInteractionFlags(Qt::TextSelectableByMouse);
     lblDevice->setWordWrap(true);
+    lblLatency = new QLabel(this);
+    lblLatency->setObjectName(QStringLiteral("lblLatency"));
+    lblLatency->setWordWrap(true);
+    lblLatency->setContentsMargins(12, 0, 0, 6);   // under the device it is about, apart from the list below
+    lblLatency->hide();
     auto *portRow = new QHBoxLayout;
     portRow->addWidget(comLabel);
     portRow->addWidget(txtCommPort);
@@ -120,6 +145,7 @@ void frmSetupComm::layOutWindow()
     buttons->addWidget(cmdCancel);
     auto *lay = new QVBoxLayout(this);
     lay->addLayout(top);
+    lay->addWidget(lblLatency);
     lay->addWidget(fraDetected);
     lay->addLayout(buttons);
 }
@@ -206,6 +232,8 @@ void frmSetupComm::refreshDevice()
     const std::optional<double> v = CommSettings::numberValue(txtCommPort->text());
     if (!v || *v < updCommPort->Min() || *v > updCommPort->Max()) {
         lblDevice->setText(QStringLiteral("Device: -"));
+        lblLatency->clear();
+        lblLatency->hide();
         return;
     }
     const int n = clampPort(CommSettings::roundHalfEven(*v), updCommPort->Min(), updCommPort->Max());
@@ -217,7 +245,10 @@ void frmSetupComm::refreshDevice()
                     .arg(fi.symLinkTarget(), fi.exists() ? QString() : QStringLiteral("  (missing)"));
     else if (!fi.exists())
         text += QStringLiteral("  (no such device)");
-    lblDevice->setText(text);
+    const UsbAdapter::Device adapter = UsbAdapter::describe(dev);
+    lblDevice->setText(text + adapterText(adapter));
+    lblLatency->setText(latencyHint(adapter));
+    lblLatency->setVisible(!lblLatency->text().isEmpty());
 }
 
 bool frmSetupComm::txtCommPort_Validate()

@@ -34,6 +34,7 @@ public:
     QPushButton *cmdSave;
     QPushButton *cmdCancel;
     QLabel *lblDevice;   // what the number means on this machine
+    QLabel *lblLatency;  // a USB adapter's latency timer, when it slows the line: its cost and cure
     QGroupBox *fraDetected;
     QLabel *lblDetected;   // serial ports the system reports
 

@@ -218,6 +218,9 @@ public:
     int currentMode() const { return CurrentMode; }
     bool initError() const { return InitError; }
     SerialPort *port() const { return port_; }
+    // The link opened the port and did not close it, and the port is closed:
+    // its device went away (adapter unplugged, far end of a pty closed).
+    bool portLost() const;
 
 protected:
     // Holds the link busy for one public operation; nested operations are refused.
@@ -332,7 +335,6 @@ protected:
     void countLate(std::int64_t sinceNs);
     void settleLine();
     void letLineFallQuiet();
-    bool portLost() const;
 
     Dialogs &dialogs_;
     const Clock &clock_;

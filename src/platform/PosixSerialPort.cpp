@@ -146,6 +146,11 @@ bool PosixSerialPort::open()
     // a program that was killed, and keep every later one but root's out
     // until the device is made anew.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // One byte out, one byte back: an adapter holding each byte it receives
+    // for its latency timer would set the pace. Where the driver has no such
+    // mode the port is used as it is.
+    lowLatency_ = UsbAdapter::requestLowLatency(fd);
+    adapter_ = UsbAdapter::describe(dev);
     fd_ = fd;
     buf_.clear();
     return true;

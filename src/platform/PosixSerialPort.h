@@ -1,6 +1,7 @@
 #pragma once
 #include "Clock.h"
 #include "SerialPort.h"
+#include "UsbAdapter.h"
 #include <QByteArray>
 
 // A real serial port on termios: raw 8N1, no flow control, DTR and RTS left
@@ -10,7 +11,8 @@
 // it ends, gives it back. A wait made after an interruption request closes
 // the port and returns at once (Interruption.h). Open never
 // blocks, and refuses (error ENOTTY) what is not a terminal or is the master
-// side of a pseudo-terminal.
+// side of a pseudo-terminal. On open it asks the driver for low latency and,
+// on a USB adapter, reads the latency timer that results (UsbAdapter.h).
 class PosixSerialPort final : public SerialPort {
 public:
     // Waits are measured on `clock` (the link's): a virtual clock in tests.
@@ -40,6 +42,11 @@ public:
     // Open a device path directly instead of a port number (orvelctl, tests).
     void setDevicePath(const QString &path) { devicePath_ = path; }
 
+    // Since the last open: what the low-latency request got, and the device
+    // as it was after it (a USB adapter's latency timer).
+    UsbAdapter::LowLatency lowLatency() const { return lowLatency_; }
+    const UsbAdapter::Device &adapter() const { return adapter_; }
+
 private:
     void fail(int err, const QString &what);    // what: the system's text for err appended
     void refuse(int err, const QString &why);   // why says it all
@@ -56,4 +63,6 @@ private:
     QByteArray buf_;
     int errNo_ = 0;
     QString errText_;
+    UsbAdapter::LowLatency lowLatency_ = UsbAdapter::LowLatency::Unsupported;
+    UsbAdapter::Device adapter_;
 };

@@ -1,6 +1,7 @@
 #include "frmMDIMain.h"
 #include "AppFolder.h"
 #include "BoardMap.h"
+#include "CommSettings.h"
 #include "Clock.h"
 #include "Globals.h"
 #include "HelpWindow.h"
@@ -80,8 +81,10 @@ void frmMDIMain::setTargetBoardWindow(std::function<void(QWidget *, RSComm &, Di
 
 frmMDIMain *frmMDIMain::instance() { return g_instance; }
 
+const QString frmMDIMain::kPortBackText = QStringLiteral("Board port is back: press F3 to go online");
+
 frmMDIMain::frmMDIMain(Dialogs &dialogs, const Clock &clock, SerialPort &port, QWidget *parent)
-    : QMainWindow(parent), dialogs_(dialogs), clock_(clock), port_(port)
+    : QMainWindow(parent), dialogs_(dialogs), clock_(clock), port_(port), portWatch_(clock)
 {
     g_instance = this;
     AppDialogs = &dialogs_;
@@ -521,8 +524,11 @@ void frmMDIMain::ApplyOnlineState()
         return;
     if (Link->CommError)
         Link->OnlineMode = false;
-    if (Link->OnlineMode && !Link->CommError)
+    if (Link->OnlineMode && !Link->CommError) {
         Link->OpenRSComm(CommPortControl);
+        portChanged_ = false;
+        endPortWatch();
+    }
     else if (!Link->OnlineMode && !Link->CommError)
         Link->CloseRSComm();
 
@@ -603,8 +609,34 @@ void frmMDIMain::pollStatus()
         ApplyOnlineState();
         LastOnline = Link->OnlineMode;
     }
-    if (!Link->OnlineMode)
-        showStatus(StatusPoll::offline(Link->CommError));
+    if (!Link->OnlineMode) {
+        BoardStatus s = StatusPoll::offline(Link->CommError);
+        if (watchPort())
+            s.panelText = kPortBackText;
+        showStatus(s);
+    }
+}
+
+bool frmMDIMain::watchPort()
+{
+    if (!Link->CommError || portChanged_) {
+        portWatch_.stop();
+        return false;
+    }
+    // The device named now is the one the failed link used: a later change
+    // of the port only takes effect when the link opens it.
+    if (!portWatch_.watching())
+        portWatch_.start(CommPortControl->deviceName(), Link->portLost());
+    return portWatch_.check();
+}
+
+void frmMDIMain::endPortWatch()
+{
+    portWatch_.stop();
+    // Until the next tick says more.
+    if (sbrPanel[1]->text() == kPortBackText)
+        sbrPanel[1]->setText(Link->OnlineMode ? StatusPoll::unknown().panelText
+                                              : StatusPoll::offline(Link->CommError).panelText);
 }
 
 void frmMDIMain::showStatus(const BoardStatus &s)
@@ -713,9 +745,21 @@ void frmMDIMain::mnuEditOfflineEditing_Click()
 
 void frmMDIMain::mnuEditCommPort_Click()
 {
-    if (commPortWindow())
+    if (commPortWindow()) {
+        // Another port chosen: the one watched no longer matters.
+        auto portSetting = [this] {
+            const CommSettings::FileContents f = CommSettings::read(Link->CommSettingsFile());
+            return f.record.portRead ? int(f.record.port) : -1;
+        };
+        const int before = portSetting();
         commPortWindow()(this, *link_, dialogs_);
-    else
+        if (const int after = portSetting(); after != before) {
+            // Until the link has opened the port now chosen (the window does
+            // when the program was online), there is no device to watch.
+            portChanged_ = CommPortControl->portNumber() != after;
+            endPortWatch();
+        }
+    } else
         notAvailable(mnuEditCommPort->text());
 }
 

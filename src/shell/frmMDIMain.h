@@ -5,6 +5,7 @@
 #include "ChildWindow.h"
 #include "Dialogs.h"
 #include "HelpWindow.h"
+#include "PortWatch.h"
 #include "SerialPort.h"
 #include "frmAbout.h"
 #include <QMainWindow>
@@ -98,6 +99,11 @@ public:
     frmAbout *aboutBox() const { return about_; }
     HelpWindow *helpWindow() const { return help_; }
     bool lastOnline() const { return LastOnline; }
+    // Offline after a link failure the board's port is watched; panel 1 says
+    // kPortBackText once it is back, until the program goes online or the
+    // port is changed.
+    static const QString kPortBackText;
+    const PortWatch &portWatch() const { return portWatch_; }
 
     // The box for a command whose window the program did not supply.
     void notAvailable(const QString &command);
@@ -116,6 +122,8 @@ private:
     void connectCommands();
     void pollStatus();   // one tick's reads and texts
     void showStatus(const BoardStatus &s);
+    bool watchPort();        // true: the port is back
+    void endPortWatch();     // going online, or another port chosen
     void buildStatusBar();
     void updateDateTime();
     void unloadChild(int index);
@@ -135,5 +143,7 @@ private:
     QPointer<frmAbout> about_;
     QPointer<HelpWindow> help_;
     bool LastOnline = false;
+    PortWatch portWatch_;
+    bool portChanged_ = false;   // no watch until the next attempt to go online
     bool shutDown_ = false;
 };

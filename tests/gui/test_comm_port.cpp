@@ -2,6 +2,7 @@
 // tools' port files, the bounds check and the re-open when online.
 #include "GuiFixture.h"
 #include "UpDown.h"
+#include "UsbAdapter.h"
 #include "frmSetupComm.h"
 #include <QFileInfo>
 #include <QGroupBox>
@@ -145,7 +146,6 @@ TEST_F(CommPortTest, LeavingThePortFieldChecksItsBoundsHoweverItIsLeft)
 TEST_F(CommPortTest, PortNumberOutsideTheBoundsIsRejectedAndTheDeviceIsShown)
 {
     startMain();
-    QFile::link(QStringLiteral("/dev/null"), path("Support/ports/COM3"));
     frmSetupComm w(*Link, dialogs);
     for (const char *typed : {"0", "100", "abc", ""}) {
         w.txtCommPort->setText(QString::fromLatin1(typed));
@@ -161,11 +161,36 @@ TEST_F(CommPortTest, PortNumberOutsideTheBoundsIsRejectedAndTheDeviceIsShown)
         step > 0 ? w.updCommPort->stepUp() : w.updCommPort->stepDown();
         EXPECT_EQ(w.txtCommPort->text(), QString::fromLatin1(to)) << from << " " << step;
     }
-    w.txtCommPort->setText(QStringLiteral("3"));
-    EXPECT_TRUE(w.lblDevice->text().contains(path("Support/ports/COM3"))) << w.lblDevice->text().toStdString();
-    EXPECT_TRUE(w.lblDevice->text().contains(QStringLiteral("/dev/null")));
+    // Links to USB adapters: their terminals and sysfs folders made up in the program folder.
+    UsbAdapter::setSysfsRoot(path("sys"));
     w.txtCommPort->setText(QStringLiteral("5"));
-    EXPECT_TRUE(w.lblDevice->text().contains(QStringLiteral("/dev/ttyS4")));
+    EXPECT_TRUE(w.lblDevice->text().startsWith(QStringLiteral("COM5 on this computer:\n/dev/ttyS4")));
+    EXPECT_FALSE(w.lblDevice->text().contains(QStringLiteral("USB")));
+    const std::tuple<int, const char *, const char *, const char *, const char *> adapters[] = {
+        {6, "ttyUSB0", "1\n", "  (USB adapter, latency 1 ms)", ""},
+        {7, "ttyUSB1", "2\n", "  (USB adapter, latency 2 ms)", ""},
+        {8, "ttyUSB2", nullptr, "  (USB adapter)", ""},   // a driver without one
+        {10, "ttyUSB4", "fast\n", "  (USB adapter)", ""},
+        {9, "ttyUSB3", "16\n", "  (USB adapter, latency 16 ms)",
+         "Each exchange waits up to 16 ms instead of about 1 ms: see the udev rule in the manual."},
+    };
+    QDir().mkpath(path("dev"));
+    for (const auto &[com, tty, timer, shown, hint] : adapters) {
+        const QString dev = path("dev/") + QLatin1String(tty), link = path("Support/ports/COM%1").arg(com);
+        WriteBytes(dev, "");
+        QDir().mkpath(path("sys/bus/usb-serial/devices/") + QLatin1String(tty));
+        if (timer)
+            WriteBytes(path("sys/bus/usb-serial/devices/%1/latency_timer").arg(QLatin1String(tty)), timer);
+        QFile::link(dev, link);
+        w.txtCommPort->setText(QString::number(com));
+        EXPECT_EQ(w.lblDevice->text(), QStringLiteral("COM%1 on this computer:\n%2\n\u2192 %3%4")
+                                           .arg(QString::number(com), link, dev, QString::fromUtf8(shown)));
+        EXPECT_EQ(w.lblLatency->text(), QString::fromUtf8(hint));
+        EXPECT_EQ(w.lblLatency->isHidden(), !*hint);
+    }
+    w.txtCommPort->setText(QStringLiteral("100"));   // no device: no hint either
+    EXPECT_TRUE(w.lblLatency->isHidden());
+    UsbAdapter::setSysfsRoot(QString());
 }
 
 TEST_F(CommPortTest, SaveWritesTheSettingsAndTheToolFiles)

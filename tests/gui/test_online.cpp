@@ -2,7 +2,9 @@
 // and its double-click, the background tick's system messages, the passcode
 // and what a dead link does.
 #include "GuiFixture.h"
+#include "CommSettings.h"
 #include "Interruption.h"
+#include "PortPresence.h"
 #include "QtDialogs.h"
 #include "ScriptedSerialPort.h"
 #include "frmMain.h"
@@ -11,6 +13,9 @@
 #include <QPlainTextEdit>
 #include <QTest>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <termios.h>
 #include <functional>
 #include <unistd.h>
 
@@ -124,27 +129,6 @@ TEST_F(GuiTest, ATickWhoseReadsTheLineSpoiltKeepsTheMessageShown)
     EXPECT_EQ(StatusMessage, QString());
     EXPECT_FALSE(Link->CommError);
     EXPECT_TRUE(dialogs.boxes().empty());
-}
-
-TEST_F(GuiTest, PortThatCannotOpenLeavesTheProgramOfflineWithACommFault)
-{
-    deadCom1();
-    frmMDIMain &m = startMain();
-    dialogs.expectBox(QStringLiteral("Comm Port Error"), B::OK);
-    m.mnuViewOnline->trigger();
-    EXPECT_FALSE(Link->OnlineMode);
-    EXPECT_TRUE(Link->CommError);
-    tick();
-    EXPECT_EQ(panel(2), QStringLiteral("OFFLINE"));
-    EXPECT_EQ(panel(1), kCommFault);
-    EXPECT_EQ(StatusMessage, QStringLiteral("Set-up Program is Currently OFFLINE"));
-
-    // A double-click does not clear the fault: no port is tried. The menu does.
-    m.sbrMain_PanelDblClick(2);
-    EXPECT_FALSE(Link->OnlineMode);
-    dialogs.expectBox(QStringLiteral("Comm Port Error"), B::OK);
-    m.mnuViewOnline->trigger();
-    EXPECT_EQ(dialogs.boxes().size(), 2u);
 }
 
 TEST_F(GuiTest, PasscodeWritesTheKeypadCodeOnlyWhenOnlineAndAnswered)
@@ -271,4 +255,102 @@ TEST_F(GuiTest, TerminationSignalUnderTheCommBoxClosesItAndEndsTheProgram)
     PosixSerialPort other;
     other.setDevicePath(path("Support/ports/COM1"));
     EXPECT_TRUE(other.open()) << other.errorString().toStdString();
+}
+
+TEST_F(GuiTest, AfterAFailureThePortIsWatchedUntilItIsBackAndF3TakesTheProgramOnline)
+{
+    // COM1 names no device: the open's box, then offline with a fault that a
+    // double-click on the mode panel does not clear.
+    deadCom1();
+    frmMDIMain &m = startMain();
+    dialogs.expectBox(QStringLiteral("Comm Port Error"), B::OK);
+    m.mnuViewOnline->trigger();
+    m.sbrMain_PanelDblClick(2);
+    tick();
+    EXPECT_FALSE(Link->OnlineMode);
+    EXPECT_EQ(panel(2), QStringLiteral("OFFLINE"));
+    EXPECT_EQ(panel(1), kCommFault);
+    EXPECT_EQ(StatusMessage, QStringLiteral("Set-up Program is Currently OFFLINE"));
+    const QString back = QStringLiteral("Board port is back: press F3 to go online");
+    const QString com1 = path("Support/ports/COM1");
+    // Half-second ticks on the virtual clock, at most four (two seconds):
+    // how many until panel 1 shows `text`, 0 when it did not.
+    auto ticksUntil = [&](const QString &text) {
+        for (int i = 1; i <= 4; ++i) {
+            clock.advanceNs(500'000'000);
+            tick();
+            if (panel(1) == text)
+                return i;
+        }
+        return 0;
+    };
+    const quint64 looks = m.portWatch().looks();
+    EXPECT_EQ(ticksUntil(back), 0);
+    EXPECT_EQ(m.portWatch().looks() - looks, 2u) << "one look a second";
+    boardsim::PtyBoard &b = boardOnCom1();
+    const int held = ::open(com1.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    termios t {};
+    ASSERT_EQ(::tcgetattr(held, &t), 0);
+    t.c_cflag |= HUPCL;   // as on a device fresh from its driver
+    ASSERT_EQ(::tcsetattr(held, TCSANOW, &t), 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0) << "another program holds the port";
+    EXPECT_EQ(ticksUntil(back), 0);
+    ::close(held);
+    EXPECT_GT(ticksUntil(back), 0);
+    EXPECT_EQ(b.stats().bytesIn, 0u) << "nothing is sent before the technician goes online";
+    const int fd = ::open(com1.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    EXPECT_TRUE(::tcgetattr(fd, &t) == 0 && !(t.c_cflag & HUPCL)) << "a last close would drop DTR and RTS";
+    ::close(fd);
+
+    m.show();
+    m.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&m));
+    QTest::keyClick(&m, Qt::Key_F3);
+    EXPECT_EQ(panel(2), QStringLiteral("ONLINE"));
+    EXPECT_EQ(panel(1), QStringLiteral("System Message:"));
+    EXPECT_FALSE(m.portWatch().watching());
+
+    // The cable pulled: the link's box, and the board's terminal goes; it is
+    // back within two seconds of the simulator's restart.
+    ASSERT_TRUE(b.addFault("pull-after=" + std::to_string(b.stats().bytesIn + 1)));
+    dialogs.expectBox(QStringLiteral("WARNING - Communication Error!"), B::Cancel);
+    tick();
+    ASSERT_EQ(panel(1), kCommFault);
+    b.stop();
+    b.clearFaults();
+    ASSERT_TRUE(b.start() && b.linkTo(com1.toStdString()));
+    EXPECT_GT(ticksUntil(back), 0);
+    // Another port chosen in the comm port window ends the watch.
+    frmMDIMain::setCommPortWindow([](QWidget *, RSComm &link, Dialogs &) {
+        CommSettings::write(link.CommSettingsFile(), CommSettings::line(2, 9600));
+    });
+    m.mnuEditCommPort->trigger();
+    EXPECT_EQ(panel(1), kCommFault);
+    EXPECT_EQ(ticksUntil(back), 0);
+    for (const char *none : {"/dev/null", "/dev/ptmx", "/nonexistent"})
+        EXPECT_FALSE(PortPresence::available(QString::fromLatin1(none))) << none;
+}
+
+TEST(PortWatch, LooksOnceASecondAndCallsBackOnlyADeviceThatWasGone)
+{
+    VirtualClock clock;
+    bool there = true;
+    PortWatch w(clock, [&](const QString &device) { return there && device == QStringLiteral("COM3"); });
+    w.start(QStringLiteral("COM3"), false);
+    // {ms advanced, device there, looks so far, back}; ticks may come a little early.
+    const std::tuple<int, bool, int, bool> steps[] = {
+        {0, true, 1, false},   // never gone: a silent board on a port that stayed
+        {499, true, 1, false}, {480, false, 2, false}, {500, true, 2, false}, {520, true, 3, true},
+        {1000, false, 4, false}, {1000, true, 5, true},
+    };
+    for (const auto &[ms, present, looks, isBack] : steps) {
+        clock.advanceNs(std::int64_t(ms) * 1'000'000);
+        there = present;
+        EXPECT_EQ(w.check(), isBack) << looks;
+        EXPECT_EQ(w.looks(), quint64(looks));
+    }
+    w.start(QStringLiteral("COM3"), true);   // the link saw it go
+    EXPECT_TRUE(w.check());
+    w.stop();
+    EXPECT_FALSE(w.check());
 }

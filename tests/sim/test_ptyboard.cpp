@@ -1,4 +1,6 @@
-// The board on a real pseudo-terminal, opened as the program opens a port.
+// The board on a real pseudo-terminal, opened as the program opens a port,
+// and the USB adapter's latency timer in front of it on a virtual clock.
+#include "boardsim/AdapterLatency.h"
 #include "boardsim/Board.h"
 
 #include <gtest/gtest.h>
@@ -117,6 +119,40 @@ TEST(PtyBoard, LineTimingKeepsAnswersInOrderForABurst)
     // a record goes out in one burst; one checksum answer comes back
     port.send({0xFF, 0x03, 0x03, 0x00, 0x30, 0x02, 0x33, 0x7A, 0xFF});
     EXPECT_EQ(port.receive(4), (Bytes{0x55, 0x55, 0xE2, 0x55}));
+}
+
+TEST(AdapterLatency, AnswersWaitForTheTimerFromTheRequestsFirstByte)
+{
+    // Microseconds on a virtual clock; byte-times of 520 us (19200 baud).
+    struct Step {
+        std::uint64_t at;
+        bool answer;               // false: a byte from the PC
+        std::uint64_t release;   // for an answer: when the PC gets it
+    };
+    const Step steps[] = {
+        {100000, false, 0}, {101040, true, 116000},   // one period after the request
+        {116000, false, 0}, {117040, true, 132000},   // sent as the answer came: a new request
+        {140000, false, 0}, {140520, false, 0},       // a record: answered after its last byte,
+        {150480, false, 0}, {151000, true, 156000},   // timed from its first
+        {160000, false, 0}, {180000, true, 192000},   // a slow answer: the next multiple
+        {200000, false, 0}, {200520, true, 216000},   // a byte sent while the answer is held
+        {205000, false, 0}, {205520, true, 216000},   // goes with it
+        {216000, false, 0}, {216000, true, 232000},   // no line time: still a whole period
+        {300000, false, 0},                           // unanswered: the timer ticks on from it
+        {1300000, false, 0}, {1301040, true, 1308000},
+    };
+    boardsim::AdapterLatency adapter(16000);
+    for (const Step &s : steps) {
+        SCOPED_TRACE(s.at);
+        if (s.answer)
+            EXPECT_EQ(adapter.release(s.at), s.release);
+        else
+            adapter.requestByte(s.at);
+    }
+    boardsim::AdapterLatency fast(1000);
+    fast.requestByte(0);
+    EXPECT_EQ(fast.release(1040), 2000u);   // the line's 1.04 ms rounds up to 2 ms
+    EXPECT_EQ(boardsim::AdapterLatency().release(1040), 1040u);   // no adapter
 }
 
 TEST(PtyBoard, PulledCableHangsUpTheTerminal)

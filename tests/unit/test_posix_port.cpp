@@ -1,17 +1,22 @@
 #include "AppFolder.h"
 #include "Clock.h"
 #include "PosixSerialPort.h"
+#include "UsbAdapter.h"
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/serial.h>
 #include <pty.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
+#include <tuple>
 #include <unistd.h>
+#include <vector>
 
 // The real port against the master side of a pseudo-terminal.
 class PosixPort : public ::testing::Test {
@@ -40,6 +45,61 @@ protected:
     QString slavePath;
     PosixSerialPort port;
 };
+
+// Low latency on open, against a driver standing in for ioctl(2) and a
+// made-up sysfs in which the pty bears an adapter's name. Setting the flag
+// brings the adapter's timer down to 1 ms, as ftdi_sio does.
+TEST_F(PosixPort, OpenAsksForLowLatencyThenReadsTheAdaptersTimer)
+{
+    using L = UsbAdapter::LowLatency;
+    struct Restore {
+        ~Restore() { UsbAdapter::setIoctl({}), UsbAdapter::setSysfsRoot({}); }
+    } restore;
+    QTemporaryDir sys;
+    UsbAdapter::setSysfsRoot(sys.path());
+    const QString adapter = sys.path() + QStringLiteral("/bus/usb-serial/devices/") + QFileInfo(slavePath).fileName();
+    QDir().mkpath(adapter);
+    QFile timer(adapter + QStringLiteral("/latency_timer"));
+    auto setTimer = [&](const char *ms) { timer.open(QIODevice::WriteOnly), timer.write(ms), timer.close(); };
+    serial_struct driver{};
+    int refuse = 0;   // errno for TIOCSSERIAL; ENOTTY: the driver has no serial settings
+    std::vector<unsigned long> calls;
+    UsbAdapter::setIoctl([&](int fd, unsigned long request, void *arg) {
+        calls.push_back(request);
+        EXPECT_TRUE(::isatty(fd));
+        if (refuse == ENOTTY || (refuse && request == TIOCSSERIAL))
+            return errno = refuse, -1;
+        auto *s = static_cast<serial_struct *>(arg);
+        request == TIOCGSERIAL ? void(*s = driver) : (driver = *s, setTimer("1\n"));
+        return 0;
+    });
+    using V = std::vector<unsigned long>;
+    const std::tuple<int, int, L, V, int> cases[] = {
+        {ENOTTY, 0, L::Unsupported, {TIOCGSERIAL}, 16},
+        {EINVAL, 0, L::Refused, {TIOCGSERIAL, TIOCSSERIAL}, 16},
+        {0, ASYNC_SKIP_TEST, L::On, {TIOCGSERIAL, TIOCSSERIAL}, 1},   // the other flags kept
+        {0, ASYNC_LOW_LATENCY, L::On, {TIOCGSERIAL}, 16},              // already on
+    };
+    for (const auto &[err, flags, result, made, ms] : cases) {
+        driver = serial_struct{};
+        driver.flags = flags;
+        refuse = err;
+        calls.clear();
+        setTimer("16\n");
+        ASSERT_TRUE(port.open()) << port.errorString().toStdString();
+        EXPECT_EQ(port.lowLatency(), result) << flags;
+        EXPECT_EQ(calls, made) << flags;
+        EXPECT_EQ(driver.flags, result == L::On ? flags | ASYNC_LOW_LATENCY : flags);
+        EXPECT_EQ(port.adapter().latencyMs, ms) << flags;
+        port.close();
+    }
+    // The pty's own driver has no serial settings: opened as it is, and no adapter.
+    UsbAdapter::setIoctl({});
+    QDir(adapter).removeRecursively();
+    ASSERT_TRUE(port.open()) << port.errorString().toStdString();
+    EXPECT_EQ(port.lowLatency(), L::Unsupported);
+    EXPECT_FALSE(port.adapter().usbSerial);
+}
 
 TEST(PortNumbers, ResolveToLinksInTheAppFolderOrTtyS)
 {

@@ -17,6 +17,7 @@ struct Options {
     std::uint32_t seed = 1;
     bool realtimeLine = false;   // each byte takes 10 bit-times at baud
     int baud = 19200;
+    int latencyMs = 0;                 // a USB adapter's latency timer on the PC's side; 0 = none
     bool lineRunning = true;           // the can line moves with time
     std::vector<std::string> faults;   // fault rules, same text as --fault
     std::int64_t clockStart = 0;       // board clock at start, seconds since the epoch (local time); 0 = now
