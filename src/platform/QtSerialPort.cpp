@@ -1,6 +1,7 @@
 #include "QtSerialPort.h"
 #include "AppFolder.h"
 #include "Interruption.h"
+#include "UsbAdapter.h"
 
 #include <QFileInfo>
 #include <QSerialPort>
@@ -182,7 +183,9 @@ bool QtSerialPort::open()
     // set would outlive a killed program on a pseudo-terminal.
     ::ioctl(fd, TIOCNXCL);
     keepDtrOnClose(fd);
-    // The Linux low-latency request on the device (fd) belongs here.
+    // One byte out, one byte back: a USB adapter holding each byte for its
+    // latency timer would set the pace. Used as it is where there is no such mode.
+    UsbAdapter::requestLowLatency(fd);
 #endif
     return true;
 }
