@@ -141,6 +141,7 @@ TEST_F(ServiceTest, LineFailureOrOfflineAnswerEndsTheTransfer)
     // the upload does not go on to the next entry (B646, entry 8). orvelctl's
     // test takes the download the same way.
     frmMDIMain &m = onlineMain();
+    CurrentSetup.Value[0] = 5;   // a failed read of B999 keeps it
     const SetupData before = CurrentSetup;
     board->set("B646=77");
     ASSERT_TRUE(board->addFault("bad-hi-echo=3"));
