@@ -3,7 +3,6 @@
 // offline, and what a silent board does.
 #include "EntryFields.h"
 #include "GuiFixture.h"
-#include "Screenshots.h"
 #include "UpDown.h"
 #include "frmK2950DF1.h"
 #include <QComboBox>
@@ -285,28 +284,4 @@ TEST_F(Df1, SilentBoardTakesTheWindowOfflineWithOneBox)
         main.reset();
         board.reset();
     }
-}
-
-TEST_F(Df1, Screenshots)
-{
-    if (ShotDir().isEmpty())
-        GTEST_SKIP() << "ORVEL_SCREENSHOT_DIR not set";
-    boardsim::PtyBoard &b = boardOnCom1();
-    for (const char *a : {"B4023=4", "B4021=5", "B4022=3", "W4016=1234", "B4014=1", "B4026=17", "B4303=1", "B4018=240",
-                          "B4019=20", "W4304=4321", "B4001.0=1", "B4050=12", "B4011=200"})
-        b.set(a);
-    frmMDIMain &m = startMain();
-    m.move(0, 0);
-    m.show();
-    frmK2950DF1 *w = open(m);
-    steps(w, 3);
-    Shoot(&m, QStringLiteral("k2950df1-offline"));
-    m.mnuEditOfflineEditing_Click();
-    steps(w, 3);
-    Shoot(&m, QStringLiteral("k2950df1-offline-editing"));
-    m.mnuEditOfflineEditing_Click();
-    m.mnuViewOnline_Click();
-    pass(w);
-    pass(w);
-    Shoot(&m, QStringLiteral("k2950df1-online"));
 }
