@@ -9,43 +9,9 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-// orvelctl as a technician runs it, against the simulated board. ORVELCTL
-// names another copy (scripts/test runs these tests as an ordinary user from
-// a folder of its own).
+// orvelctl as a technician runs it, against the simulated board.
 class OrvelctlOnSim : public SimFixture {
 protected:
-    struct Result {
-        int status;
-        QString out;
-        QString err;
-    };
-    // orvelctl started with the app folder in front of ARGS.
-    void start(QProcess &p, QStringList args)
-    {
-        p.start(qEnvironmentVariable("ORVELCTL", QStringLiteral(ORVELCTL_PATH)),
-                QStringList{"--app-dir", dir.path()} + args);
-    }
-    QString put(const QString &name, const QByteArray &bytes)
-    {
-        QFile f(dir.path() + name);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-        return f.fileName();
-    }
-    QByteArray bytesOf(const QString &path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    Result run(const QStringList &args)
-    {
-        QProcess p;
-        start(p, args);
-        p.closeWriteChannel();
-        EXPECT_TRUE(p.waitForFinished(30000));
-        return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
-                QString::fromLocal8Bit(p.readAllStandardError())};
-    }
     Result runOk(const QStringList &args)
     {
         Result r = run(args);
@@ -152,7 +118,7 @@ TEST_F(OrvelctlOnSim, PortsAndSettingsThatAreNotWhatTheySeemAreRefusedAtOnce)
     const QString com2 = dir.path() + "/Support/ports/COM2";
     const QString fifo = dir.path() + "/fifo";
     ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
-    const QString file = put("/file", {});
+    const QString file = put("file", {});
     const QString portBox = "Comm Port Error: Error Number = 25 / Error Source = PosixSerialPort /  / ";
     const std::pair<QString, QString> ports[] = {
         {"/dev/ptmx", com2 + " is the master side of a pseudo-terminal, not a serial port"},
@@ -231,7 +197,7 @@ TEST_F(OrvelctlOnSim, PlsConfigurationRoundTrip)
     QByteArray text = "# line 4 PLS, set up 2026-01-05\n\n";
     for (int i = 0; i < 24; ++i)
         text += QByteArray::number(i == 0 ? 255 : i * 10) + "\r\n";   // 255 is sent as 0xFF, a value in this mode
-    auto r = runOk({"pls", "config-download", put("/pls.cfg", text + "  360\n")});
+    auto r = runOk({"pls", "config-download", put("pls.cfg", text + "  360\n")});
     r = runOk({"pls", "config-upload", up});
     QByteArray expected = "255\n";
     for (int i = 1; i < 19; ++i)
@@ -256,7 +222,7 @@ TEST_F(OrvelctlOnSim, PlsFailuresSayWhyAndWhatChanged)
     QByteArray text;
     for (int i = 0; i < 24; ++i)
         text += QByteArray::number(11 + i) + '\n';
-    const QString cfg = put("/pls.cfg", text + "720\n");
+    const QString cfg = put("pls.cfg", text + "720\n");
     const auto bytesBefore = board->stats().bytesIn;
     ASSERT_TRUE(board->addFault("lose=" + std::to_string(bytesBefore + 31)));
     r = run({"pls", "config-download", cfg});
@@ -392,7 +358,7 @@ TEST_F(OrvelctlOnSim, UploadAndDownloadDataNeedYesAndWalkTheTable)
 
     // A file that is no set-up: refused before the port is opened.
     const auto sent = board->stats().bytesIn;
-    r = run({"--yes", "download-data", put("/junk.sdt", "junk")});
+    r = run({"--yes", "download-data", put("junk.sdt", "junk")});
     EXPECT_EQ(r.status, 3);
     EXPECT_TRUE(r.err.startsWith("ORVEL: The file junk.sdt cannot be opened as a set-up file:")) << r.err.toStdString();
     EXPECT_EQ(board->stats().bytesIn, sent);
@@ -453,7 +419,7 @@ TEST_F(OrvelctlOnSim, TransferThatEndsIncompleteExitsOne)
 
 TEST_F(OrvelctlOnSim, FaultsPrintsTheCurrentCodeAndItsText)
 {
-    put("/Support/FaultErrCodes.txt", "0A,\"Watchdog, restarted\"\r\n5c,Program invalid\r\n");
+    put("Support/FaultErrCodes.txt", "0A,\"Watchdog, restarted\"\r\n5c,Program invalid\r\n");
     board->set("B8176=0x5C");
     auto r = runOk({"faults"});
     EXPECT_EQ(r.out.toStdString(), "Fault Code (5CH): Program invalid\n");
