@@ -77,9 +77,6 @@ TEST_F(Df1, StatusValuesAndSetupShownOnline)
     EXPECT_EQ(w->cboSetup->currentIndex(), 1);
     EXPECT_EQ(w->txtSetup[0]->text(), QStringLiteral("12"));
     EXPECT_EQ(w->txtSetup[1]->text(), QStringLiteral("200"));
-    b.set("B4018=48");
-    pass(w);
-    EXPECT_EQ(w->lblDisplay[7]->text(), QStringLiteral("(30) Remote Node Host is Missing, Disconnected or Shut Down"));
     EXPECT_TRUE(dialogs.boxes().empty());
 
     // Byte reads in one pass: ten byte and bit fields and two words; with
