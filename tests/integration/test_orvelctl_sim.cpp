@@ -180,16 +180,6 @@ TEST_F(OrvelctlOnSim, PlsChannelsProgrammedAndRecalled)
     EXPECT_EQ(board->stats().unexpected, 1u);   // only the channel-40 refusal
 }
 
-TEST_F(OrvelctlOnSim, PlsOffsetShiftMovesThePosition)
-{
-    for (const char *offset : {"100", "0"}) {
-        auto r = runOk({"pls", "offset", offset});
-        r = run({"pls", "status"});
-        EXPECT_TRUE(r.out.startsWith("scale: 360\noffset: ")) << r.out.toStdString();
-        EXPECT_NE(r.out.indexOf(QString("\nposition: %1\n").arg(offset)), -1) << r.out.toStdString();
-    }
-}
-
 TEST_F(OrvelctlOnSim, PlsConfigurationRoundTrip)
 {
     const QString up = dir.path() + "/up.cfg";

@@ -198,6 +198,14 @@ TEST_F(PlsLink, SetPLSOffsetMakesTheCurrentPositionReadAsAsked)
     acked(port, {10, 0});
     ready(port);
     EXPECT_TRUE(link.SetPLSOffset(0));
+    // At 10 divisions, 100 is asked for: the offset goes to 270.
+    word(port, 40, 350);
+    word(port, 72, 20);
+    word(port, 24, 360);
+    port.mode(42);
+    acked(port, {14, 1});
+    ready(port);
+    EXPECT_TRUE(link.SetPLSOffset(100));
 
     word(port, 40, 0);
     word(port, 72, 0);
