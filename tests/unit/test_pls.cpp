@@ -388,7 +388,7 @@ TEST_F(PlsOnBoard, AFailedChangeLeavesNoValueBehind)
     std::array<int, 24> cfg{};
     std::array<std::uint8_t, 24> fileCfg{};
     for (int i = 0; i < 24; ++i)
-        cfg[size_t(i)] = fileCfg[size_t(i)] = std::uint8_t(11 + i);
+        cfg[size_t(i)] = fileCfg[size_t(i)] = std::uint8_t(i == 1 ? 255 : 11 + i);   // 0xFF is a value here
     auto blocksFromFile = [&](int n) {
         std::array<std::uint8_t, 24> c{};
         std::copy_n(fileCfg.begin(), 6 * n, c.begin());
