@@ -112,34 +112,24 @@ TEST_F(OrvelctlOnSim, OneRunAfterAnotherFindsThePortFree)
 
 TEST_F(OrvelctlOnSim, PortsAndSettingsThatAreNotWhatTheySeemAreRefusedAtOnce)
 {
-    // Each run ends promptly with its reason; none may hang on a pty master,
-    // a pipe or a device.
+    // Each run ends promptly with its reason; neither may hang on a pipe.
+    // (The port's own test goes through every kind of device.)
     const QString com2 = dir.path() + "/Support/ports/COM2";
     const QString fifo = dir.path() + "/fifo";
     ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
-    const QString file = put("file", {});
-    const QString portBox = "Comm Port Error: Error Number = 25 / Error Source = PosixSerialPort /  / ";
-    const std::pair<QString, QString> ports[] = {
-        {"/dev/ptmx", com2 + " is the master side of a pseudo-terminal, not a serial port"},
-        {file, com2 + " is not a serial port: it is a regular file"},
-        {"/dev/null", com2 + " is not a serial port: it is a device that is not a terminal"},
-        {fifo, com2 + " is not a serial port: it is a named pipe (FIFO)"},
-    };
-    for (const auto &[target, why] : ports) {
-        SCOPED_TRACE(target.toStdString());
-        QFile::remove(com2);
-        ASSERT_TRUE(QFile::link(target, com2));
-        const auto r = run({"--port", "2", "read", "W1014"});
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err.toStdString(),
-                  (portBox + why + "\norvelctl: W1014: not read, the board was not reached\n").toStdString());
-        EXPECT_EQ(r.out.toStdString(), "\n");
-    }
+    ASSERT_TRUE(QFile::link(fifo, com2));
+    auto r = run({"--port", "2", "read", "W1014"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.toStdString(),
+              ("Comm Port Error: Error Number = 25 / Error Source = PosixSerialPort /  / " + com2
+               + " is not a serial port: it is a named pipe (FIFO)\norvelctl: W1014: not read, the board was not reached\n")
+                  .toStdString());
+    EXPECT_EQ(r.out.toStdString(), "\n");
 
     const QString cfg = dir.path() + "/Support/RSPort.cfg";
     QFile::remove(cfg);
     ASSERT_EQ(::mkfifo(cfg.toLocal8Bit().constData(), 0600), 0);
-    const auto r = run({"read", "W1014"});
+    r = run({"read", "W1014"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(
         r.err.toStdString(),
