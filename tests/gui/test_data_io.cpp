@@ -3,7 +3,6 @@
 // middle of a pass, bit decoding, and the fall to offline when the board
 // goes silent.
 #include "GuiFixture.h"
-#include "Screenshots.h"
 #include "frmData.h"
 #include "frmLTIO.h"
 #include <QGroupBox>
@@ -314,37 +313,4 @@ TEST_F(GuiTest, IoStatesOfflineShowDashesDisabledAndReadNothing)
         settleOffline();
     }
     EXPECT_EQ(dialogs.boxes().size(), 1u);
-}
-
-// Not a check: pictures of both windows, every page, online and offline, for
-// a person to look at. Runs only when ORVEL_SCREENSHOT_DIR names a folder.
-
-TEST_F(GuiTest, DataIoScreenshots)
-{
-    if (ShotDir().isEmpty())
-        GTEST_SKIP() << "ORVEL_SCREENSHOT_DIR not set";
-    boardsim::PtyBoard &b = boardOnCom1();
-    for (const char *set : {"B512=12", "W1020=1234", "W1050=65535", "D1100=1234567", "D1104=60000", "D1108=40000",
-                            "W1116=4321", "D1200=655359999", "D1204=5", "D1208=6", "W1246=999", "F16=1", "W162=4095",
-                            "W100=1025", "W62=32768", "B170=5", "W110=65535"})
-        b.set(set);
-    frmMDIMain &m = startMain();
-    for (int k = 26; k <= 80; ++k)
-        CurrentSetup.Value[k] = 1000 * k + k;
-    m.move(0, 0);
-    m.show();
-    const char *const pages[3] = {"rejects", "current", "last"};
-    for (const bool online : {false, true}) {
-        if (online)
-            m.mnuViewOnline_Click();
-        const QString mode = online ? QStringLiteral("online") : QStringLiteral("offline");
-        auto *w = openChild<frmData>(3);
-        for (int tab = 0; tab < 3; ++tab) {
-            w->tbsData->setCurrentIndex(tab);
-            Shoot(&m, QStringLiteral("frmData-%1-%2").arg(QLatin1String(pages[tab]), mode));
-        }
-        openChild<frmLTIO>(4);
-        Shoot(&m, QStringLiteral("frmLTIO-io-%1").arg(mode));
-        m.mnuWindowForm_Click(0);
-    }
 }

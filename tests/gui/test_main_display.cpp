@@ -180,6 +180,20 @@ TEST_F(MainDisplayTest, SilentBoardGivesOneBoxNoNestedTrafficThenTheOfflineView)
     EXPECT_EQ(dialogs.boxes().size(), 1u);
 }
 
+TEST_F(MainDisplayTest, GoingOfflineBetweenTwoReadsEndsThePass)
+{
+    frmMain &w = online();
+    onePass(w);
+    w.poll().step();   // the top of the next pass
+    w.poll().step();   // its first read
+    const quint64 passes = w.poll().onlinePasses();
+    const auto in = board->stats().bytesIn;
+    Link->OnlineMode = false;
+    w.poll().step();
+    EXPECT_EQ(board->stats().bytesIn, in);
+    EXPECT_EQ(w.poll().onlinePasses(), passes);
+}
+
 TEST_F(MainDisplayTest, ThePollStopsWhenTheWindowIsUnloadedAndNeverSpinsOffline)
 {
     frmMain &w = online();

@@ -2,12 +2,10 @@
 // transfer window and the background tick around it.
 #include "GuiFixture.h"
 #include "QtDialogs.h"
-#include "Screenshots.h"
 #include "frmDownloadProg.h"
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QLabel>
-#include <QProcess>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -151,11 +149,6 @@ TEST_F(ProgramGui, DownloadThroughTheMenu)
     EXPECT_EQ(transferWindow(), nullptr);
     EXPECT_TRUE(Link->OnlineMode);
     EXPECT_EQ(panel(2), QStringLiteral("ONLINE"));
-    const std::vector<std::uint8_t> image = b.programImage();
-    for (int i = 0; i < 0x22; ++i)
-        ASSERT_EQ(image[size_t(0x4A00 + i)], i) << i;
-    EXPECT_EQ(b.peek(61424), 'L');
-    EXPECT_EQ(b.peek(61432), 0xBA);
     // The main display polls again.
     const auto reads = b.stats().reads;
     for (int i = 0; i < 20 && b.stats().reads == reads; ++i)
@@ -196,53 +189,4 @@ TEST_F(ProgramGui, TargetBoardInterfaceAsksForAProgramFirst)
     m.mnuViewTargetBoardStatus->trigger();
     frmMDIMain::setTargetBoardWindow(nullptr);
     EXPECT_EQ(opened, path("LINE7.tnx"));
-}
-
-TEST_F(ProgramGui, TransferWindowScreenshots)
-{
-    if (ShotDir().isEmpty())
-        GTEST_SKIP() << "ORVEL_SCREENSHOT_DIR not set";
-    QDir().mkpath(ShotDir());
-    boardOnCom1();
-    frmMDIMain &m = startMain();
-    m.move(0, 0);
-    m.show();
-    m.mnuViewOnline->trigger();
-    dialogs.expectOpen(makeSet());
-    dialogs.expectBox(QStringLiteral("Program Download"), B::Yes);
-    dialogs.expectBox(QStringLiteral("Program Download - [LINE7 0]"), B::Yes);
-    dialogs.expectBox(QStringLiteral("Program Download"), B::OK, QStringLiteral("Program Download Complete!"));
-    dialogs.onBox = [&](const ScriptedDialogs::Box &box) {
-        if (frmDownloadProg *w = transferWindow(); w && box.text == QStringLiteral("Program Download Complete!")) {
-            // The screen as the download left it, before any event runs.
-            QProcess::execute(QStringLiteral("/usr/bin/import"),
-                              {QStringLiteral("-window"), QStringLiteral("root"),
-                               ShotDir() + QStringLiteral("/frmDownloadProg-download-end.png")});
-            w->Timer1_Timer();
-            Shoot(w, QStringLiteral("frmDownloadProg-download-online"));
-        }
-    };
-    m.mnuFileDownloadProgram->trigger();
-    // The download question as the program shows it.
-    QTimer::singleShot(0, [] {
-        QWidget *box = QApplication::activeModalWidget();
-        Shoot(box, QStringLiteral("program-download-question"));
-        box->close();
-    });
-    const ScriptedDialogs::Box question = dialogs.boxes().at(1);
-    QtDialogs().messageBox(question.icon, question.buttons, question.title, question.text);
-
-    Link->UploadFile(path("LINE7.tnx"));
-    Link->InUploadMode = true;
-    dialogs.expectBox(QStringLiteral("Program Upload"), B::OK, QStringLiteral("Program Upload Complete!"));
-    dialogs.onBox = [&](const ScriptedDialogs::Box &box) {
-        if (frmDownloadProg *w = transferWindow(); w && box.text == QStringLiteral("Program Upload Complete!")) {
-            w->Timer1_Timer();
-            Shoot(w, QStringLiteral("frmDownloadProg-upload-online"));
-        }
-    };
-    frmDownloadProg up(*Link, &m);
-    up.SetTransferMode(1);
-    up.exec();
-    dialogs.onBox = nullptr;
 }

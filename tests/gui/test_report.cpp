@@ -359,28 +359,3 @@ TEST_F(ReportTest, ExportWritesTheShiftDataAndProposesTheLastPath)
         << dialogs.boxes()[0].text.toStdString();
     EXPECT_FALSE(QFileInfo::exists(bad));
 }
-
-TEST_F(ReportTest, Screenshots)
-{
-    const QString shots = qEnvironmentVariable("ORVEL_SCREENSHOT_DIR");
-    if (shots.isEmpty())
-        GTEST_SKIP() << "ORVEL_SCREENSHOT_DIR not set";
-    QDir().mkpath(shots);
-    WaitDisplayMode = 1;
-    {
-        frmWaitDisplay w;
-        w.Form_Load([&] {
-            QTest::qWait(200);
-            w.grab().save(shots + QStringLiteral("/waitdisplay-report.png"));
-        });
-    }
-    // The report's pages, for pdftoppm: the start-up set-up upright and
-    // across, and a set-up full of large numbers.
-    startMain();
-    printTo(shots + QStringLiteral("/report-default.pdf"));
-    printTo(shots + QStringLiteral("/report-landscape.pdf"), QPageLayout::Landscape);
-    for (int i = 0; i <= kSetupMaxIndex; ++i)
-        CurrentSetup.Value[i] = std::numeric_limits<qint32>::max() - i * 1000003;
-    CurrentSetup.Value[61] = std::numeric_limits<qint32>::min();
-    printTo(shots + QStringLiteral("/report-large.pdf"));
-}

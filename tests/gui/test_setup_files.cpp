@@ -244,6 +244,7 @@ TEST_F(GuiTest, DamagedOrAbsurdFilesAreRefusedAndNothingIsLost)
     const std::tuple<const char *, QByteArray, const char *> bad[] = {
         {"empty.sdt", QByteArray(), nullptr},
         {"cut.sdt", good.left(600), nullptr},
+        {"cutvalues.sdt", good.left(good.size() - 8), "the table claims 84 entries"},
         {"count.sdt", patched(2 + 12 + 2, quint32(0xFFFFFFF0u)), nullptr},
         {"values.sdt", patched(good.size() - 336 - 8, quint32(100000000u)), nullptr},
         {"lbound.sdt", patched(2 + 12 + 6, quint32(1)), nullptr},

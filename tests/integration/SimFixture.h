@@ -7,6 +7,7 @@
 #include "boardsim/Board.h"
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
@@ -36,6 +37,43 @@ protected:
         link.OpenRSComm(&port);
         ASSERT_TRUE(link.OnlineMode);
         ASSERT_FALSE(link.CommError);
+    }
+
+    QString path(const QString &name) const { return dir.path() + QLatin1Char('/') + name; }
+    // Writes NAME in the app folder; returns its path.
+    QString put(const QString &name, const QByteArray &bytes)
+    {
+        QFile f(path(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << name.toStdString();
+        f.write(bytes);
+        return f.fileName();
+    }
+    static QByteArray bytesOf(const QString &file)
+    {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+
+    // orvelctl started with the app folder in front of ARGS. ORVELCTL names
+    // another copy (scripts/test runs these tests as an ordinary user from a
+    // folder of its own).
+    struct Result {
+        int status;
+        QString out, err;
+    };
+    void start(QProcess &p, const QStringList &args)
+    {
+        p.start(qEnvironmentVariable("ORVELCTL", QStringLiteral(ORVELCTL_PATH)),
+                QStringList{"--app-dir", dir.path()} + args);
+    }
+    Result run(const QStringList &args)
+    {
+        QProcess p;
+        start(p, args);
+        p.closeWriteChannel();
+        EXPECT_TRUE(p.waitForFinished(60000));
+        return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
+                QString::fromLocal8Bit(p.readAllStandardError())};
     }
 
     bool lineRunning = false;   // a still machine, so values stay where tests put them

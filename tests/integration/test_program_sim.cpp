@@ -13,19 +13,6 @@ namespace {
 constexpr int kFirst = 0x4000, kSize = 0x8000;   // the T6850's program range
 constexpr int kClockFirst = 43008, kClockLast = 43017;
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-    f.write(bytes);
-}
-
 // The data records of a hex file: address -> bytes.
 std::map<int, QByteArray> dataRecords(const QByteArray &hex)
 {
@@ -49,18 +36,17 @@ protected:
         binary.resize(kSize);
         for (char &c : binary)
             c = char(gen() & 0xFF);
-        writeAll(path("image.bin"), binary);
+        put("image.bin", binary);
         const QString objcopy = QStandardPaths::findExecutable("objcopy");
         ASSERT_FALSE(objcopy.isEmpty()) << "objcopy (binutils) is needed: scripts/setup installs it";
         ASSERT_EQ(QProcess::execute(objcopy,
                                     {"-I", "binary", "-O", "ihex", "--change-addresses", QString::number(kFirst),
                                      path("image.bin"), path("PROG.hex")}),
                   0);
-        hex = readAll(path("PROG.hex"));
-        writeAll(path("PROG.tnx"), "D,T6850 reject control\r\n");
-        writeAll(path("PROG.rev"), "OBJCOPY15:07\r\n");
+        hex = bytesOf(path("PROG.hex"));
+        put("PROG.tnx", "D,T6850 reject control\r\n");
+        put("PROG.rev", "OBJCOPY15:07\r\n");
     }
-    QString path(const QString &name) const { return dir.path() + QLatin1Char('/') + name; }
     void download()
     {
         link.DownloadFile(path("PROG.tnx"));
@@ -89,15 +75,15 @@ TEST_F(ProgramOnSim, DownloadThenUploadGivesTheProgramBack)
     EXPECT_EQ(ident, QByteArray("OBJCOPY1\x5A\x07"));
 
     // Read back into another set; its old hex file is replaced.
-    writeAll(path("BACK.tnx"), "D");
-    writeAll(path("BACK.hex"), "old");
+    put("BACK.tnx", "D");
+    put("BACK.hex", "old");
     link.UploadFile(path("BACK.tnx"));
     link.InUploadMode = true;
     dialogs.expectBox("Program Upload", Button::OK, "Program Upload Complete!");
     link.UploadProgram();
     ASSERT_TRUE(link.lastAccessOk());
-    EXPECT_EQ(readAll(path("BACK.rev")), QByteArray("OBJCOPY15:07\r\n"));
-    const auto sent = dataRecords(hex), back = dataRecords(readAll(path("BACK.hex")));
+    EXPECT_EQ(bytesOf(path("BACK.rev")), QByteArray("OBJCOPY15:07\r\n"));
+    const auto sent = dataRecords(hex), back = dataRecords(bytesOf(path("BACK.hex")));
     ASSERT_EQ(sent.size(), back.size());
     for (const auto &[address, data] : sent) {
         SCOPED_TRACE(address);
@@ -112,7 +98,7 @@ TEST_F(ProgramOnSim, DownloadThenUploadGivesTheProgramBack)
 
 TEST_F(ProgramOnSim, PulledCableMidDownload)
 {
-    const QByteArray before = readAll(path("PROG.hex")) + readAll(path("PROG.rev"));
+    const QByteArray before = bytesOf(path("PROG.hex")) + bytesOf(path("PROG.rev"));
     goOnline();
     download();
     // Into the sixth record.
@@ -122,12 +108,12 @@ TEST_F(ProgramOnSim, PulledCableMidDownload)
     EXPECT_FALSE(link.lastAccessOk());
     EXPECT_FALSE(link.OnlineMode);
     EXPECT_FALSE(link.InProgramMode);
-    EXPECT_EQ(readAll(path("PROG.hex")) + readAll(path("PROG.rev")), before);
+    EXPECT_EQ(bytesOf(path("PROG.hex")) + bytesOf(path("PROG.rev")), before);
 }
 
 TEST_F(ProgramOnSim, PulledCableMidUploadLeavesTheOldHexFile)
 {
-    writeAll(path("PROG.hex"), "the earlier hex file");
+    put("PROG.hex", "the earlier hex file");
     goOnline();
     link.UploadFile(path("PROG.tnx"));
     link.InUploadMode = true;
@@ -137,30 +123,13 @@ TEST_F(ProgramOnSim, PulledCableMidUploadLeavesTheOldHexFile)
     link.UploadProgram();
     EXPECT_FALSE(link.lastAccessOk());
     EXPECT_FALSE(link.InUploadMode);
-    EXPECT_EQ(readAll(path("PROG.hex")), QByteArray("the earlier hex file"));
-    EXPECT_EQ(readAll(path("PROG.rev")), QByteArray("T6850LT\0;:03\r\n", 14));   // the board's, read before
+    EXPECT_EQ(bytesOf(path("PROG.hex")), QByteArray("the earlier hex file"));
+    EXPECT_EQ(bytesOf(path("PROG.rev")), QByteArray("T6850LT\0;:03\r\n", 14));   // the board's, read before
 }
 
 // ---- orvelctl ---------------------------------------------------------------
 
-class OrvelctlProgram : public ProgramOnSim {
-protected:
-    struct Result {
-        int status;
-        QString out, err;
-    };
-    Result run(QStringList args)
-    {
-        QProcess p;
-        args.prepend(dir.path());
-        args.prepend("--app-dir");
-        p.start(qEnvironmentVariable("ORVELCTL", QStringLiteral(ORVELCTL_PATH)), args);
-        p.closeWriteChannel();
-        EXPECT_TRUE(p.waitForFinished(60000));
-        return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
-                QString::fromLocal8Bit(p.readAllStandardError())};
-    }
-};
+class OrvelctlProgram : public ProgramOnSim {};
 
 TEST_F(OrvelctlProgram, DownloadAnsweredNoThenYesThenUpload)
 {
@@ -180,7 +149,7 @@ TEST_F(OrvelctlProgram, DownloadAnsweredNoThenYesThenUpload)
     r = run({"upload-program", path("PROG.tnx")});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(r.err, "Program Upload: Program Upload Complete!\n");
-    EXPECT_EQ(readAll(path("PROG.rev")), QByteArray("OBJCOPY15:07\r\n"));
+    EXPECT_EQ(bytesOf(path("PROG.rev")), QByteArray("OBJCOPY15:07\r\n"));
 }
 
 TEST_F(OrvelctlProgram, RefusedSetsSendNothing)
@@ -220,12 +189,12 @@ TEST_F(OrvelctlProgram, RefusedSetsSendNothing)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.err.toStdString());
-        writeAll(path("PROG.tnx"), c.tnx);
-        writeAll(path("PROG.rev"), c.rev);
-        writeAll(path("PROG.hex"), c.hex);
+        put("PROG.tnx", c.tnx);
+        put("PROG.rev", c.rev);
+        put("PROG.hex", c.hex);
         QFile::remove(path("PROG.lcf"));
         if (!c.lcf.isEmpty())
-            writeAll(path("PROG.lcf"), c.lcf);
+            put("PROG.lcf", c.lcf);
         const auto in = board->stats().bytesIn;
         const auto r = run({"download-program", path("PROG.tnx"), "--yes"});
         EXPECT_EQ(r.status, 3);
@@ -233,13 +202,13 @@ TEST_F(OrvelctlProgram, RefusedSetsSendNothing)
         EXPECT_EQ(board->stats().bytesIn, in);
     }
     // A main file with no board type: nothing read, no file of the set written.
-    writeAll(path("PROG.tnx"), "");
+    put("PROG.tnx", "");
     const auto in = board->stats().bytesIn;
     const auto r = run({"upload-program", path("PROG.tnx")});
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.err,
               QStringLiteral("orvelctl: %1: no board type: the file's first item is empty\n").arg(path("PROG.tnx")));
-    EXPECT_EQ(readAll(path("PROG.rev")), QByteArray("P0101"));
+    EXPECT_EQ(bytesOf(path("PROG.rev")), QByteArray("P0101"));
     EXPECT_EQ(board->stats().bytesIn, in);
 
     EXPECT_EQ(run({"board-name", "68"}).out, "T6850(PLC)\n");

@@ -155,19 +155,6 @@ TEST(AdapterLatency, AnswersWaitForTheTimerFromTheRequestsFirstByte)
     EXPECT_EQ(boardsim::AdapterLatency().release(1040), 1040u);   // no adapter
 }
 
-TEST(PtyBoard, PulledCableHangsUpTheTerminal)
-{
-    PtyBoard board(still({"pull-after=2"}));
-    ASSERT_TRUE(board.start());
-    Port port(board.slavePath());
-    ASSERT_GE(port.fd, 0);
-    EXPECT_EQ(port.exchange({0xFF, 0x01}), (Bytes{0x55, 0x55}));
-    port.send({0x03});
-    EXPECT_TRUE(port.receive(1).empty());
-    EXPECT_TRUE(port.hungUp);
-    EXPECT_EQ(board.peekWord(1014), 215);   // the memory stays reachable
-}
-
 TEST(PtyBoard, RefusesMalformedInputAndRealFiles)
 {
     PtyBoard bad(still({"silence", "pull-after=ten"}));

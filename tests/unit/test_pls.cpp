@@ -198,6 +198,14 @@ TEST_F(PlsLink, SetPLSOffsetMakesTheCurrentPositionReadAsAsked)
     acked(port, {10, 0});
     ready(port);
     EXPECT_TRUE(link.SetPLSOffset(0));
+    // At 10 divisions, 100 is asked for: the offset goes to 270.
+    word(port, 40, 350);
+    word(port, 72, 20);
+    word(port, 24, 360);
+    port.mode(42);
+    acked(port, {14, 1});
+    ready(port);
+    EXPECT_TRUE(link.SetPLSOffset(100));
 
     word(port, 40, 0);
     word(port, 72, 0);
@@ -380,7 +388,7 @@ TEST_F(PlsOnBoard, AFailedChangeLeavesNoValueBehind)
     std::array<int, 24> cfg{};
     std::array<std::uint8_t, 24> fileCfg{};
     for (int i = 0; i < 24; ++i)
-        cfg[size_t(i)] = fileCfg[size_t(i)] = std::uint8_t(11 + i);
+        cfg[size_t(i)] = fileCfg[size_t(i)] = std::uint8_t(i == 1 ? 255 : 11 + i);   // 0xFF is a value here
     auto blocksFromFile = [&](int n) {
         std::array<std::uint8_t, 24> c{};
         std::copy_n(fileCfg.begin(), 6 * n, c.begin());

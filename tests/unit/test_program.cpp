@@ -134,6 +134,9 @@ TEST(ProgramFiles, PlanSendsDataRecordsOnlyAndKeepsInside64K)
     EXPECT_TRUE(plan.beyondMemory);
     plan = PF::planDownload({":03FFFE0002337A51"});   // runs off the end
     EXPECT_TRUE(plan.beyondMemory);
+    plan = PF::planDownload({":02FFFE001234BB"});   // ends on the last byte
+    EXPECT_FALSE(plan.beyondMemory);
+    EXPECT_EQ(plan.lines[0].address, 0xFFFE);
     // After a line that stops the download, nothing more is looked at.
     plan = PF::planDownload({"garbage", ":020000021000EC", ":0300300002337A1E"});
     EXPECT_FALSE(plan.beyondMemory);
@@ -267,6 +270,19 @@ TEST_F(ProgramLink, ConfigurationWrittenForItsBoards)
     port.exchange(0xFF, 0x55).exchange(0x03, 0x55);
     recordAndIdent();
     dialogs.expectBox("Program Download", Button::OK, "Program Download Not Complete!");
+    link.DumpProgram();
+    EXPECT_FALSE(link.lastAccessOk());
+    EXPECT_FALSE(link.CommError);
+
+    // The first ident byte not confirmed, the link still up: not complete either.
+    confirmDownload(tnx, "AB", true);
+    loadRequestAndRecordMode({{8188, 5}, {8189, 7}, {8190, 5}});
+    record({0x01, 0x00, 0x00, 0x11}, 0x12);
+    port.exchange(0xFF, 0x55);
+    for (int attempt = 0; attempt < 2; ++attempt)
+        port.mode(0x02).exchange(61424 / 256, 61424 / 256).exchange(61424 % 256, 61424 % 256).exchange('A', 0);
+    dialogs.expectBox("Program Download", Button::OK, "Could Not Send Program Ident and Revision to PLC!")
+        .expectBox("Program Download", Button::OK, "Program Download Not Complete!");
     link.DumpProgram();
     EXPECT_FALSE(link.lastAccessOk());
     EXPECT_FALSE(link.CommError);

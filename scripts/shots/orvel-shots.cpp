@@ -1,0 +1,156 @@
+// Makes the manual's pictures (data/Help/images) from the program's own
+// windows against the simulated board: orvel-shots OUTDIR. scripts/screenshots
+// runs it; every box is answered Yes or OK, a file dialog with the program set.
+#include "AppFolder.h"
+#include "Clock.h"
+#include "DataTransfer.h"
+#include "Globals.h"
+#include "OrvelApp.h"
+#include "PosixSerialPort.h"
+#include "RSComm.h"
+#include "frmDownloadProg.h"
+#include "frmMDIMain.h"
+#include "frmProcessing.h"
+#include "frmTargetBoard.h"
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <boardsim/Board.h>
+#include <cstdio>
+#include <functional>
+
+namespace {
+QString g_out;
+
+void save(QWidget *w, const char *name)
+{
+    QApplication::processEvents();
+    const QString file = g_out + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png");
+    if (!w->grab().save(file))
+        std::fprintf(stderr, "orvel-shots: %s not written\n", qPrintable(file));
+}
+
+template <class W>
+W *shown()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *t = qobject_cast<W *>(w); t && t->isVisible())
+            return t;
+    return nullptr;
+}
+
+class AnswerYes final : public Dialogs {
+public:
+    QString file;
+    std::function<void(const QString &)> onBox;
+    Button messageBox(Icon, Buttons b, const QString &, const QString &text) override
+    {
+        if (onBox)
+            onBox(text);
+        return b == Buttons::YesNo || b == Buttons::YesNoCancel ? Button::Yes : Button::OK;
+    }
+    std::optional<QString> openFile(const FileRequest &) override { return file; }
+    std::optional<QString> saveFile(const FileRequest &) override { return std::nullopt; }
+    std::optional<QString> inputBox(const QString &, const QString &, const QString &) override
+    {
+        return std::nullopt;
+    }
+};
+
+void write(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(bytes);
+}
+}   // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: orvel-shots OUTDIR\n");
+        return 2;
+    }
+    g_out = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(g_out);
+    QTemporaryDir dir;
+    AppFolder::set(dir.path());
+    QDir().mkpath(dir.path() + QStringLiteral("/Support/ports"));
+    for (const char *f : {"FaultErrCodes.txt", "CommErrCodes.txt"})
+        QFile::copy(QStringLiteral(ORVEL_DATA_DIR "/Support/") + QLatin1String(f),
+                    dir.path() + QStringLiteral("/Support/") + QLatin1String(f));
+    RegisterOrvelWindows();
+
+    boardsim::Options opt;
+    opt.lineRunning = false;
+    boardsim::PtyBoard board(opt);
+    std::string why;
+    if (!board.start(&why) || !board.linkTo((dir.path() + QStringLiteral("/Support/ports/COM1")).toStdString(), &why)) {
+        std::fprintf(stderr, "orvel-shots: %s\n", why.c_str());
+        return 1;
+    }
+    for (const char *s : {"F54=0", "F60=0", "B8176=0x5C", "B8179=0x07"})
+        board.set(s);
+    AnswerYes dialogs;
+    VirtualClock clock;
+    PosixSerialPort port{clock};
+    frmMDIMain m(dialogs, clock, port);
+    m.tmrBackgroungUpdate->stop();
+    m.show();
+    m.mnuViewOnline_Click();
+
+    // processing.png: the processing window part way through an upload.
+    QTimer::singleShot(0, [] {
+        frmProcessing *p = shown<frmProcessing>();
+        QObject::connect(&p->transfer(), &DataTransfer::progress, p, [p](int done, int) {
+            if (done == 40) {
+                save(p, "processing");
+                p->cmdCancel->click();
+            }
+        });
+    });
+    TransferMode = 0;
+    TransferData(m, dialogs, 0);
+
+    // program-download.png: the program transfer window as a download ends.
+    write(dir.path() + QStringLiteral("/LINE7.tnx"), "D");
+    write(dir.path() + QStringLiteral("/LINE7.rev"), "LINE7 0;:01\r\n");
+    write(dir.path() + QStringLiteral("/LINE7.hex"),
+          ":104A0000000102030405060708090A0B0C0D0E0F\r\n:104A1000101112131415161718191A1B1C1D1E1F\r\n"
+          ":024A20002021\r\n:00000001FF\r\n");
+    dialogs.file = dir.path() + QStringLiteral("/LINE7.tnx");
+    dialogs.onBox = [](const QString &text) {
+        if (frmDownloadProg *w = shown<frmDownloadProg>(); w && text == QStringLiteral("Program Download Complete!")) {
+            w->Timer1_Timer();
+            save(w, "program-download");
+        }
+    };
+    m.mnuFileDownloadProgram->trigger();
+    dialogs.onBox = nullptr;
+
+    // targetboard-*.png: the four pages of a V5435 board online, program
+    // checksum error up (the download above cleared it).
+    board.set("B8176=0x5C");
+    const QString tnx = dir.path() + QStringLiteral("/LINE4.TNX");
+    write(tnx, "A,rest\r\n");
+    write(dir.path() + QStringLiteral("/LINE4.rev"), "\"T6850LT;:03\",x\r\n");
+    frmTargetBoard w(*Link, dialogs, &m);
+    if (!w.PrepareForm(tnx))
+        return 1;
+    w.show();
+    for (int n = 0; n < 400 && (!w.statusRead() || w.poll().onlinePasses() < 2); ++n)
+        w.poll().step();
+    const char *pages[4] = {"targetboard-faults", "targetboard-ident", "targetboard-network", "targetboard-clock"};
+    for (int t = 0; t < 4; ++t) {
+        w.tabTargetBoard->setCurrentIndex(t);
+        save(&w, pages[t]);
+    }
+    w.poll().stop();
+    board.stop();
+    return 0;
+}
