@@ -2,7 +2,7 @@
 
 #include "ConsoleDialogs.h"
 #include "Orvelctl.h"
-#include "PosixSerialPort.h"
+#include "SerialPortFactory.h"
 #include "boardsim/Engine.h"
 
 #include <QDir>
@@ -25,31 +25,31 @@ double secondsSince(Clock::time_point t0) { return std::chrono::duration<double>
 class CountingPort final : public SerialPort {
 public:
     explicit CountingPort(std::uint64_t *written) : written_(written) {}
-    void setPortNumber(int n) override { inner_.setPortNumber(n); }
-    int portNumber() const override { return inner_.portNumber(); }
-    bool setSettings(const QString &s) override { return inner_.setSettings(s); }
-    QString settings() const override { return inner_.settings(); }
-    bool open() override { return inner_.open(); }
-    void close() override { inner_.close(); }
-    bool isOpen() const override { return inner_.isOpen(); }
-    int bytesWaiting() override { return inner_.bytesWaiting(); }
-    void flushInput() override { inner_.flushInput(); }
+    void setPortNumber(int n) override { inner_->setPortNumber(n); }
+    int portNumber() const override { return inner_->portNumber(); }
+    bool setSettings(const QString &s) override { return inner_->setSettings(s); }
+    QString settings() const override { return inner_->settings(); }
+    bool open() override { return inner_->open(); }
+    void close() override { inner_->close(); }
+    bool isOpen() const override { return inner_->isOpen(); }
+    int bytesWaiting() override { return inner_->bytesWaiting(); }
+    void flushInput() override { inner_->flushInput(); }
     bool write(const QByteArray &b) override
     {
-        const bool ok = inner_.write(b);
+        const bool ok = inner_->write(b);
         if (ok)
             *written_ += static_cast<std::uint64_t>(b.size());
         return ok;
     }
-    int readByte() override { return inner_.readByte(); }
-    bool waitForInput(std::int64_t d) override { return inner_.waitForInput(d); }
-    QString deviceName() const override { return inner_.deviceName(); }
-    int errorNumber() const override { return inner_.errorNumber(); }
-    QString errorString() const override { return inner_.errorString(); }
-    QString errorSource() const override { return inner_.errorSource(); }
+    int readByte() override { return inner_->readByte(); }
+    bool waitForInput(std::int64_t d) override { return inner_->waitForInput(d); }
+    QString deviceName() const override { return inner_->deviceName(); }
+    int errorNumber() const override { return inner_->errorNumber(); }
+    QString errorString() const override { return inner_->errorString(); }
+    QString errorSource() const override { return inner_->errorSource(); }
 
 private:
-    PosixSerialPort inner_;
+    std::unique_ptr<SerialPort> inner_ = MakeSerialPort();
     std::uint64_t *written_;
 };
 

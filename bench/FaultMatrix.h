@@ -62,7 +62,7 @@ struct Outcome {
     std::vector<std::uint8_t> before, after;
 };
 
-// orvelctl ARGS... with --app-dir appDir, in this process, on a PosixSerialPort.
+// orvelctl ARGS... with --app-dir appDir, in this process, on the real port MakeSerialPort() makes.
 CliRun runOrvelctl(const QString &appDir, const QStringList &args);
 
 // What the reliability probe found is kept in the families' CI runs.

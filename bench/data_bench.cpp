@@ -17,7 +17,7 @@
 #include "DataTransfer.h"
 #include "BenchDialogs.h"
 #include "Dialogs.h"
-#include "PosixSerialPort.h"
+#include "SerialPortFactory.h"
 #include "BenchCommon.h"
 #include "PtyFloor.h"
 #include "RSComm.h"
@@ -53,7 +53,8 @@ int main(int argc, char **argv)
     }
     boardsim::PtyBoard &board = sim.board;
     BenchDialogs dialogs(Dialogs::Button::OK);
-    PosixSerialPort port(SystemClock::instance());
+    const std::unique_ptr<SerialPort> ownPort = MakeSerialPort(SystemClock::instance());
+    SerialPort &port = *ownPort;
     RSComm link(dialogs, SystemClock::instance());
     link.OpenRSComm(&port);
     if (!link.OnlineMode || link.CommError) {

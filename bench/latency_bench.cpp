@@ -24,7 +24,7 @@
 #include "Globals.h"
 #include "OrvelApp.h"
 #include "PollLoop.h"
-#include "PosixSerialPort.h"
+#include "SerialPortFactory.h"
 #include "RSComm.h"
 #include "boardsim/Board.h"
 #include "frmMDIMain.h"
@@ -61,7 +61,8 @@ bool measure(const std::string &name, int latencyMs, bool quick, std::vector<Fig
     boardsim::PtyBoard &board = sim.board;
     board.set("F42=1");   // the DF1 driver is enabled: no warning box
     BenchDialogs dialogs(Dialogs::Button::OK);
-    PosixSerialPort port(SystemClock::instance());
+    const std::unique_ptr<SerialPort> ownPort = MakeSerialPort(SystemClock::instance());
+    SerialPort &port = *ownPort;
     frmMDIMain main(dialogs, SystemClock::instance(), port);
     main.tmrBackgroungUpdate->stop();
     main.resize(1024, 740);

@@ -19,7 +19,7 @@
 #include "Globals.h"
 #include "OrvelApp.h"
 #include "PollLoop.h"
-#include "PosixSerialPort.h"
+#include "SerialPortFactory.h"
 #include "RSComm.h"
 #include "boardsim/Board.h"
 #include "BenchCommon.h"
@@ -76,7 +76,8 @@ int main(int argc, char **argv)
 
     RegisterOrvelWindows();
     BenchDialogs dialogs(Dialogs::Button::OK);
-    PosixSerialPort port(SystemClock::instance());
+    const std::unique_ptr<SerialPort> ownPort = MakeSerialPort(SystemClock::instance());
+    SerialPort &port = *ownPort;
     std::vector<Figure> figures;
     figures.push_back({"pty.roundtrip_us", ptyUs, "us", ""});
     {

@@ -20,7 +20,7 @@
 #include "AppFolder.h"
 #include "Clock.h"
 #include "Dialogs.h"
-#include "PosixSerialPort.h"
+#include "SerialPortFactory.h"
 #include "BenchCommon.h"
 #include "PtyFloor.h"
 #include "RSComm.h"
@@ -112,7 +112,8 @@ int main(int argc, char **argv)
     writeFile(stem + "hex", hexProgram(programSize));
 
     ProgramBenchDialogs dialogs;
-    PosixSerialPort port(SystemClock::instance());
+    const std::unique_ptr<SerialPort> ownPort = MakeSerialPort(SystemClock::instance());
+    SerialPort &port = *ownPort;
     RSComm link(dialogs, SystemClock::instance());
     link.OpenRSComm(&port);
     if (!link.OnlineMode) {

@@ -15,7 +15,7 @@
 #include "Globals.h"
 #include "OrvelApp.h"
 #include "PortPresence.h"
-#include "PosixSerialPort.h"
+#include "SerialPortFactory.h"
 #include "RSComm.h"
 #include "frmMDIMain.h"
 
@@ -79,7 +79,8 @@ int main(int argc, char **argv)
 
     RegisterOrvelWindows();
     BenchDialogs dialogs(Dialogs::Button::OK);
-    PosixSerialPort port(SystemClock::instance());
+    const std::unique_ptr<SerialPort> ownPort = MakeSerialPort(SystemClock::instance());
+    SerialPort &port = *ownPort;
     {
         frmMDIMain main(dialogs, SystemClock::instance(), port);
         main.resize(1024, 740);

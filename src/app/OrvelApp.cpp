@@ -2,7 +2,7 @@
 #include "AppFolder.h"
 #include "Clock.h"
 #include "Interruption.h"
-#include "PosixSerialPort.h"
+#include "SerialPortFactory.h"
 #include "QtDialogs.h"
 #include "frmData.h"
 #include "frmK2950DF1.h"
@@ -257,8 +257,8 @@ int RunOrvel(int argc, char **argv)
     QtDialogs dialogs;
     int rc = 0;
     {
-        PosixSerialPort port;
-        frmMDIMain main(dialogs, SystemClock::instance(), port);
+        const std::unique_ptr<SerialPort> port = MakeSerialPort(SystemClock::instance());
+        frmMDIMain main(dialogs, SystemClock::instance(), *port);
         main.show();
         rc = app.exec();
     }

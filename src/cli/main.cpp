@@ -1,6 +1,6 @@
 #include "ConsoleDialogs.h"
 #include "Orvelctl.h"
-#include "PosixSerialPort.h"
+#include "SerialPortFactory.h"
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <memory>
@@ -35,6 +35,6 @@ int main(int argc, char **argv)
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
     ConsoleDialogs dialogs;
-    orvelctl::Environment env{dialogs, [] { return std::make_unique<PosixSerialPort>(); }};
+    orvelctl::Environment env{dialogs, [] { return MakeSerialPort(); }};
     return orvelctl::run(app->arguments().mid(1), env);
 }

@@ -5,9 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <cerrno>
 #include <cmath>
-#include <sys/stat.h>
 
 namespace CommSettings {
 
@@ -171,9 +169,7 @@ FileContents read(const QString &path)
     FileContents f;
     // Anything under the name counts, a link that leads nowhere included; only
     // a name that is not there at all means there is no settings file.
-    struct stat st {};
-    const QByteArray name = QFile::encodeName(path);
-    f.exists = ::lstat(name.constData(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR);
+    f.exists = nameTaken(path);
     if (!f.exists)
         return f;
     const FileBytes file = readRegularFile(path, kMaxFileBytes);

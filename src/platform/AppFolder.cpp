@@ -348,6 +348,19 @@ int openStream(const QString &path, QString &error)
     return fd;
 }
 
+void closeStream(int fd)
+{
+    if (fd >= 0)
+        ::close(fd);
+}
+
+bool nameTaken(const QString &path)
+{
+    struct stat st {};
+    const QByteArray name = QFile::encodeName(path);
+    return ::lstat(name.constData(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR);
+}
+
 ReplacementFile::ReplacementFile(const QString &target) : target_(target)
 {
     const QByteArray t = QFile::encodeName(target);

@@ -51,6 +51,12 @@ WriteTarget writeTarget(const QString &path);
 // Opens a Stream target for writing. Never waits for a pipe's reader: a pipe
 // nobody reads is refused. -1 and the reason when it cannot be opened.
 int openStream(const QString &path, QString &error);
+void closeStream(int fd);
+
+// True when anything at all is under the name, a link that leads nowhere or
+// an entry that cannot be looked at included: only a name that is not there
+// is free.
+bool nameTaken(const QString &path);
 
 // The new file that replaces a Replace target: made beside it with the
 // permissions of the file it replaces (those of any new file when there is

@@ -3,7 +3,6 @@
 #include "Utilities.h"
 #include <algorithm>
 #include <memory>
-#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QFontMetricsF>
@@ -415,8 +414,7 @@ QString PrintReport(QPrinter &printer, const Content &content)
     const DeviceMetrics metrics(&printer);
     const std::vector<Page> pages = Layout(content, QSizeF(rect.width() / dpi, rect.height() / dpi), metrics);
     QString why = Paint(printer, pages, rect.topLeft());
-    if (stream >= 0)
-        ::close(stream);
+    closeStream(stream);
     if (!why.isEmpty() && printer.outputFormat() == QPrinter::PdfFormat)
         why = QStringLiteral("the file %1 could not be written").arg(QDir::toNativeSeparators(pdfName));
     if (replacement) {

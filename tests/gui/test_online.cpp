@@ -5,6 +5,7 @@
 #include "CommSettings.h"
 #include "Interruption.h"
 #include "PortPresence.h"
+#include "PosixSerialPort.h"
 #include "QtDialogs.h"
 #include "ScriptedSerialPort.h"
 #include "frmMain.h"

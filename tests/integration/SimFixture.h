@@ -1,7 +1,7 @@
 #pragma once
 #include "AppFolder.h"
 #include "Clock.h"
-#include "PosixSerialPort.h"
+#include "SerialPortFactory.h"
 #include "RSComm.h"
 #include "ScriptedDialogs.h"
 #include "boardsim/Board.h"
@@ -79,7 +79,8 @@ protected:
     bool lineRunning = false;   // a still machine, so values stay where tests put them
     QTemporaryDir dir;
     std::unique_ptr<boardsim::PtyBoard> board;
-    PosixSerialPort port;
+    std::unique_ptr<SerialPort> ownPort = MakeSerialPort();   // the build's backend, or the environment's
+    SerialPort &port = *ownPort;
     ScriptedDialogs dialogs;
     RSComm link{dialogs, SystemClock::instance()};
 };

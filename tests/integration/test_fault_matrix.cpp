@@ -6,7 +6,7 @@
 #include "FaultMatrix.h"
 
 #include "ConsoleDialogs.h"
-#include "PosixSerialPort.h"
+#include "SerialPortFactory.h"
 #include "RSComm.h"
 #include "AppFolder.h"
 #include "Clock.h"
@@ -175,10 +175,10 @@ TEST(FaultRegressions, LinkRecoversWhenTheCableIsPluggedBackIn)
         ASSERT_TRUE(b.board.set("W1014=1234"));
         std::FILE *boxes = std::tmpfile();
         ConsoleDialogs dialogs(boxes);
-        PosixSerialPort port;
+        const std::unique_ptr<SerialPort> port = MakeSerialPort();
         RSComm link(dialogs, SystemClock::instance());
         AppFolder::set(b.dir.path());
-        link.OpenRSComm(&port);
+        link.OpenRSComm(port.get());
         ASSERT_TRUE(link.OnlineMode);
         EXPECT_EQ(link.RSRead(QStringLiteral("W1014")).toStdString(), "1234");
         ASSERT_TRUE(b.board.addFault("pull-after=" + std::to_string(b.board.stats().bytesIn + 3)));
@@ -186,7 +186,7 @@ TEST(FaultRegressions, LinkRecoversWhenTheCableIsPluggedBackIn)
         EXPECT_FALSE(link.lastAccessOk());
         b.reconnect();
         link.CloseRSComm();
-        link.OpenRSComm(&port);
+        link.OpenRSComm(port.get());
         EXPECT_TRUE(link.OnlineMode);
         EXPECT_EQ(link.RSRead(QStringLiteral("W1014")).toStdString(), "1234");
         EXPECT_TRUE(link.lastAccessOk());

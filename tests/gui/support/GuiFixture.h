@@ -2,7 +2,7 @@
 // One main window per test, in a fresh application folder, with scripted
 // dialogs. The background tick is stopped: tests run it by hand, so nothing
 // depends on timing. boardOnCom1() puts a simulated board behind COM1.
-#include "PosixSerialPort.h"
+#include "SerialPortFactory.h"
 #include "AppFolder.h"
 #include "Clock.h"
 #include "Globals.h"
@@ -138,6 +138,8 @@ protected:
     std::unique_ptr<boardsim::PtyBoard> board;
     // Time-outs run on virtual time: a silent board costs no real seconds.
     VirtualClock clock;
-    PosixSerialPort port{clock};   // declared before main, which uses it to the end
+    // Declared before main, which uses it to the end.
+    std::unique_ptr<SerialPort> ownPort = MakeSerialPort(clock);
+    SerialPort &port = *ownPort;
     std::unique_ptr<frmMDIMain> main;
 };

@@ -1,0 +1,59 @@
+#include "SerialPortFactory.h"
+#include "QtSerialPort.h"
+#ifdef ORVEL_HAVE_TERMIOS
+#include "PosixSerialPort.h"
+#endif
+
+#include <QByteArray>
+#include <cstdio>
+
+namespace {
+constexpr SerialBackend kBuiltDefault =
+#ifdef ORVEL_DEFAULT_BACKEND_QT
+    SerialBackend::Qt;
+#else
+    SerialBackend::Termios;
+#endif
+
+SerialBackend chosenBackend()
+{
+    const QByteArray env = qgetenv("ORVEL_SERIAL_BACKEND").trimmed().toLower();
+    if (env.isEmpty())
+        return kBuiltDefault;
+    for (const SerialBackend b : {SerialBackend::Termios, SerialBackend::Qt})
+        if (env == SerialBackendName(b) && HasSerialBackend(b))
+            return b;
+    std::fprintf(stderr, "ORVEL_SERIAL_BACKEND=%s is not a serial port backend of this build: using %s\n",
+                 env.constData(), SerialBackendName(kBuiltDefault));
+    return kBuiltDefault;
+}
+}   // namespace
+
+bool HasSerialBackend(SerialBackend backend)
+{
+#ifndef ORVEL_HAVE_TERMIOS
+    if (backend == SerialBackend::Termios)
+        return false;
+#endif
+    return backend == SerialBackend::Termios || backend == SerialBackend::Qt;
+}
+
+const char *SerialBackendName(SerialBackend backend) { return backend == SerialBackend::Qt ? "qt" : "termios"; }
+
+SerialBackend DefaultSerialBackend()
+{
+    static const SerialBackend chosen = chosenBackend();
+    return chosen;
+}
+
+std::unique_ptr<SerialPort> MakeSerialPort(const Clock &clock) { return MakeSerialPort(DefaultSerialBackend(), clock); }
+
+std::unique_ptr<SerialPort> MakeSerialPort(SerialBackend backend, const Clock &clock)
+{
+#ifdef ORVEL_HAVE_TERMIOS
+    if (backend == SerialBackend::Termios)
+        return std::make_unique<PosixSerialPort>(clock);
+#endif
+    (void)backend;
+    return std::make_unique<QtSerialPort>(clock);
+}
