@@ -2,6 +2,8 @@
 #include "AppFolder.h"
 #include "Clock.h"
 #include "Interruption.h"
+#include "SerialPortFactory.h"
+#include "TerminalClaim.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,20 +15,6 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
-
-namespace {
-QString notAPortText(const QString &dev, mode_t mode)
-{
-    const char *what = S_ISREG(mode) ? "a regular file"
-        : S_ISDIR(mode)              ? "a folder"
-        : S_ISFIFO(mode)             ? "a named pipe (FIFO)"
-        : S_ISSOCK(mode)             ? "a socket"
-        : S_ISBLK(mode)              ? "a disk device"
-        : S_ISCHR(mode)              ? "a device that is not a terminal"
-                                     : "not a terminal";
-    return QStringLiteral("%1 is not a serial port: it is %2").arg(dev, QLatin1String(what));
-}
-}
 
 PosixSerialPort::~PosixSerialPort() { close(); }
 
@@ -51,12 +39,8 @@ void PosixSerialPort::refuse(int err, const QString &why)
 
 bool PosixSerialPort::setSettings(const QString &s)
 {
-    const QStringList parts = s.split(QLatin1Char(','));
-    bool ok = false;
-    const int baud = parts.value(0).trimmed().toInt(&ok);
-    if (!ok || (baud != 9600 && baud != 19200 && baud != 4800 && baud != 38400) || parts.size() != 4
-        || parts[1].trimmed().compare(QLatin1String("n"), Qt::CaseInsensitive) != 0
-        || parts[2].trimmed() != QLatin1String("8") || parts[3].trimmed() != QLatin1String("1")) {
+    int baud = 0;
+    if (!ParseLineSettings(s, baud)) {
         refuse(380, QStringLiteral("Invalid property value \"%1\"").arg(s));
         return false;
     }
@@ -81,41 +65,12 @@ bool PosixSerialPort::open()
     errNo_ = 0;
     errText_.clear();
     const QString dev = deviceName();
-    const QByteArray path = dev.toLocal8Bit();
-    // What is not a character device is refused before it is opened: a FIFO
-    // or a file is never a serial line, and opening some of them can wait.
-    struct stat st {};
-    if (::stat(path.constData(), &st) == 0 && !S_ISCHR(st.st_mode)) {
-        refuse(ENOTTY, notAPortText(dev, st.st_mode));
+    const TerminalClaim claim = ClaimTerminal(dev);
+    if (claim.fd < 0) {
+        refuse(claim.err, claim.text);
         return false;
     }
-    // Non-blocking, so neither the open nor the checks wait for carrier or a peer.
-    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        fail(errno, QStringLiteral("Cannot open %1").arg(dev));
-        return false;
-    }
-    // Checked again on what was opened: the name may have changed in between.
-    // A device that is not a terminal (/dev/null...) has no line settings; the
-    // master side of a pseudo-terminal (/dev/ptmx opens a new one) is the
-    // board's end of the line, never the program's.
-    int ptyNumber = 0;
-    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || !::isatty(fd)) {
-        ::close(fd);
-        refuse(ENOTTY, notAPortText(dev, st.st_mode));
-        return false;
-    }
-    if (::ioctl(fd, TIOCGPTN, &ptyNumber) == 0) {
-        ::close(fd);
-        refuse(ENOTTY, QStringLiteral("%1 is the master side of a pseudo-terminal, not a serial port").arg(dev));
-        return false;
-    }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int e = errno;
-        ::close(fd);
-        fail(e == EWOULDBLOCK ? EBUSY : e, QStringLiteral("Port %1 is in use").arg(dev));
-        return false;
-    }
+    const int fd = claim.fd;
     termios t{};
     if (tcgetattr(fd, &t) != 0) {
         const int e = errno;
@@ -160,8 +115,7 @@ void PosixSerialPort::close()
 {
     if (fd_ < 0)
         return;
-    ::flock(fd_, LOCK_UN);
-    ::close(fd_);
+    ReleaseTerminal(fd_);
     fd_ = -1;
     buf_.clear();
 }

@@ -1,6 +1,7 @@
 #include "QtSerialPort.h"
 #include "AppFolder.h"
 #include "Interruption.h"
+#include "SerialPortFactory.h"
 #include "UsbAdapter.h"
 
 #include <QFileInfo>
@@ -12,12 +13,8 @@
 #include <thread>
 
 #ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/file.h>
+#include "TerminalClaim.h"
 #include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <termios.h>
-#include <unistd.h>
 #endif
 
 namespace {
@@ -41,64 +38,6 @@ int errnoOf(QSerialPort::SerialPortError e)
     }
 }
 
-#ifdef Q_OS_UNIX
-QString notAPortText(const QString &dev, mode_t mode)
-{
-    const char *what = S_ISREG(mode) ? "a regular file"
-        : S_ISDIR(mode)              ? "a folder"
-        : S_ISFIFO(mode)             ? "a named pipe (FIFO)"
-        : S_ISSOCK(mode)             ? "a socket"
-        : S_ISBLK(mode)              ? "a disk device"
-        : S_ISCHR(mode)              ? "a device that is not a terminal"
-                                     : "not a terminal";
-    return QStringLiteral("%1 is not a serial port: it is %2").arg(dev, QLatin1String(what));
-}
-
-struct Claim {
-    int fd = -1;
-    int err = 0;
-    QString text;
-};
-
-// Checks that dev is the program's end of a serial line and takes it with an
-// flock, as the termios port does, without blocking and before anything is
-// set on it. The flock lasts while fd is open, and no longer than the process.
-// DTR stays up when the port is closed, as the termios port leaves it.
-void keepDtrOnClose(int fd)
-{
-    termios t{};
-    if (::tcgetattr(fd, &t) == 0 && (t.c_cflag & HUPCL)) {
-        t.c_cflag &= ~HUPCL;
-        ::tcsetattr(fd, TCSANOW, &t);
-    }
-}
-
-Claim claimPort(const QString &dev)
-{
-    Claim c;
-    const QByteArray path = dev.toLocal8Bit();
-    struct stat st {};
-    if (::stat(path.constData(), &st) == 0 && !S_ISCHR(st.st_mode))
-        return {-1, ENOTTY, notAPortText(dev, st.st_mode)};
-    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        const int e = errno;
-        return {-1, e, QStringLiteral("Cannot open %1: %2").arg(dev, systemText(e))};
-    }
-    int ptyNumber = 0;
-    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || !::isatty(fd))
-        c = {-1, ENOTTY, notAPortText(dev, st.st_mode)};
-    else if (::ioctl(fd, TIOCGPTN, &ptyNumber) == 0)
-        c = {-1, ENOTTY, QStringLiteral("%1 is the master side of a pseudo-terminal, not a serial port").arg(dev)};
-    else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int e = errno == EWOULDBLOCK ? EBUSY : errno;
-        c = {-1, e, QStringLiteral("Port %1 is in use: %2").arg(dev, systemText(e))};
-    } else
-        return {fd, 0, {}};
-    ::close(fd);
-    return c;
-}
-#endif
 }   // namespace
 
 QtSerialPort::QtSerialPort(const Clock &clock) : clock_(clock) {}
@@ -125,12 +64,8 @@ void QtSerialPort::failFromQt(const QString &what)
 
 bool QtSerialPort::setSettings(const QString &s)
 {
-    const QStringList parts = s.split(QLatin1Char(','));
-    bool ok = false;
-    const int baud = parts.value(0).trimmed().toInt(&ok);
-    if (!ok || (baud != 9600 && baud != 19200 && baud != 4800 && baud != 38400) || parts.size() != 4
-        || parts[1].trimmed().compare(QLatin1String("n"), Qt::CaseInsensitive) != 0
-        || parts[2].trimmed() != QLatin1String("8") || parts[3].trimmed() != QLatin1String("1")) {
+    int baud = 0;
+    if (!ParseLineSettings(s, baud)) {
         fail(380, QStringLiteral("Invalid property value \"%1\"").arg(s));
         return false;
     }
@@ -150,7 +85,7 @@ bool QtSerialPort::open()
     const QString dev = deviceName();
     QString location = dev;
 #ifdef Q_OS_UNIX
-    const Claim c = claimPort(dev);
+    const TerminalClaim c = ClaimTerminal(dev);
     if (c.fd < 0) {
         fail(c.err, c.text);
         return false;
@@ -182,7 +117,7 @@ bool QtSerialPort::open()
     // The flock above holds the port. The exclusive flag QSerialPort has just
     // set would outlive a killed program on a pseudo-terminal.
     ::ioctl(fd, TIOCNXCL);
-    keepDtrOnClose(fd);
+    KeepDtrOnClose(fd);
     // One byte out, one byte back: a USB adapter holding each byte for its
     // latency timer would set the pace. Used as it is where there is no such mode.
     UsbAdapter::requestLowLatency(fd);
@@ -196,9 +131,8 @@ void QtSerialPort::releaseClaim()
     if (claim_ >= 0) {
         // QSerialPort put back the settings it found, hang-up on close
         // included; the descriptor closed last decides.
-        keepDtrOnClose(claim_);
-        ::flock(claim_, LOCK_UN);
-        ::close(claim_);
+        KeepDtrOnClose(claim_);
+        ReleaseTerminal(claim_);
     }
 #endif
     claim_ = -1;

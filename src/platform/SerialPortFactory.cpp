@@ -5,6 +5,7 @@
 #endif
 
 #include <QByteArray>
+#include <QStringList>
 #include <cstdio>
 
 namespace {
@@ -56,4 +57,17 @@ std::unique_ptr<SerialPort> MakeSerialPort(SerialBackend backend, const Clock &c
 #endif
     (void)backend;
     return std::make_unique<QtSerialPort>(clock);
+}
+
+bool ParseLineSettings(const QString &s, int &baud)
+{
+    const QStringList parts = s.split(QLatin1Char(','));
+    bool ok = false;
+    const int b = parts.value(0).trimmed().toInt(&ok);
+    if (!ok || (b != 9600 && b != 19200 && b != 4800 && b != 38400) || parts.size() != 4
+        || parts[1].trimmed().compare(QLatin1String("n"), Qt::CaseInsensitive) != 0
+        || parts[2].trimmed() != QLatin1String("8") || parts[3].trimmed() != QLatin1String("1"))
+        return false;
+    baud = b;
+    return true;
 }

@@ -19,3 +19,7 @@ const char *SerialBackendName(SerialBackend backend);   // "termios", "qt"
 // An unconfigured real port; waits are measured on `clock`.
 std::unique_ptr<SerialPort> MakeSerialPort(const Clock &clock = SystemClock::instance());
 std::unique_ptr<SerialPort> MakeSerialPort(SerialBackend backend, const Clock &clock = SystemClock::instance());
+
+// "9600,n,8,1": the speeds and the framing the board's line may use. False
+// for anything else (both backends refuse it with "Invalid property value").
+bool ParseLineSettings(const QString &settings, int &baud);
