@@ -6,8 +6,10 @@
 #include "boardsim/Board.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -24,6 +26,14 @@ struct BenchOptions {
     bool json = false;
     bool ok = true;   // false: the arguments were wrong (usage printed)
 };
+
+// Lets the event loop run (polls, ticks, transfers) for ms.
+inline void RunEventLoopFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
 
 inline BenchOptions ParseBenchOptions(int argc, char **argv, const char *program)
 {

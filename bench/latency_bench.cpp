@@ -39,13 +39,6 @@
 
 namespace {
 
-void runFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 constexpr int kUploadFirst = 0x5000;        // the K2707's program range
 constexpr double kUploadBytes = 45056 + 10;   // the range and the ident
 
@@ -88,7 +81,7 @@ bool measure(const std::string &name, int latencyMs, bool quick, std::vector<Fig
         ends.push_back(clock.nsecsElapsed());
         answers.push_back(board.stats().bytesOut);
     });
-    runFor(quick ? 2000 : 8000);
+    RunEventLoopFor(quick ? 2000 : 8000);
     poll->stop();
     const double passes = ends.size() > 2 ? double(ends.size() - 2) : 0.0;
     figures.push_back({"adapter." + name + ".main_passes_per_s", passes ? passes * 1e9 / double(ends.back() - ends[1]) : 0.0,

@@ -41,13 +41,6 @@
 
 namespace {
 
-double threadCpuNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1e9 + double(ts.tv_nsec);
-}
-
 double wallNs() { return double(SystemClock::instance().monotonicNs()); }
 
 struct Figure {
@@ -92,10 +85,10 @@ struct Rig {
 std::pair<double, double> timeReads(Rig &rig, int reads)
 {
     rig.link.RSRead(QStringLiteral("B999"));   // enter read mode outside the measurement
-    const double w0 = wallNs(), c0 = threadCpuNs();
+    const double w0 = wallNs(), c0 = ptyfloor::threadCpuNs();
     for (int i = 0; i < reads; ++i)
         rig.link.RSRead(QStringLiteral("B999"));
-    const double w1 = wallNs(), c1 = threadCpuNs();
+    const double w1 = wallNs(), c1 = ptyfloor::threadCpuNs();
     if (rig.link.CommError) {
         std::fprintf(stderr, "bench: link failed during the run\n");
         std::exit(1);
@@ -162,9 +155,9 @@ int main(int argc, char **argv)
         opt.lineRunning = false;
         Rig rig(opt, backends[b]);
         rig.board.addFault("silence");
-        const double w0 = wallNs(), c0 = threadCpuNs();
+        const double w0 = wallNs(), c0 = ptyfloor::threadCpuNs();
         rig.link.RSRead(QStringLiteral("W1014"));   // 1 + 2 + 2 s of waiting, then the box (Cancel)
-        const double w1 = wallNs(), c1 = threadCpuNs();
+        const double w1 = wallNs(), c1 = ptyfloor::threadCpuNs();
         figures.push_back({names[b] + "wait_cpu_percent", 100.0 * (c1 - c0) / (w1 - w0), "% of a core", "< 1", 1.0});
     }
     for (int baud : {19200, 9600}) {

@@ -37,24 +37,6 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-double threadCpuNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1e9 + double(ts.tv_nsec);
-}
-
-void runFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-}   // namespace
-
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -93,18 +75,18 @@ int main(int argc, char **argv)
         const char *names[frmMDIMain::ChildCount] = {"main", "setup", "df1", "data", "io"};
         for (int w = 0; w < frmMDIMain::ChildCount; ++w) {
             main.mnuWindowForm_Click(w);
-            runFor(300);   // the view is set up and the first passes run
+            RunEventLoopFor(300);   // the view is set up and the first passes run
             PollLoop *poll = main.currentChild() ? main.currentChild()->pollLoop() : nullptr;
             if (!poll)
                 continue;
             const quint64 passes0 = poll->onlinePasses();
             const auto s0 = board.stats();
-            const double cpu0 = threadCpuNs();
+            const double cpu0 = ptyfloor::threadCpuNs();
             QElapsedTimer t;
             t.start();
-            runFor(measureMs);
+            RunEventLoopFor(measureMs);
             const double secs = double(t.nsecsElapsed()) / 1e9;
-            const double cpu = threadCpuNs() - cpu0;
+            const double cpu = ptyfloor::threadCpuNs() - cpu0;
             const auto s1 = board.stats();
             const double passes = double(poll->onlinePasses() - passes0);
             const double lineSecs = double((s1.bytesIn - s0.bytesIn) + (s1.bytesOut - s0.bytesOut)) * 10.0 / 19200.0;
@@ -118,14 +100,14 @@ int main(int argc, char **argv)
         }
         main.mnuWindowForm_Click(3);
         main.mnuViewOffline_Click();
-        runFor(300);
-        const double cpu0 = threadCpuNs();
+        RunEventLoopFor(300);
+        const double cpu0 = ptyfloor::threadCpuNs();
         QElapsedTimer t;
         t.start();
-        runFor(measureMs);
+        RunEventLoopFor(measureMs);
         const double secs = double(t.nsecsElapsed()) / 1e9;
         figures.push_back(
-            {"poll.offline.cpu_percent", (threadCpuNs() - cpu0) / 1e9 / secs * 100.0, "% of a core", "< 0.5"});
+            {"poll.offline.cpu_percent", (ptyfloor::threadCpuNs() - cpu0) / 1e9 / secs * 100.0, "% of a core", "< 0.5"});
         main.mnuFileExit_Click();
     }
     if (dialogs.boxes)

@@ -14,6 +14,7 @@
 #include "Clock.h"
 #include "Globals.h"
 #include "OrvelApp.h"
+#include "PtyFloor.h"
 #include "PortPresence.h"
 #include "SerialPortFactory.h"
 #include "RSComm.h"
@@ -27,23 +28,14 @@
 
 namespace {
 
-double threadCpuNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1e9 + double(ts.tv_nsec);
-}
-
 // Share of a core the main thread uses while the event loop runs for ms.
 double cpuPercentOver(int ms)
 {
-    const double cpu0 = threadCpuNs();
+    const double cpu0 = ptyfloor::threadCpuNs();
     QElapsedTimer t;
     t.start();
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-    return (threadCpuNs() - cpu0) / double(t.nsecsElapsed()) * 100.0;
+    RunEventLoopFor(ms);
+    return (ptyfloor::threadCpuNs() - cpu0) / double(t.nsecsElapsed()) * 100.0;
 }
 
 }   // namespace
@@ -67,10 +59,10 @@ int main(int argc, char **argv)
     {
         const int n = options.quick ? 20000 : 200000;
         int found = 0;
-        const double cpu0 = threadCpuNs();
+        const double cpu0 = ptyfloor::threadCpuNs();
         for (int i = 0; i < n; ++i)
             found += PortPresence::available(com1);
-        figures.push_back({"replug.look_cpu_us", (threadCpuNs() - cpu0) / n / 1e3, "us", ""});
+        figures.push_back({"replug.look_cpu_us", (ptyfloor::threadCpuNs() - cpu0) / n / 1e3, "us", ""});
         if (found) {
             std::fprintf(stderr, "the missing device was found\n");
             return 1;
