@@ -1,14 +1,19 @@
 #include "FaultMatrix.h"
 
+#include "AppFolder.h"
 #include "ConsoleDialogs.h"
 #include "Orvelctl.h"
 #include "SerialPortFactory.h"
 #include "boardsim/Engine.h"
 
 #include <QDir>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
+#include <functional>
+#include <memory>
 #include <set>
 #include <thread>
 
@@ -24,7 +29,7 @@ double secondsSince(Clock::time_point t0) { return std::chrono::duration<double>
 // until the board has taken in all of them before its memory is compared.
 class CountingPort final : public SerialPort {
 public:
-    explicit CountingPort(std::uint64_t *written) : written_(written) {}
+    CountingPort(std::uint64_t *written, const ::Clock &clock) : inner_(MakeSerialPort(clock)), written_(written) {}
     void setPortNumber(int n) override { inner_->setPortNumber(n); }
     int portNumber() const override { return inner_->portNumber(); }
     bool setSettings(const QString &s) override { return inner_->setSettings(s); }
@@ -49,8 +54,141 @@ public:
     QString errorSource() const override { return inner_->errorSource(); }
 
 private:
-    std::unique_ptr<SerialPort> inner_ = MakeSerialPort();
+    std::unique_ptr<SerialPort> inner_;
     std::uint64_t *written_;
+};
+
+// The simulated board on a line that runs on a virtual clock, served as a
+// PtyBoard serves it on a pseudo-terminal: each byte reaches the board at the
+// time it is sent, each answer comes back the board's answer delay later
+// (slow=MS), in order; a pulled cable takes the device away a moment after the
+// program has read the last answers, and the device cannot be opened again.
+class VirtualLinePort final : public SerialPort {
+public:
+    VirtualLinePort(boardsim::Engine &board, VirtualClock &clock, std::uint64_t *written)
+        : board_(board), clock_(clock), written_(written)
+    {}
+    void setPortNumber(int n) override { port_ = n; }
+    int portNumber() const override { return port_; }
+    bool setSettings(const QString &s) override
+    {
+        settings_ = s;
+        return true;
+    }
+    QString settings() const override { return settings_; }
+    bool open() override
+    {
+        if (gone_) {
+            fail(ENOENT, QStringLiteral("Cannot open %1: No such file or directory").arg(deviceName()));
+            return false;
+        }
+        open_ = true;
+        return true;
+    }
+    void close() override { open_ = false; }
+    bool isOpen() const override { return open_; }
+    int bytesWaiting() override
+    {
+        checkPulled();
+        int n = 0;
+        for (const Answer &a : pending_)
+            n += open_ && a.at <= now();
+        return n;
+    }
+    void flushInput() override
+    {
+        while (!pending_.empty() && pending_.front().at <= now())
+            pending_.pop_front();
+    }
+    bool write(const QByteArray &bytes) override
+    {
+        checkPulled();
+        if (!open_) {
+            fail(gone_ ? EIO : EBADF, gone_ ? QStringLiteral("Write to %1 failed").arg(deviceName())
+                                            : QStringLiteral("Port is not open"));
+            return false;
+        }
+        for (const char c : bytes) {
+            board_.advanceTo(std::uint64_t(now()));
+            const std::vector<std::uint8_t> answers = board_.feed(static_cast<std::uint8_t>(c));
+            const std::int64_t at = now() + std::int64_t(board_.answerDelayMs()) * 1'000'000;
+            for (const std::uint8_t a : answers) {
+                lastAt_ = std::max(lastAt_, at);
+                pending_.push_back({lastAt_, a});
+            }
+        }
+        *written_ += static_cast<std::uint64_t>(bytes.size());
+        return true;
+    }
+    int readByte() override
+    {
+        if (!open_ || pending_.empty() || pending_.front().at > now()) {
+            checkPulled();
+            return -1;
+        }
+        const int b = pending_.front().byte;
+        pending_.pop_front();
+        return b;
+    }
+    bool waitForInput(std::int64_t deadlineNs) override
+    {
+        for (;;) {
+            if (open_ && !pending_.empty() && pending_.front().at <= now())
+                return true;
+            if (deadlineNs <= now())
+                return false;
+            checkPulled();
+            std::int64_t next = deadlineNs;
+            if (open_ && !pending_.empty())
+                next = std::min(next, pending_.front().at);
+            if (open_ && goneAt_)
+                next = std::min(next, goneAt_);
+            clock_.advanceToNs(next);
+        }
+    }
+    QString deviceName() const override { return AppFolder::portDevice(port_); }
+    int errorNumber() const override { return errNo_; }
+    QString errorString() const override { return errText_; }
+    QString errorSource() const override { return QStringLiteral("VirtualLinePort"); }
+
+private:
+    struct Answer {
+        std::int64_t at;
+        std::uint8_t byte;
+    };
+    std::int64_t now() const { return clock_.monotonicNs(); }
+    void fail(int err, const QString &what)
+    {
+        errNo_ = err;
+        errText_ = what;
+    }
+    // The board closes its end once the answers it sent have been read; the
+    // program finds out at its next access, as on a real line.
+    void checkPulled()
+    {
+        if (gone_ || !board_.cablePulled() || !pending_.empty())
+            return;
+        if (!goneAt_)
+            goneAt_ = now() + 50'000'000;
+        if (now() < goneAt_)
+            return;
+        gone_ = true;
+        if (open_) {
+            open_ = false;
+            fail(EIO, QStringLiteral("The serial device %1 went away").arg(deviceName()));
+        }
+    }
+
+    boardsim::Engine &board_;
+    VirtualClock &clock_;
+    std::uint64_t *written_;
+    int port_ = 1;
+    QString settings_ = QStringLiteral("9600,n,8,1");
+    bool open_ = false, gone_ = false;
+    std::int64_t goneAt_ = 0, lastAt_ = 0;
+    std::deque<Answer> pending_;
+    int errNo_ = 0;
+    QString errText_;
 };
 
 std::string readAll(std::FILE *f)
@@ -194,6 +332,14 @@ void evaluate(const Case &c, Outcome &o, const std::vector<boardsim::AnswerFault
     }
 }
 
+QStringList caseArgs(const Case &c)
+{
+    QStringList args{c.write ? QStringLiteral("write") : QStringLiteral("read"), c.target.text()};
+    if (c.write)
+        args << QString::number(c.value);
+    return args;
+}
+
 }   // namespace
 
 QString Target::text() const
@@ -222,7 +368,10 @@ std::string Case::name() const
     return s;
 }
 
-CliRun runOrvelctl(const QString &appDir, const QStringList &args)
+namespace {
+CliRun runOrvelctlOn(const QString &appDir, const QStringList &args,
+                     const std::function<std::unique_ptr<SerialPort>(std::uint64_t *written)> &makePort,
+                     const ::Clock *clock)
 {
     CliRun r;
     std::FILE *out = std::tmpfile();
@@ -233,7 +382,7 @@ CliRun runOrvelctl(const QString &appDir, const QStringList &args)
     }
     {
         ConsoleDialogs dialogs(err);
-        orvelctl::Environment env{dialogs, [&r] { return std::make_unique<CountingPort>(&r.written); }, out, err};
+        orvelctl::Environment env{dialogs, [&] { return makePort(&r.written); }, out, err, clock};
         const auto t0 = Clock::now();
         r.status = orvelctl::run(QStringList{QStringLiteral("--app-dir"), appDir} + args, env);
         r.seconds = secondsSince(t0);
@@ -242,14 +391,46 @@ CliRun runOrvelctl(const QString &appDir, const QStringList &args)
     r.err = readAll(err);
     return r;
 }
+}   // namespace
 
-Outcome runCase(const Case &c, const QString &appDir)
+CliRun runOrvelctl(const QString &appDir, const QStringList &args, const ::Clock *clock)
+{
+    return runOrvelctlOn(
+        appDir, args,
+        [clock](std::uint64_t *written) {
+            return std::make_unique<CountingPort>(written, clock ? *clock : SystemClock::instance());
+        },
+        clock);
+}
+
+CliRun runOrvelctl(boardsim::Engine &board, const QString &appDir, const QStringList &args)
+{
+    VirtualClock clock;
+    return runOrvelctlOn(
+        appDir, args,
+        [&](std::uint64_t *written) { return std::make_unique<VirtualLinePort>(board, clock, written); }, &clock);
+}
+
+Outcome runCase(const Case &c, const QString &appDir, Line line)
 {
     Outcome o;
     boardsim::Options opt;
     opt.lineRunning = false;
     opt.seed = c.seed;
     opt.faults = c.faults;
+    if (line == Line::Virtual) {
+        boardsim::Engine board(opt);
+        for (const auto &s : presets())
+            board.set(s);
+        for (const auto &s : c.sets)
+            board.set(s);
+        o.before.assign(board.memory().begin(), board.memory().end());
+        o.run = runOrvelctl(board, appDir, caseArgs(c));
+        o.after.assign(board.memory().begin(), board.memory().end());
+        o.received = board.stats().bytesIn;
+        evaluate(c, o, board.answerFaults());
+        return o;
+    }
     boardsim::PtyBoard board(opt);
     std::string error;
     for (const auto &s : presets())
@@ -264,10 +445,7 @@ Outcome runCase(const Case &c, const QString &appDir)
     }
     o.before = board.memory();
 
-    QStringList args{c.write ? QStringLiteral("write") : QStringLiteral("read"), c.target.text()};
-    if (c.write)
-        args << QString::number(c.value);
-    o.run = runOrvelctl(appDir, args);
+    o.run = runOrvelctl(appDir, caseArgs(c));
 
     // The board takes in what was sent a moment later; bytes sent after a
     // pulled cable never arrive, hence the bound.

@@ -14,6 +14,7 @@
 // does not hold, or a bit write that changed the other bits of its byte, is
 // also counted as a wrong kept value.
 #include "boardsim/Board.h"
+#include "Clock.h"
 
 #include <QString>
 #include <QStringList>
@@ -62,14 +63,26 @@ struct Outcome {
     std::vector<std::uint8_t> before, after;
 };
 
-// orvelctl ARGS... with --app-dir appDir, in this process, on the real port MakeSerialPort() makes.
-CliRun runOrvelctl(const QString &appDir, const QStringList &args);
+// orvelctl ARGS... with --app-dir appDir, in this process, on the real port MakeSerialPort() makes;
+// its time-outs on clock (the system clock when null).
+CliRun runOrvelctl(const QString &appDir, const QStringList &args, const ::Clock *clock = nullptr);
+
+// How a case reaches the board.
+enum class Line {
+    Pty,       // a PtyBoard on a pseudo-terminal; orvelctl on the real port and the system clock
+    Virtual,   // the board's Engine behind a port on a virtual clock: the same bytes, answers,
+               // answer delays and pulled cable, while time-outs cost no real time
+};
+
+// orvelctl ARGS... with --app-dir appDir, in this process, on the virtual
+// line to board; its time-outs run on a virtual clock.
+CliRun runOrvelctl(boardsim::Engine &board, const QString &appDir, const QStringList &args);
 
 // What the reliability probe found is kept in the families' CI runs.
 //
 // A fresh still board with the case's memory and faults, linked as COM1 of
 // appDir; orvelctl runs the case; the board's memory is compared.
-Outcome runCase(const Case &c, const QString &appDir);
+Outcome runCase(const Case &c, const QString &appDir, Line line = Line::Pty);
 
 // The operations and their bytes on the line: 0xFF probe on open, handshake,
 // two bytes per byte read or three per byte written, 0xFF sign-off on close.
@@ -121,7 +134,7 @@ struct PlsOutcome {
 
 std::vector<std::string> plsOperations();
 std::vector<PlsCase> plsMatrix(Size size);
-PlsOutcome runPlsCase(const PlsCase &c, const QString &appDir);
+PlsOutcome runPlsCase(const PlsCase &c, const QString &appDir, Line line = Line::Pty);
 
 struct PlsTally {
     int runs = 0, wrongSuccess = 0, wrongChanges = 0, wrongKept = 0;

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <set>
 #include <thread>
 
@@ -117,6 +118,21 @@ bool named(const std::string &err, const std::string &element, const std::string
     if (element.rfind("channel ", 0) == 0)
         return e.contains(QRegularExpression(QString::fromStdString(element) + QStringLiteral("\\b")));
     return e.contains(QString::fromStdString(element));
+}
+
+// The PLS as the board holds it, as PtyBoard::pls() takes it.
+boardsim::PlsState plsOf(const boardsim::Engine &e)
+{
+    boardsim::PlsState p;
+    p.scale = e.plsScale();
+    p.offset = e.plsOffset();
+    p.position = e.plsPosition();
+    p.config = e.plsConfig();
+    for (int ch = 0; ch < boardsim::Engine::kPlsChannels; ++ch) {
+        const boardsim::PlsChannel c = e.plsChannel(ch);
+        p.channels[static_cast<std::size_t>(ch)] = {c.kind, c.first, c.second, c.last};
+    }
+    return p;
 }
 
 void note(PlsOutcome &o, const std::string &what) { o.problem += (o.problem.empty() ? "" : "; ") + what; }
@@ -253,19 +269,25 @@ std::vector<PlsCase> plsMatrix(Size size)
     return cases;
 }
 
-PlsOutcome runPlsCase(const PlsCase &c, const QString &appDir)
+PlsOutcome runPlsCase(const PlsCase &c, const QString &appDir, Line line)
 {
     PlsOutcome o;
     boardsim::Options opt;
     opt.lineRunning = false;
     opt.faults = c.faults;
+    std::unique_ptr<boardsim::Engine> engine;
     boardsim::PtyBoard board(opt);
-    std::string error;
-    QDir().mkpath(appDir + QStringLiteral("/Support/ports"));
-    if (!board.start(&error) || !board.linkTo((appDir + QStringLiteral("/Support/ports/COM1")).toStdString(), &error)) {
-        o.wrongSuccess = true;
-        note(o, "the simulated board did not start: " + error);
-        return o;
+    if (line == Line::Virtual) {
+        engine = std::make_unique<boardsim::Engine>(opt);
+    } else {
+        std::string error;
+        QDir().mkpath(appDir + QStringLiteral("/Support/ports"));
+        if (!board.start(&error)
+            || !board.linkTo((appDir + QStringLiteral("/Support/ports/COM1")).toStdString(), &error)) {
+            o.wrongSuccess = true;
+            note(o, "the simulated board did not start: " + error);
+            return o;
+        }
     }
     const QString cfg = appDir + QStringLiteral("/pls-in.cfg");
     const QString up = appDir + QStringLiteral("/pls-up.cfg");
@@ -278,14 +300,19 @@ PlsOutcome runPlsCase(const PlsCase &c, const QString &appDir)
         }
     }
     QFile::remove(up);
-    const boardsim::PlsState before = board.pls();
-    const std::uint16_t rpm = board.peekWord(boardsim::addr::MachineSpeed);
-    o.run = runOrvelctl(appDir, argsOf(c.op, cfg, up));
-    // The board takes in what was sent a moment later.
-    const auto t0 = Clock::now();
-    while (board.stats().bytesIn < o.run.written && Clock::now() - t0 < std::chrono::milliseconds(300))
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    const boardsim::PlsState after = board.pls();
+    const boardsim::PlsState before = engine ? plsOf(*engine) : board.pls();
+    const std::uint16_t rpm = engine ? engine->peekWord(boardsim::addr::MachineSpeed)
+                                     : board.peekWord(boardsim::addr::MachineSpeed);
+    if (engine) {
+        o.run = runOrvelctl(*engine, appDir, argsOf(c.op, cfg, up));
+    } else {
+        o.run = runOrvelctl(appDir, argsOf(c.op, cfg, up));
+        // The board takes in what was sent a moment later.
+        const auto t0 = Clock::now();
+        while (board.stats().bytesIn < o.run.written && Clock::now() - t0 < std::chrono::milliseconds(300))
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    const boardsim::PlsState after = engine ? plsOf(*engine) : board.pls();
     board.stop();
     QByteArray uploaded;
     QFile f(up);

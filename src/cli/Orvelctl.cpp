@@ -996,7 +996,7 @@ int run(const QStringList &args, Environment &env)
     if (cmd.needsBoard)
         port = std::make_unique<CliPort>(env.makePort(), opt.port, opt.baud);
     RunDialogs dialogs(env.dialogs);
-    RSComm link(dialogs, SystemClock::instance());
+    RSComm link(dialogs, env.clock ? *env.clock : SystemClock::instance());
     Context ctx{env, link, port.get(), dialogs};
     const int status = cmd.run(ctx, rest);
     // A question of the link answered No (or Cancel) stops the command before
