@@ -91,7 +91,7 @@ TEST_F(GuiTest, ShiftDataPagesShowTheBoardsCountsGrouped)
 TEST_F(GuiTest, ShiftDataOfflineShowsTheStoredCountsOnEveryPageDisabled)
 {
     PinLocale();
-    frmMDIMain &m = startMain();
+    startMain();
     // Stored at value index + 26. The last shift's counts pass 2^31 when added.
     const std::pair<int, qint32> stored[] = {{27, 1},          {28, 2},          {42, 65535},      {43, 900},
                                              {44, 60},         {45, 40},         {46, 1116},       {61, 35},
