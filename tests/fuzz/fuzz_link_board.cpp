@@ -36,7 +36,6 @@
 // Bytes take 10 bit times at 9600 baud each way, one at a time.
 //
 // LINK_FUZZ_TRACE=1 prints the wire of every input, not only of a failing one.
-// LINK_FUZZ_FAULTS=lost,late,... allows only those faults (see kFaultNames).
 #include "AppFolder.h"
 #include "Clock.h"
 #include "Dialogs.h"
@@ -372,26 +371,6 @@ const char *stateName(BoardModel::State s)
     return names[int(s)];
 }
 
-// Fault kinds, by the number the input gives them. LINK_FUZZ_FAULTS (a list
-// such as "lost,stray-later") limits a run to some of them, to look past a
-// failure already known; the others then leave the answer as it is.
-const char *const kFaultNames[8] = {"", "late", "lost", "garbled", "stray-before", "stray-later", "", ""};
-int enabledFaults()
-{
-    static const int mask = [] {
-        const char *env = std::getenv("LINK_FUZZ_FAULTS");
-        if (!env || !*env)
-            return 0xFF;
-        int m = 0;
-        const std::string list = std::string(",") + env + ",";
-        for (int k = 1; k < 8; ++k)
-            if (*kFaultNames[k] && list.find(std::string(",") + kFaultNames[k] + ",") != std::string::npos)
-                m |= 1 << k;
-        return m;
-    }();
-    return mask;
-}
-
 // The serial line: bytes take a byte time each way, the board answers, and
 // the fuzz input decides what happens to each answer on its way back.
 class FaultyLine final : public SerialPort {
@@ -553,9 +532,7 @@ private:
             return;
 
         // What the line does with this answer.
-        int f = faults_.next() % 8;
-        if (!(enabledFaults() & (1 << f)))
-            f = 0;
+        const int f = faults_.next() % 8;
         spoilt_ = spoilt_ || f == 3 || f == 4 || f == 5;
         std::int64_t leave = received;
         int value = answer;
