@@ -13,19 +13,10 @@
 //   time for one access.
 // A broken rule prints the wire and traps.
 //
-// PLS operations may never change a PLS value they do not send, nor leave
-// one holding a value they never sent; one that succeeds leaves the PLS
-// holding what it sent, and one that fails names in plsChangeNote() every
-// value it changed; a query that succeeds returns what the PLS holds unless
-// the line spoilt an answer of it.
-//
 // Input: [ops-1] [memory seed] then 8 bytes per op
 //   [kind] [pause] [address hi] [address lo] [value, 4 bytes little-endian]
 // kind bit 0: write; (kind >> 1) % 6: B, W, D, bit, flag, hexadecimal byte;
-// (kind >> 4) & 7: bit number. A kind of F0H or more is a PLS operation,
-// (kind & 15) % 8: query, single setpoint, pulse train, clear, recall, offset,
-// configuration download, configuration upload; the address and value bytes
-// are its arguments. pause % 4: line quiet before the op
+// (kind >> 4) & 7: bit number. pause % 4: line quiet before the op
 // (0, 0.4, 0.6, 2 s). Then one fault byte per board answer, % 8:
 //   1 late (next byte: 0..0.95 s, so still inside the link's time-out)
 //   2 lost on the line
@@ -36,15 +27,12 @@
 // Bytes take 10 bit times at 9600 baud each way, one at a time.
 //
 // LINK_FUZZ_TRACE=1 prints the wire of every input, not only of a failing one.
-// LINK_FUZZ_FAULTS=lost,late,... allows only those faults (see kFaultNames).
 #include "AppFolder.h"
 #include "Clock.h"
 #include "Dialogs.h"
 #include "RSComm.h"
 #include "SerialPort.h"
-#include <QRegularExpression>
 #include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <array>
@@ -55,7 +43,6 @@
 #include <cstring>
 #include <deque>
 #include <iterator>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -127,13 +114,12 @@ public:
 };
 
 // The board's side of the wire, as sim/README.md describes it: the 0xFF/0x55
-// handshake, read and write mode, record mode, the PLS modes and the ready
-// poll, NAK and Idle for a byte that has no place, and an unfinished
+// handshake, read and write mode, record mode, NAK and Idle for a byte that has no place, and an unfinished
 // sequence dropped after 0.5 s without a byte. Its memory changes only
 // through write mode (and the load request, cleared when record mode ends).
 class BoardModel {
 public:
-    enum class State { Idle, Command, Read, Write, Records, PlsData, PlsAnswer, ReadyPoll };
+    enum class State { Idle, Command, Read, Write, Records };
     using Memory = std::array<std::uint8_t, 65536>;
     explicit BoardModel(Memory &m) : mem(m) {}
     Memory &mem;
@@ -175,14 +161,6 @@ public:
             mem[std::size_t(hi_ << 8 | lo_)] = std::uint8_t(b);
             return b;
         case State::Records: return record(b);
-        case State::PlsData: return plsData(b);
-        case State::PlsAnswer:
-            if (b == 0xFF)
-                return resync();
-            if (b != 0x55 || answerPos_ >= answers_.size())
-                return refuse();
-            return answers_[answerPos_++];
-        case State::ReadyPoll: return readyPoll(b);
         }
         return -1;
     }
@@ -195,25 +173,7 @@ public:
     State state() const { return state_; }
     int seq() const { return seq_; }
 
-    // The PLS: a still shaft at a fixed angle (in 1/256 of a turn); the
-    // position is that angle in divisions less the offset, as the simulator has it.
-    struct Pls {
-        int scale = 360, offset = 0;
-        std::array<std::array<std::uint8_t, 3>, 32> channels{};   // last byte, first value low, high
-        std::array<std::uint8_t, 24> config{};
-        bool operator==(const Pls &) const = default;
-    };
-    Pls pls() const { return {scale_, offset_, channels_, config_}; }
-    int angle = 0;
-    int position() const { return (angle * scale_ / 256 + scale_ - offset_ % scale_) % scale_; }
-
 private:
-    static bool readWordCommand(int c) { return c == 24 || c == 40 || c == 72 || c == 88; }
-    static bool sendWordCommand(int c) { return c == 26 || c == 42; }
-    static bool channelCommand(int c) { return c == 27 || c == 43; }
-    static bool blockCommand(int c) { return c == 59 || c == 75 || c == 91 || c == 107; }
-    static constexpr int kRecall = 9, kConfigRead = 12;
-
     int resync()
     {
         state_ = State::Command;
@@ -238,8 +198,6 @@ private:
             seq_ = 0;
         else if (state_ == State::Records)
             recPos_ = 0;
-        else if (state_ == State::PlsData && !plsData_.empty())
-            state_ = State::Idle;
     }
     int command(int b)
     {
@@ -253,20 +211,6 @@ private:
                 return refuse();
             state_ = State::Records;
             recPos_ = 0;
-        } else if (readWordCommand(b)) {
-            const int v = b == 24 ? scale_ : b == 40 ? offset_ : b == 72 ? position() : mem[556] | mem[557] << 8;
-            answers_ = {std::uint8_t(v & 0xFF), std::uint8_t(v >> 8)};
-            answerPos_ = 0;
-            state_ = State::PlsAnswer;
-        } else if (sendWordCommand(b) || channelCommand(b) || blockCommand(b) || b == kRecall) {
-            plsCommand_ = b;
-            plsData_.clear();
-            plsNeed_ = sendWordCommand(b) ? 2 : b == kRecall ? 1 : 6;
-            state_ = State::PlsData;
-        } else if (b == kConfigRead) {
-            answers_.assign(config_.begin(), config_.begin() + 19);
-            answerPos_ = 0;
-            state_ = State::PlsAnswer;
         } else {
             return refuse();
         }
@@ -287,109 +231,16 @@ private:
         recPos_ = 0;
         return recSum_ & 0xFF;
     }
-    int plsData(int b)
-    {
-        const std::size_t i = plsData_.size();
-        const bool channelFirst = (channelCommand(plsCommand_) || plsCommand_ == kRecall) && i == 0;
-        if (b == 0xFF && channelFirst)
-            return resync();
-        bool ok = true;
-        const int word = i > 0 ? (plsData_[i - 1] | b << 8) : 0;
-        if (channelFirst)
-            ok = b < 32;
-        else if (plsCommand_ == 27 && (i == 2 || i == 4))
-            ok = word < scale_;
-        else if (plsCommand_ == 42 && i == 1)
-            ok = word < scale_;
-        else if (plsCommand_ == 26 && i == 1)
-            ok = word != 0;
-        if (!ok)
-            return refuse();
-        plsData_.push_back(std::uint8_t(b));
-        if (int(plsData_.size()) < plsNeed_)
-            return 0x55;
-        if (plsCommand_ == kRecall) {
-            const auto &ch = channels_[plsData_[0]];
-            answers_ = {ch[0], ch[1], ch[2]};
-            answerPos_ = 0;
-            state_ = State::PlsAnswer;
-            return 0x55;
-        }
-        if (plsCommand_ == 42)
-            offset_ = plsData_[0] | plsData_[1] << 8;
-        else if (plsCommand_ == 26) {
-            scale_ = plsData_[0] | plsData_[1] << 8;
-            offset_ %= scale_;
-        } else if (channelCommand(plsCommand_))
-            channels_[plsData_[0]] = {plsData_[5], plsData_[1], plsData_[2]};
-        else
-            for (int k = 0; k < 6; ++k)
-                config_[std::size_t((plsCommand_ - 59) / 16 * 6 + k)] = plsData_[std::size_t(k)];
-        busy_ = 1;
-        pollStep_ = 0;
-        state_ = State::ReadyPoll;
-        return 0x55;
-    }
-    int readyPoll(int b)
-    {
-        if (b == 0xFF)
-            return resync();
-        if (pollStep_ == 0 && b == 0x38) {
-            pollStep_ = 1;
-            return 0x55;
-        }
-        if (pollStep_ == 1 && b == 0x55) {
-            if (busy_ > 0) {
-                --busy_;
-                pollStep_ = 0;
-                return 0x55;
-            }
-            pollStep_ = 2;
-            return 0x00;
-        }
-        if (pollStep_ == 2 && b == 0x55) {
-            pollStep_ = 0;
-            return 0x55;
-        }
-        return refuse();
-    }
-
     State state_ = State::Idle;
     std::int64_t lastByte_ = 0;
     int seq_ = 0, hi_ = 0, lo_ = 0;
     int recPos_ = 0, recCount_ = 0, recSum_ = 0;
-    int plsCommand_ = 0, plsNeed_ = 0, busy_ = 0, pollStep_ = 0;
-    std::vector<std::uint8_t> plsData_, answers_;
-    std::size_t answerPos_ = 0;
-    int scale_ = 360, offset_ = 0;
-    std::array<std::array<std::uint8_t, 3>, 32> channels_{};
-    std::array<std::uint8_t, 24> config_{};
 };
 
 const char *stateName(BoardModel::State s)
 {
-    static const char *names[] = {"Idle", "Command", "Read", "Write", "Records", "PlsData", "PlsAnswer", "ReadyPoll"};
+    static const char *names[] = {"Idle", "Command", "Read", "Write", "Records"};
     return names[int(s)];
-}
-
-// Fault kinds, by the number the input gives them. LINK_FUZZ_FAULTS (a list
-// such as "lost,stray-later") limits a run to some of them, to look past a
-// failure already known; the others then leave the answer as it is.
-const char *const kFaultNames[8] = {"", "late", "lost", "garbled", "stray-before", "stray-later", "", ""};
-int enabledFaults()
-{
-    static const int mask = [] {
-        const char *env = std::getenv("LINK_FUZZ_FAULTS");
-        if (!env || !*env)
-            return 0xFF;
-        int m = 0;
-        const std::string list = std::string(",") + env + ",";
-        for (int k = 1; k < 8; ++k)
-            if (*kFaultNames[k] && list.find(std::string(",") + kFaultNames[k] + ",") != std::string::npos)
-                m |= 1 << k;
-        return m;
-    }();
-    return mask;
 }
 
 // The serial line: bytes take a byte time each way, the board answers, and
@@ -409,11 +260,8 @@ public:
         opBytes_ = 0;
         opStart_ = clock_.monotonicNs();
         dataCorrupted_ = false;
-        spoilt_ = false;
     }
     bool dataCorrupted() const { return dataCorrupted_; }
-    // The line replaced an answer of this operation or put a stray byte in.
-    bool spoilt() const { return spoilt_; }
 
     void setPortNumber(int) override {}
     int portNumber() const override { return 1; }
@@ -458,7 +306,6 @@ public:
         const bool dataAnswer = window_.open && r.id == window_.dataId && r.origin == Origin::Board;
         const bool excused = arrivedSinceRequest && (r.origin != Origin::Board || r.displaced) && !dataAnswer;
         if (excused) {
-            spoilt_ = true;
             if (window_.open)
                 dataCorrupted_ = true;   // in place of a data byte of this read
             const bool looksRight = lastSend_.dataAnswer || r.value == lastSend_.answer;
@@ -553,10 +400,7 @@ private:
             return;
 
         // What the line does with this answer.
-        int f = faults_.next() % 8;
-        if (!(enabledFaults() & (1 << f)))
-            f = 0;
-        spoilt_ = spoilt_ || f == 3 || f == 4 || f == 5;
+        const int f = faults_.next() % 8;
         std::int64_t leave = received;
         int value = answer;
         Origin origin = Origin::Board;
@@ -617,7 +461,6 @@ private:
     std::int64_t opStart_ = 0;
     int firstRead_ = 0, reads_ = 0;
     bool dataCorrupted_ = false;
-    bool spoilt_ = false;   // an answer of this operation was replaced, preceded or displaced
     // The link's last byte out: when, the first byte queued after it, and
     // the board's answer to it (-1: none), which may carry a data byte.
     struct {
@@ -645,9 +488,6 @@ struct Op {
     std::int64_t value = 0;
     std::int64_t pause = 0;
     QString text;
-    int pls = -1;   // a PLS operation, 0..7
-    int a16 = 0;
-    std::uint32_t v32 = 0;
 
     static Op decode(Input &in)
     {
@@ -660,15 +500,6 @@ struct Op {
             v |= std::uint32_t(in.next()) << (8 * k);
         static const std::int64_t pauses[] = {0, 400 * kMs, 600 * kMs, 2000 * kMs};
         op.pause = pauses[pause];
-        if (kind >= 0xF0) {
-            op.pls = (kind & 15) % 8;
-            op.a16 = a16;
-            op.v32 = v;
-            static const char *names[] = {"query",    "SingleSetpoint", "PulseTrain",        "ClearPLSChan",
-                                          "RecallChannel", "SetPLSOffset", "PLSConfigDownload", "PLSConfigUpload"};
-            op.text = QString::fromLatin1(names[op.pls]);
-            return op;
-        }
         op.write = kind & 1;
         op.type = Type((kind >> 1) % 6);
         std::int64_t max = 255;
@@ -722,163 +553,6 @@ struct Op {
     }
 };
 
-// The PLS values by the names a failed change's note gives them.
-std::map<std::string, std::string> plsElements(const BoardModel::Pls &p)
-{
-    std::map<std::string, std::string> e;
-    e["the scale factor"] = std::to_string(p.scale);
-    e["the offset"] = std::to_string(p.offset);
-    for (int ch = 0; ch < 32; ++ch) {
-        const auto &c = p.channels[std::size_t(ch)];
-        e["channel " + std::to_string(ch)] = std::to_string(c[0]) + "/" + std::to_string(c[1] | c[2] << 8);
-    }
-    for (int g = 0; g < 4; ++g) {
-        std::string b;
-        for (int i = 0; i < 6; ++i)
-            b += " " + std::to_string(p.config[std::size_t(6 * g + i)]);
-        e["configuration block " + std::to_string(g)] = b;
-    }
-    return e;
-}
-
-bool noteNames(const QString &note, const std::string &element)
-{
-    if (element.rfind("configuration block ", 0) == 0) {
-        const QString g = QString::fromStdString(element.substr(20));
-        for (const QString &part : note.split(QStringLiteral("; "))) {
-            const qsizetype at = part.indexOf(QStringLiteral("configuration block"));
-            if (at < 0)
-                continue;
-            const QString list = part.mid(at).section(QLatin1Char(' '), 2).remove(QLatin1Char(','));
-            if (list.split(QLatin1Char(' '), Qt::SkipEmptyParts).contains(g))
-                return true;
-        }
-        return false;
-    }
-    const QString e = QString::fromStdString(element);
-    for (const QString &item : note.split(QRegularExpression(QStringLiteral("; |, |: "))))
-        if (item == e || item.startsWith(e + QLatin1Char(' ')))
-            return true;
-    return false;
-}
-
-// One PLS operation against the model, and its rules.
-void plsOp(RSComm &link, BoardModel &board, FaultyLine &line, const Op &op)
-{
-    const BoardModel::Pls before = board.pls();
-    const int scale = before.scale;
-    const int ch = (op.a16 & 0xFF) % 34;   // 32 and 33: channels the board does not have
-    const int b[4] = {int(op.v32 & 0xFF), int(op.v32 >> 8 & 0xFF), int(op.v32 >> 16 & 0xFF), int(op.v32 >> 24)};
-    const int w0 = b[0] | b[1] << 8, w1 = b[2] | b[3] << 8;
-    const std::string chan = "channel " + std::to_string(ch);
-    auto chanValue = [](int last, int first) { return std::to_string(last) + "/" + std::to_string(first); };
-    std::map<std::string, std::vector<std::string>> sent;   // what the operation sends, in order
-    bool ok = false;
-    QString got;
-    std::string expected;   // a query's right answer
-    switch (op.pls) {
-    case 0: {
-        QString (RSComm::*query[])() = {&RSComm::PLSScaleFactor, &RSComm::PLSOffset, &RSComm::PLSPos, &RSComm::PLSRpm};
-        const int which = b[0] % 4;
-        got = (link.*query[which])();
-        const int truth[] = {scale, before.offset, board.position(), board.mem[556] | board.mem[557] << 8};
-        expected = std::to_string(truth[which]);
-        ok = link.lastAccessOk();
-        break;
-    }
-    case 1: {
-        const int on = w0 % (scale + 2), off = w1 % (scale + 2);
-        const bool clear = op.a16 & 0x100;
-        if (clear)
-            sent[chan].push_back(chanValue(0, 0));
-        sent[chan].push_back(chanValue(1, on));
-        ok = link.SingleSetpoint(ch, on, off, clear);
-        break;
-    }
-    case 2: {
-        const int start = w1 % (scale + 1);
-        sent[chan].push_back(chanValue(0, start));
-        ok = link.PulseTrain(ch, b[0] % 40, b[1] % 40, start);
-        break;
-    }
-    case 3:
-        sent[chan].push_back(chanValue(0, 0));
-        ok = link.ClearPLSChan(ch);
-        break;
-    case 4: {
-        ok = link.RecallChannel(ch);
-        got = QStringLiteral("%1/%2").arg(link.ChannelRecallState()).arg(link.ChannelRecallPos());
-        if (ch < 32) {
-            const auto &c = before.channels[std::size_t(ch)];
-            expected = chanValue(c[0], c[1] | c[2] << 8);
-        }
-        break;
-    }
-    case 5: {
-        const int position = op.a16 % (scale + 2);
-        sent["the offset"].push_back(
-            std::to_string((scale + ((before.offset + board.position()) % scale) - position + scale) % scale));
-        ok = link.SetPLSOffset(position);
-        break;
-    }
-    case 6: {
-        std::array<int, 24> cfg{};
-        for (int i = 0; i < 24; ++i)
-            cfg[std::size_t(i)] = (b[i % 4] ^ (i * 37)) & 0xFF;
-        const int newScale = 1 + op.a16 % 1000;
-        for (int g = 0; g < 4; ++g) {
-            std::string v;
-            for (int i = 0; i < 6; ++i)
-                v += " " + std::to_string(cfg[std::size_t(6 * g + i)]);
-            sent["configuration block " + std::to_string(g)].push_back(v);
-        }
-        sent["the scale factor"].push_back(std::to_string(newScale));
-        sent["the offset"].push_back(std::to_string(before.offset % newScale));   // goes with the scale factor
-        ok = link.PLSConfigDownload(cfg, newScale);
-        break;
-    }
-    default: {
-        const auto up = link.PLSConfigUpload();
-        ok = link.lastAccessOk();
-        for (int i = 0; i < 19; ++i) {
-            got += QStringLiteral(" %1").arg(up[std::size_t(i)]);
-            expected += " " + std::to_string(before.config[std::size_t(i)]);
-        }
-        break;
-    }
-    }
-    const QString note = link.plsChangeNote();
-    trace("   -> %s%s%s%s%s", ok ? "ok" : "failed", got.isEmpty() ? "" : ", returned ", got.toLatin1().constData(),
-          note.isEmpty() ? "" : ", note: ", note.toLatin1().constData());
-
-    const auto was = plsElements(before), is = plsElements(board.pls());
-    // The new offset is worked out from reads: when the line spoilt an answer
-    // where it cannot be told (reads carry no checksum), it may be another.
-    if (op.pls == 5 && line.spoilt())
-        sent.erase("the offset");
-    for (const auto &[name, value] : is) {
-        const auto s = sent.find(name);
-        if (ok && s != sent.end() && value != s->second.back())
-            violation("%s reported done, %s holds %s, not %s", op.text.toLatin1().constData(), name.c_str(),
-                      value.c_str(), s->second.back().c_str());
-        if (value == was.at(name))
-            continue;
-        if (op.pls == 5 && line.spoilt() && name == "the offset")
-            continue;
-        if (s == sent.end() || std::find(s->second.begin(), s->second.end(), value) == s->second.end())
-            violation("%s changed %s from %s to %s, a value it never sent", op.text.toLatin1().constData(),
-                      name.c_str(), was.at(name).c_str(), value.c_str());
-        const std::string named = name == "the offset" && op.pls == 6 ? "the scale factor" : name;
-        if (!ok && !noteNames(note, named))
-            violation("%s failed, changed %s (%s -> %s), and its note \"%s\" does not name it",
-                      op.text.toLatin1().constData(), name.c_str(), was.at(name).c_str(), value.c_str(),
-                      note.toLatin1().constData());
-    }
-    if (ok && !expected.empty() && !line.spoilt() && got.toStdString() != expected)
-        violation("%s reported done with %s, the PLS holds %s", op.text.toLatin1().constData(),
-                  got.toLatin1().constData(), expected.c_str());
-}
-
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -919,29 +593,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     CancelDialogs dialogs;
     RSComm link(dialogs, clock);
 
-    board.angle = seed;
     for (const Op &op : ops) {
-        if (op.pls >= 0)
-            trace("== PLS %s  (pause %.1f s)", op.text.toLatin1().constData(), double(op.pause) / 1e9);
-        else
         trace("== %s %s%s  (pause %.1f s)", op.write ? "RSWrite" : "RSRead", op.text.toLatin1().constData(),
               op.write ? QStringLiteral(" = %1").arg(op.value).toLatin1().constData() : "", double(op.pause) / 1e9);
         static std::array<std::uint8_t, 65536> before, allowed;
         before = board.mem;
         clock.advanceNs(op.pause);
         // A read reads the bytes it names; a bit write reads its byte first.
-        line.startOp(op.address, op.pls >= 0 ? 0 : !op.write ? op.width : op.bit >= 0 ? 1 : 0);
+        line.startOp(op.address, !op.write ? op.width : op.bit >= 0 ? 1 : 0);
         if (!link.OnlineMode || link.CommError) {
             clock.advanceNs(1000 * kMs);   // the operator goes online again
             trace("   (open)");
             link.OpenRSComm(&line);
-        }
-        if (op.pls >= 0) {
-            if (link.OnlineMode)
-                plsOp(link, board, line, op);
-            if (std::memcmp(before.data(), board.mem.data(), before.size()) != 0)
-                violation("PLS %s changed board memory", op.text.toLatin1().constData());
-            continue;
         }
         const std::int64_t expected = op.valueIn(before);
         QString got;

@@ -69,6 +69,7 @@ TEST_F(ProgramOnSim, DownloadThenUploadGivesTheProgramBack)
     const std::vector<std::uint8_t> image = board->programImage();
     EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(image.data()) + kFirst, kSize), binary);
     EXPECT_EQ(image[0], 0xFF) << "a start-address record went to address 0";
+    EXPECT_EQ(board->peek(8181), 0) << "the load request was not served";
     QByteArray ident;
     for (int i = 0; i < 10; ++i)
         ident.append(char(board->peek(61424 + i)));

@@ -138,15 +138,3 @@ TEST(Faults, ChangedAnswersAreRecorded)
         }
     }
 }
-
-TEST(Faults, ClearingFaultsPlugsThePulledCableBackIn)
-{
-    Options o = simtest::stillOptions();
-    o.faults = {"pull-after=1"};
-    Engine e(o);
-    EXPECT_EQ(e.feed(Bytes{0xFF, 0xFF}), Bytes{0x55});
-    EXPECT_TRUE(e.cablePulled());
-    e.clearFaults();
-    EXPECT_FALSE(e.cablePulled());
-    EXPECT_EQ(e.feed(Bytes{0xFF}), Bytes{0x55});
-}

@@ -5,7 +5,6 @@
 
 using namespace boardsim;
 using simtest::Bytes;
-using simtest::enterMode;
 
 namespace {
 
@@ -73,90 +72,6 @@ TEST(Wire, ShortExchanges)
         EXPECT_EQ(e.state(), c.end);
         EXPECT_EQ(e.peek(0x10FF), 0);   // a dropped write stores nothing
     }
-}
-
-TEST(Wire, ProgramRecordsAndChecksums)
-{
-    Engine e(simtest::stillOptions());
-    ASSERT_TRUE(enterMode(e, 0x02));
-    ASSERT_TRUE(simtest::writeBytes(e, 8181, {86}));   // the load request
-    ASSERT_TRUE(enterMode(e, 0x03));
-    EXPECT_EQ(e.state(), State::Records);
-    // count, address, data: no answer until the checksum; 0xFF is data here
-    EXPECT_TRUE(e.feed(Bytes{0x03, 0x00, 0x30, 0x02, 0x33}).empty());
-    EXPECT_EQ(e.feed(0x7A), Bytes{0xE2});
-    EXPECT_TRUE(e.feed(Bytes{0x03, 0xC0, 0xF0, 0xFF, 0xFF}).empty());
-    EXPECT_EQ(e.feed(0x01), Bytes{0xB2});
-    EXPECT_EQ(e.recordsAccepted(), 2u);
-    const auto &image = e.programImage();
-    EXPECT_EQ(Bytes(image.begin() + 0x30, image.begin() + 0x33), (Bytes{0x02, 0x33, 0x7A}));
-    EXPECT_EQ(Bytes(image.begin() + 0xC0F0, image.begin() + 0xC0F3), (Bytes{0xFF, 0xFF, 0x01}));
-    EXPECT_EQ(e.peek(0x30), 0);   // data memory is untouched
-
-    EXPECT_EQ(e.feed(0xFF), Bytes{0x55});
-    EXPECT_EQ(e.state(), State::Command);
-    EXPECT_EQ(e.peek(8181), 0);   // the request has been served
-}
-
-// The ready poll: 0x38 -> 0x55, 0x55 -> busy 0x55 or ready 0x00, 0x55 -> any.
-int pollUntilReady(Engine &e)
-{
-    for (int polls = 1; polls < 20; ++polls) {
-        const Bytes status = e.feed(Bytes{0x38, 0x55});
-        if (status == Bytes{0x55, 0x00}) {
-            e.feed(0x55);
-            return polls;
-        }
-        if (status != Bytes{0x55, 0x55})
-            return -1;
-    }
-    return -1;
-}
-
-// Every change: data bytes acknowledged one by one, then the ready poll.
-TEST(Pls, ChangesArePolledUntilReadyAndReadBack)
-{
-    Engine e(simtest::stillOptions());
-    struct Send {
-        std::uint8_t command;
-        Bytes data;
-    };
-    const Send sends[] = {
-        {42, {10, 0}},
-        {26, {0xE8, 0x03}},   // offset, scale
-        {27, {1, 100, 0, 0x67, 0x01, 1}},
-        {43, {2, 0x10, 0x01, 10, 20, 0}},   // setpoint, pulse train
-        {59, {1, 0xFF, 3, 4, 5, 6}},
-        {75, {7, 8, 9, 10, 11, 12}},   // config blocks; 0xFF is a value
-        {91, {13, 14, 15, 16, 17, 18}},
-        {107, {19, 20, 21, 22, 23, 24}},
-    };
-    for (const Send &s : sends) {
-        SCOPED_TRACE(int(s.command));
-        ASSERT_TRUE(enterMode(e, s.command));
-        EXPECT_EQ(e.feed(s.data), Bytes(s.data.size(), A));
-        EXPECT_EQ(e.state(), State::ReadyPoll);
-        EXPECT_EQ(pollUntilReady(e), 2);   // busy once by default
-    }
-    EXPECT_EQ(e.plsOffset(), 10);
-    EXPECT_EQ(e.plsScale(), 1000);
-    EXPECT_EQ(e.plsChannel(1).second, 359);
-    EXPECT_EQ(e.plsChannel(2).second, 20 * 256 + 10);
-    ASSERT_TRUE(enterMode(e, 9));
-    EXPECT_EQ(e.feed(Bytes{1, A, A, A}), (Bytes{A, 1, 100, 0}));
-    ASSERT_TRUE(enterMode(e, 9));
-    EXPECT_EQ(e.feed(Bytes{2, A, A, A}), (Bytes{A, 0, 0x10, 0x01}));
-    ASSERT_TRUE(enterMode(e, 12));
-    EXPECT_EQ(e.feed(Bytes(19, A)), (Bytes{1, 0xFF, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19}));
-    ASSERT_TRUE(enterMode(e, 72));
-    const Bytes pos = e.feed(Bytes{A, A});
-    ASSERT_EQ(pos.size(), 2u);
-    EXPECT_EQ(pos[0] | pos[1] << 8, e.plsPosition());
-
-    ASSERT_TRUE(e.addFault("pls-busy=3"));
-    ASSERT_TRUE(enterMode(e, 42));
-    EXPECT_EQ(e.feed(Bytes{0, 0}), (Bytes{A, A}));
-    EXPECT_EQ(pollUntilReady(e), 4);
 }
 
 }   // namespace

@@ -65,9 +65,9 @@ TEST(BoardIdentity, FaultLinesFromTheFaultFile)
     QDir().mkpath(dir.path() + QStringLiteral("/Support"));
     QFile f(dir.path() + QStringLiteral("/Support/FaultErrCodes.txt"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("05,Resolver lost\r\n0a,\"Air low, check regulator\"\r\n12C,Wide code\r\n");
+    f.write("05,Resolver lost\r\n0a,\"Air low, check regulator\"\r\n0A,second\r\n12C,Wide code\r\n");
     f.close();
-    EXPECT_EQ(link.FaultDescription(10), QStringLiteral("Fault Code (0AH): Air low, check regulator"));
+    EXPECT_EQ(link.FaultDescription(10), QStringLiteral("Fault Code (0AH): Air low, check regulator"));   // the first record
     EXPECT_EQ(link.FaultDescription(300), QStringLiteral("Fault Code (12CH): Wide code"));
     EXPECT_EQ(link.FaultDescription(7), QStringLiteral("Fault Code (07H): "));
     EXPECT_TRUE(dialogs.boxes().empty());
