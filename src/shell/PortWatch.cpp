@@ -13,7 +13,11 @@ void PortWatch::start(const QString &device, bool alreadyGone)
     watching_ = true;
     gone_ = alreadyGone;
     back_ = false;
-    looked_ = false;
+    // The link saw the device go: it counts as a look that found nothing, so
+    // the first real look comes a second later, when an unplugged device's
+    // node is surely gone, and not while the driver is still taking it down.
+    looked_ = alreadyGone;
+    lastLookNs_ = clock_.monotonicNs();
 }
 
 void PortWatch::stop()

@@ -24,8 +24,8 @@ public:
 
     // Starts watching `device`, with a look at the next check(). The device
     // is reported back once a look finds it after it was missing: after a
-    // look that did not find it, or at once when `alreadyGone` (the link saw
-    // it go away).
+    // look that did not find it, or, when `alreadyGone` (the link saw it go
+    // away), at the first look, a second after the start.
     void start(const QString &device, bool alreadyGone);
     void stop();
     bool watching() const { return watching_; }

@@ -350,7 +350,9 @@ TEST(PortWatch, LooksOnceASecondAndCallsBackOnlyADeviceThatWasGone)
         EXPECT_EQ(w.check(), isBack) << looks;
         EXPECT_EQ(w.looks(), quint64(looks));
     }
-    w.start(QStringLiteral("COM3"), true);   // the link saw it go
+    w.start(QStringLiteral("COM3"), true);   // the link saw it go: no look while it is being taken down
+    EXPECT_FALSE(w.check());
+    clock.advanceNs(900'000'000);
     EXPECT_TRUE(w.check());
     w.stop();
     EXPECT_FALSE(w.check());
