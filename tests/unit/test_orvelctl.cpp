@@ -22,12 +22,9 @@ struct Captured {
     }
     static std::string text(std::FILE *f)
     {
+        std::string s(static_cast<std::size_t>(std::ftell(f)), '\0');
         std::rewind(f);
-        std::string s;
-        char buf[512];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-            s.append(buf, n);
+        s.resize(std::fread(s.data(), 1, s.size(), f));
         return s;
     }
 };
