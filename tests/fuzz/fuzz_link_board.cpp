@@ -11,7 +11,7 @@
 //   read (a read has no checksum, so that cannot be told),
 // - send more than a few hundred bytes or take more than a minute of line
 //   time for one access.
-// A broken rule prints the wire and traps.
+// A broken rule says which and traps.
 //
 // Input: [ops-1] [memory seed] then 8 bytes per op
 //   [kind] [pause] [address hi] [address lo] [value, 4 bytes little-endian]
@@ -25,8 +25,6 @@
 //   5 a stray byte later (next bytes: the byte, then 12 ms steps after the answer)
 //   else the answer as it is; so it is once the input runs out.
 // Bytes take 10 bit times at 9600 baud each way, one at a time.
-//
-// LINK_FUZZ_TRACE=1 prints the wire of every input, not only of a failing one.
 #include "AppFolder.h"
 #include "Clock.h"
 #include "Dialogs.h"
@@ -39,11 +37,9 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <iterator>
-#include <string>
 #include <vector>
 
 namespace {
@@ -56,22 +52,9 @@ constexpr int kMaxBytesPerOp = 500;
 constexpr std::int64_t kMaxTimePerOp = 60'000 * kMs;
 constexpr int kMaxOps = 4;
 
-// Everything that happened, printed when an invariant breaks.
-std::string g_trace;
-void trace(const char *fmt, ...)
-{
-    char buf[256];
-    va_list ap;
-    va_start(ap, fmt);
-    std::vsnprintf(buf, sizeof buf, fmt, ap);
-    va_end(ap);
-    g_trace += buf;
-    g_trace += '\n';
-}
-
 [[noreturn]] void violation(const char *fmt, ...)
 {
-    std::fprintf(stderr, "---- wire trace ----\n%s---- end of trace ----\nLINK INVARIANT BROKEN: ", g_trace.c_str());
+    std::fprintf(stderr, "LINK INVARIANT BROKEN: ");
     va_list ap;
     va_start(ap, fmt);
     std::vfprintf(stderr, fmt, ap);
@@ -97,7 +80,6 @@ class CancelDialogs final : public Dialogs {
 public:
     Button messageBox(Icon, Buttons b, const QString &title, const QString &) override
     {
-        trace("    box \"%s\" -> %s", title.toLatin1().constData(), b == Buttons::OK ? "OK" : "Cancel");
         if (title == QLatin1String("ENTRY ALERT"))
             violation("the harness built an address or value the link refuses (box \"%s\")",
                       title.toLatin1().constData());
@@ -171,7 +153,6 @@ public:
             lastByte_ = t;
     }
     State state() const { return state_; }
-    int seq() const { return seq_; }
 
 private:
     int resync()
@@ -236,12 +217,6 @@ private:
     int seq_ = 0, hi_ = 0, lo_ = 0;
     int recPos_ = 0, recCount_ = 0, recSum_ = 0;
 };
-
-const char *stateName(BoardModel::State s)
-{
-    static const char *names[] = {"Idle", "Command", "Read", "Write", "Records"};
-    return names[int(s)];
-}
 
 // The serial line: bytes take a byte time each way, the board answers, and
 // the fuzz input decides what happens to each answer on its way back.
@@ -318,12 +293,6 @@ public:
                 }
             }
         }
-        trace("    %9.6f PC<  %02X%s%s%s", secs(clock_.monotonicNs()), r.value,
-              r.origin == Origin::Board         ? ""
-                  : r.origin == Origin::Garbled ? " garbled"
-                                                : " stray",
-              r.displaced ? " displaced" : "",
-              excused ? (window_.open ? " -- in place of read data" : " -- in place of an answer") : "");
         return r.value;
     }
     bool waitForInput(std::int64_t deadline) override
@@ -359,7 +328,6 @@ private:
         std::uint64_t id;
         bool displaced = false;
     };
-    static double secs(std::int64_t ns) { return double(ns) / 1e9; }
 
     // Queues a byte to arrive at `at`, or in the first free byte time after
     // it (the line carries one byte at a time); returns when it arrives.
@@ -389,13 +357,10 @@ private:
         txFree_ = std::max(txFree_, now) + kByteTime;
         const std::int64_t received = txFree_;
         board_.waitUntil(received);
-        const BoardModel::State before = board_.state();
-        const int seq = board_.seq();
         window_.open = false;
         const std::uint64_t firstId = nextId_;
         const int answer = board_.receive(b, received);
         lastSend_ = {now, firstId, answer, board_.dataAddress >= 0};
-        trace("%9.6f PC>  %02X   board %s/%d -> %s", secs(now), b, stateName(before), seq, stateName(board_.state()));
         if (answer < 0)
             return;
 
@@ -428,25 +393,15 @@ private:
         if (f == 4) {   // a stray byte just before the answer
             const int stray = faults_.next();
             at = enqueue(at, stray, Origin::Stray) + kByteTime;
-            trace("                 line: stray %02X before the answer", stray);
         }
         const int d = board_.dataAddress;
         if (d >= firstRead_ && d < firstRead_ + reads_)
             window_ = {true, lost ? ~std::uint64_t(0) : nextId_};
-        if (lost)
-            trace("                 board %02X, lost on the line", answer);
-        else {
-            at = enqueue(at, value, origin);
-            rxFree_ = at;
-            if (f == 1)
-                trace("                 board %02X, late: arrives %9.6f", answer, secs(at));
-            else if (origin == Origin::Garbled)
-                trace("                 board %02X, garbled to %02X", answer, value);
-        }
+        if (!lost)
+            rxFree_ = at = enqueue(at, value, origin);
         if (f == 5) {   // a stray byte some time after the answer
             const int stray = faults_.next();
-            const std::int64_t strayAt = enqueue(at + kByteTime + faults_.next() * 12 * kMs, stray, Origin::Stray);
-            trace("                 line: stray %02X at %9.6f", stray, secs(strayAt));
+            enqueue(at + kByteTime + faults_.next() * 12 * kMs, stray, Origin::Stray);
         }
     }
 
@@ -559,7 +514,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     if (size < 2)
         return 0;
-    g_trace.clear();
     Input in(data, size);
     const int opCount = 1 + in.next() % kMaxOps;
     const int seed = in.next();
@@ -594,8 +548,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     RSComm link(dialogs, clock);
 
     for (const Op &op : ops) {
-        trace("== %s %s%s  (pause %.1f s)", op.write ? "RSWrite" : "RSRead", op.text.toLatin1().constData(),
-              op.write ? QStringLiteral(" = %1").arg(op.value).toLatin1().constData() : "", double(op.pause) / 1e9);
         static std::array<std::uint8_t, 65536> before, allowed;
         before = board.mem;
         clock.advanceNs(op.pause);
@@ -603,7 +555,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         line.startOp(op.address, !op.write ? op.width : op.bit >= 0 ? 1 : 0);
         if (!link.OnlineMode || link.CommError) {
             clock.advanceNs(1000 * kMs);   // the operator goes online again
-            trace("   (open)");
             link.OpenRSComm(&line);
         }
         const std::int64_t expected = op.valueIn(before);
@@ -617,8 +568,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                 violation("the harness built an address or value the link refuses: %s", op.text.toLatin1().constData());
         }
         const bool ok = link.OnlineMode && link.lastAccessOk();
-        trace("   -> %s%s%s", ok ? "ok" : "failed", op.write ? "" : ", returned ",
-              op.write ? "" : got.toLatin1().constData());
 
         // The memory as it may be now: as before, but for the bytes a write names.
         allowed = before;
@@ -662,8 +611,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                       got.toLatin1().constData(), (long long)expected);
         }
     }
-    static const bool showTrace = std::getenv("LINK_FUZZ_TRACE") != nullptr;
-    if (showTrace)
-        std::fprintf(stderr, "%s", g_trace.c_str());
     return 0;
 }

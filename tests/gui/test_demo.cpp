@@ -35,8 +35,6 @@ TEST_F(GuiTest, DemoBoardAnswersOnCom1OfAFreshFolder)
 {
     // A program folder with its Help/ and Support/ files, as the build makes it.
     QTemporaryDir programDir;
-    QDir().mkpath(programDir.path() + QStringLiteral("/Help"));
-    QDir().mkpath(programDir.path() + QStringLiteral("/Support/ports"));
     WriteBytes(programDir.path() + QStringLiteral("/Help/ORVEL.html"), "<html>manual</html>");
     WriteBytes(programDir.path() + QStringLiteral("/Support/ports/COM7"), "not a port");
     WriteBytes(path("keep.txt"), "mine");

@@ -200,7 +200,6 @@ protected:
     QString programFile(char type, const QByteArray &rev = "\"T6850LT;:03\",x\r\n")
     {
         const QString tnx = path(QStringLiteral("prog/LINE4.TNX"));
-        QDir().mkpath(path(QStringLiteral("prog")));
         WriteBytes(tnx, QByteArray(1, type) + ",rest\r\n");
         if (!rev.isEmpty())
             WriteBytes(path(QStringLiteral("prog/LINE4.rev")), rev);

@@ -4,6 +4,7 @@
 #include "SerialPortFactory.h"
 #include "RSComm.h"
 #include "ScriptedDialogs.h"
+#include "TestFiles.h"
 #include "boardsim/Board.h"
 #include <QDir>
 #include <QFile>
@@ -41,18 +42,7 @@ protected:
 
     QString path(const QString &name) const { return dir.path() + QLatin1Char('/') + name; }
     // Writes NAME in the app folder; returns its path.
-    QString put(const QString &name, const QByteArray &bytes)
-    {
-        QFile f(path(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << name.toStdString();
-        f.write(bytes);
-        return f.fileName();
-    }
-    static QByteArray bytesOf(const QString &file)
-    {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
+    QString put(const QString &name, const QByteArray &bytes) { return WriteBytes(path(name), bytes); }
 
     // orvelctl started with the app folder in front of ARGS. ORVELCTL names
     // another copy (scripts/test runs these tests as an ordinary user from a

@@ -74,7 +74,7 @@ TEST_F(OrvelctlOnSim, PortThatDoesNotExistAndSilentBoard)
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.err.startsWith("Comm Port Error: Error Number = ")) << r.err.toStdString();
     // The settings file keeps what it had: --port is for this run only.
-    EXPECT_EQ(bytesOf(dir.path() + "/Support/RSPort.cfg"), QByteArray("1,9600\r\n"));
+    EXPECT_EQ(ReadBytes(dir.path() + "/Support/RSPort.cfg"), QByteArray("1,9600\r\n"));
 
     ASSERT_TRUE(board->addFault("silence"));
     r = run({"read", "W1014"});
@@ -324,7 +324,7 @@ TEST_F(OrvelctlOnSim, TransferThatEndsIncompleteExitsOne)
     const QString file = dir.path() + "/cut.sdt";
     SetupData table = BuildDefaultSetup(MakeProgramVersion());
     ASSERT_EQ(SetupFile::write(file, table), QString());
-    const QByteArray before = bytesOf(file);
+    const QByteArray before = ReadBytes(file);
     // The cable is pulled part way through: the link's box, the entry named,
     // the transfer's box; the file keeps what it held.
     board->addFault("pull-after=200");
@@ -333,7 +333,7 @@ TEST_F(OrvelctlOnSim, TransferThatEndsIncompleteExitsOne)
     EXPECT_NE(r.err.indexOf(": not read, the link to the board is down"), -1) << r.err.toStdString();
     EXPECT_NE(r.err.indexOf("ORVEL: Error Processing Request /  / Process Not Complete"), -1);
     EXPECT_NE(r.err.indexOf(file + ": not written, the upload did not complete"), -1);
-    EXPECT_EQ(bytesOf(file), before);
+    EXPECT_EQ(ReadBytes(file), before);
 
     // The first entry that fails on the line ends the transfer: every echo of
     // address high byte 03H is wrong, so B999 (entry 0) fails and nothing
@@ -350,7 +350,7 @@ TEST_F(OrvelctlOnSim, TransferThatEndsIncompleteExitsOne)
                       ? "orvelctl: B999: not read, no reliable answer from the board"
                       : "orvelctl: B999: not confirmed, the board's echoes were wrong or missing");
         EXPECT_NE(r.err.indexOf("ORVEL: Error Processing Request /  / Process Not Complete"), -1);
-        EXPECT_EQ(bytesOf(file), before);
+        EXPECT_EQ(ReadBytes(file), before);
         EXPECT_EQ(board->peek(646), 77) << "entry 8 is neither read into the file nor written";
     }
 

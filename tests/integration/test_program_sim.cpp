@@ -43,7 +43,7 @@ protected:
                                     {"-I", "binary", "-O", "ihex", "--change-addresses", QString::number(kFirst),
                                      path("image.bin"), path("PROG.hex")}),
                   0);
-        hex = bytesOf(path("PROG.hex"));
+        hex = ReadBytes(path("PROG.hex"));
         put("PROG.tnx", "D,T6850 reject control\r\n");
         put("PROG.rev", "OBJCOPY15:07\r\n");
     }
@@ -83,8 +83,8 @@ TEST_F(ProgramOnSim, DownloadThenUploadGivesTheProgramBack)
     dialogs.expectBox("Program Upload", Button::OK, "Program Upload Complete!");
     link.UploadProgram();
     ASSERT_TRUE(link.lastAccessOk());
-    EXPECT_EQ(bytesOf(path("BACK.rev")), QByteArray("OBJCOPY15:07\r\n"));
-    const auto sent = dataRecords(hex), back = dataRecords(bytesOf(path("BACK.hex")));
+    EXPECT_EQ(ReadBytes(path("BACK.rev")), QByteArray("OBJCOPY15:07\r\n"));
+    const auto sent = dataRecords(hex), back = dataRecords(ReadBytes(path("BACK.hex")));
     ASSERT_EQ(sent.size(), back.size());
     for (const auto &[address, data] : sent) {
         SCOPED_TRACE(address);
@@ -99,7 +99,7 @@ TEST_F(ProgramOnSim, DownloadThenUploadGivesTheProgramBack)
 
 TEST_F(ProgramOnSim, PulledCableMidDownload)
 {
-    const QByteArray before = bytesOf(path("PROG.hex")) + bytesOf(path("PROG.rev"));
+    const QByteArray before = ReadBytes(path("PROG.hex")) + ReadBytes(path("PROG.rev"));
     goOnline();
     download();
     // Into the sixth record.
@@ -109,7 +109,7 @@ TEST_F(ProgramOnSim, PulledCableMidDownload)
     EXPECT_FALSE(link.lastAccessOk());
     EXPECT_FALSE(link.OnlineMode);
     EXPECT_FALSE(link.InProgramMode);
-    EXPECT_EQ(bytesOf(path("PROG.hex")) + bytesOf(path("PROG.rev")), before);
+    EXPECT_EQ(ReadBytes(path("PROG.hex")) + ReadBytes(path("PROG.rev")), before);
 }
 
 TEST_F(ProgramOnSim, PulledCableMidUploadLeavesTheOldHexFile)
@@ -124,8 +124,8 @@ TEST_F(ProgramOnSim, PulledCableMidUploadLeavesTheOldHexFile)
     link.UploadProgram();
     EXPECT_FALSE(link.lastAccessOk());
     EXPECT_FALSE(link.InUploadMode);
-    EXPECT_EQ(bytesOf(path("PROG.hex")), QByteArray("the earlier hex file"));
-    EXPECT_EQ(bytesOf(path("PROG.rev")), QByteArray("T6850LT\0;:03\r\n", 14));   // the board's, read before
+    EXPECT_EQ(ReadBytes(path("PROG.hex")), QByteArray("the earlier hex file"));
+    EXPECT_EQ(ReadBytes(path("PROG.rev")), QByteArray("T6850LT\0;:03\r\n", 14));   // the board's, read before
 }
 
 // ---- orvelctl ---------------------------------------------------------------
@@ -150,7 +150,7 @@ TEST_F(OrvelctlProgram, DownloadAnsweredNoThenYesThenUpload)
     r = run({"upload-program", path("PROG.tnx")});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(r.err, "Program Upload: Program Upload Complete!\n");
-    EXPECT_EQ(bytesOf(path("PROG.rev")), QByteArray("OBJCOPY15:07\r\n"));
+    EXPECT_EQ(ReadBytes(path("PROG.rev")), QByteArray("OBJCOPY15:07\r\n"));
 }
 
 TEST_F(OrvelctlProgram, RefusedSetsSendNothing)
@@ -209,7 +209,7 @@ TEST_F(OrvelctlProgram, RefusedSetsSendNothing)
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.err,
               QStringLiteral("orvelctl: %1: no board type: the file's first item is empty\n").arg(path("PROG.tnx")));
-    EXPECT_EQ(bytesOf(path("PROG.rev")), QByteArray("P0101"));
+    EXPECT_EQ(ReadBytes(path("PROG.rev")), QByteArray("P0101"));
     EXPECT_EQ(board->stats().bytesIn, in);
 
     EXPECT_EQ(run({"board-name", "68"}).out, "T6850(PLC)\n");

@@ -25,10 +25,6 @@ TEST(Wire, ShortExchanges)
         {"only 0xFF is taken before a handshake", {0x01, 0xFF, 0x01}, {N, A, A}, State::Read},
         {"an unknown command is refused", {0xFF, 0x77, 0x02}, {A, N, N}, State::Idle},
         {"0xFF as low address byte is an address", {0xFF, 0x01, 0x03, 0xFF}, {A, A, 0x03, 42}, State::Read},
-        {"words and decimals are low byte first",
-         {0xFF, 0x01, 0, 188, 0, 189, 4, 0x4C, 4, 0x4D, 4, 0x4E, 4, 0x4F},
-         {A, A, 0, 0x34, 0, 0x12, 4, 0x85, 4, 0x1A, 4, 0x39, 4, 0x30},
-         State::Read},
         {"a data answer may be 0xFF or 0x55",
          {0xFF, 0x01, 0x12, 0x34, 0x12, 0x35},
          {A, A, 0x12, 0xFF, 0x12, A},
@@ -57,8 +53,6 @@ TEST(Wire, ShortExchanges)
         SCOPED_TRACE(c.what);
         Engine e(simtest::stillOptions());
         e.poke(0x03FF, 42);
-        e.pokeWord(188, 4660);
-        e.pokeDecimal(1100, 123456789);   // D: value mod 10000, then value / 10000
         e.poke(0x1234, 0xFF);
         e.poke(0x1235, 0x55);
         Bytes out;

@@ -4,6 +4,7 @@
 #include "BoardIdentity.h"
 #include "Clock.h"
 #include "ScriptedDialogs.h"
+#include "TestFiles.h"
 #include "RSComm.h"
 #include "TextItems.h"
 #include <QDir>
@@ -62,11 +63,8 @@ TEST(BoardIdentity, FaultLinesFromTheFaultFile)
     RSComm link(dialogs, clock);
     EXPECT_EQ(link.FaultDescription(10), QStringLiteral("Fault Code (0AH): --- Fault File Not Found ---"));
 
-    QDir().mkpath(dir.path() + QStringLiteral("/Support"));
-    QFile f(dir.path() + QStringLiteral("/Support/FaultErrCodes.txt"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("05,Resolver lost\r\n0a,\"Air low, check regulator\"\r\n0A,second\r\n12C,Wide code\r\n");
-    f.close();
+    WriteBytes(dir.path() + QStringLiteral("/Support/FaultErrCodes.txt"),
+               "05,Resolver lost\r\n0a,\"Air low, check regulator\"\r\n0A,second\r\n12C,Wide code\r\n");
     EXPECT_EQ(link.FaultDescription(10), QStringLiteral("Fault Code (0AH): Air low, check regulator"));   // the first record
     EXPECT_EQ(link.FaultDescription(300), QStringLiteral("Fault Code (12CH): Wide code"));
     EXPECT_EQ(link.FaultDescription(7), QStringLiteral("Fault Code (07H): "));

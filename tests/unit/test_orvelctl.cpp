@@ -1,6 +1,7 @@
 #include "ConsoleDialogs.h"
 #include "Orvelctl.h"
 #include "ScriptedSerialPort.h"
+#include "TestFiles.h"
 #include <QDir>
 #include "SetupData.h"
 #include <QFile>
@@ -21,12 +22,9 @@ struct Captured {
     }
     static std::string text(std::FILE *f)
     {
+        std::string s(static_cast<std::size_t>(std::ftell(f)), '\0');
         std::rewind(f);
-        std::string s;
-        char buf[512];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-            s.append(buf, n);
+        s.resize(std::fread(s.data(), 1, s.size(), f));
         return s;
     }
 };
@@ -167,12 +165,8 @@ TEST(Orvelctl, PlsArgumentsAreCheckedBeforeSending)
         {good + "0\n", ":25: the scale factor 0 must be from 1 to 65535"},
     };
     for (const auto &[text, why] : files) {
-        QFile f(dir.path() + "/" + QString::number(cases.size()) + ".cfg");
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-        cases.push_back({{"pls", "config-download", f.fileName()},
-                         orvelctl::Refused,
-                         "orvelctl: " + f.fileName().toStdString() + why});
+        const QString f = WriteBytes(dir.path() + "/" + QString::number(cases.size()) + ".cfg", text);
+        cases.push_back({{"pls", "config-download", f}, orvelctl::Refused, "orvelctl: " + f.toStdString() + why});
     }
     for (const Case &c : cases) {
         SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
@@ -193,12 +187,7 @@ TEST(Orvelctl, ReportAndExportUsageAndFiles)
     s.Value[43] = 4242;
     ASSERT_TRUE(SetupFile::write(setup, s).isEmpty());
     const QString out = dir.filePath("shift.txt");
-    const QString garbage = dir.filePath("garbage.sdt");
-    {
-        QFile g(garbage);
-        ASSERT_TRUE(g.open(QIODevice::WriteOnly));
-        g.write("not a set-up");
-    }
+    const QString garbage = WriteBytes(dir.filePath("garbage.sdt"), "not a set-up");
     struct Case {
         QStringList args;
         int status;
@@ -223,9 +212,7 @@ TEST(Orvelctl, ReportAndExportUsageAndFiles)
     }
     // The export of line3.sdt, dated now, as the desktop program writes it
     // after File > Open.
-    QFile f(out);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray bytes = f.readAll();
+    const QByteArray bytes = ReadBytes(out);
     EXPECT_TRUE(bytes.startsWith("line3.sdt\r\nDate: ")) << bytes.left(40).toStdString();
     EXPECT_TRUE(bytes.contains("Current Shift Data:\r\n(Good Can, Leaker Reject, Vision Reject)\r\n 4242\r\n 0\r\n"));
 
@@ -236,11 +223,7 @@ TEST(Orvelctl, ReportAndExportUsageAndFiles)
 TEST(Orvelctl, FaultTextNeedsNoBoard)
 {
     QTemporaryDir dir;
-    QDir().mkpath(dir.path() + "/Support");
-    QFile f(dir.path() + "/Support/FaultErrCodes.txt");
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("0a,first\r\n");
-    f.close();
+    const QString faults = WriteBytes(dir.path() + "/Support/FaultErrCodes.txt", "0a,first\r\n");
     struct Case {
         const char *code;
         int status;
@@ -264,8 +247,8 @@ TEST(Orvelctl, FaultTextNeedsNoBoard)
         EXPECT_FALSE(portMade);
     }
     // A fault file that is there but cannot be read: its box, no line, exit 1.
-    QFile::remove(f.fileName());
-    QDir().mkpath(f.fileName());
+    QFile::remove(faults);
+    QDir().mkpath(faults);
     Captured bad;
     EXPECT_EQ(runCli({"--app-dir", dir.path(), "fault-text", "10"}, bad), orvelctl::CommFailure);
     EXPECT_EQ(Captured::text(bad.out), "");

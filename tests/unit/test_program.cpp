@@ -2,21 +2,14 @@
 // against the scripted port.
 #include "LinkFixture.h"
 #include "ProgramFiles.h"
+#include "TestFiles.h"
 #include "boardsim/Engine.h"
 #include <QDir>
-#include <QFile>
 
 using Button = Dialogs::Button;
 namespace PF = ProgramFiles;
 
 namespace {
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
 // A configuration line with the digits 2, 7 and 1: B8190 5, B8189 7, B8188 5.
 QByteArray configLine()
 {
@@ -25,12 +18,6 @@ QByteArray configLine()
     line[38] = '7';
     line[39] = '1';
     return line;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 }   // namespace
 
@@ -151,12 +138,12 @@ protected:
                     std::optional<QByteArray> lcf = std::nullopt)
     {
         const QString stem = dir.path() + "/PROG.";
-        writeFile(stem + "tnx", tnx);
-        writeFile(stem + "rev", rev);
+        WriteBytes(stem + "tnx", tnx);
+        WriteBytes(stem + "rev", rev);
         if (hex)
-            writeFile(stem + "hex", *hex);
+            WriteBytes(stem + "hex", *hex);
         if (lcf)
-            writeFile(stem + "lcf", *lcf);
+            WriteBytes(stem + "lcf", *lcf);
         return stem + "tnx";
     }
     // TNX selected, the link brought online first when ONLINE, the board's ident read and the
@@ -368,10 +355,10 @@ TEST_F(ProgramLink, UploadKeepsOnlyConfirmedBytesOfTheRangeThatCrossesTheLine)
     link.UploadProgram();
     EXPECT_TRUE(link.lastAccessOk());
     EXPECT_FALSE(link.InUploadMode);
-    EXPECT_EQ(readFile(dir.path() + "/PROG.rev"), QByteArray("AB\0\0\0\0\0\0;:01\r\n", 14));
-    EXPECT_EQ(readFile(dir.path() + "/PROG.hex"), QByteArray(":00000001FF\r\n"));
+    EXPECT_EQ(ReadBytes(dir.path() + "/PROG.rev"), QByteArray("AB\0\0\0\0\0\0;:01\r\n", 14));
+    EXPECT_EQ(ReadBytes(dir.path() + "/PROG.hex"), QByteArray(":00000001FF\r\n"));
     // Its configuration line has no index character.
-    EXPECT_EQ(readFile(dir.path() + "/PROG.lcf"), QByteArray(34, '0') + "1000" + "1000%\r\n");
+    EXPECT_EQ(ReadBytes(dir.path() + "/PROG.lcf"), QByteArray(34, '0') + "1000" + "1000%\r\n");
     // Not requested: nothing happens.
     link.UploadProgram();
     EXPECT_FALSE(link.lastAccessOk());
@@ -390,7 +377,7 @@ TEST_F(ProgramLink, UploadKeepsOnlyConfirmedBytesOfTheRangeThatCrossesTheLine)
     QByteArray hex;
     for (int a = 0x5000; a < 0xFF00; a += 16)
         hex += PF::hexRecordLine(a, QByteArray(reinterpret_cast<const char *>(board.memory().data()) + a, 16));
-    EXPECT_EQ(readFile(dir.path() + "/PROG.hex"), hex + PF::kHexEndLine);
-    EXPECT_EQ(readFile(dir.path() + "/PROG.rev"), QByteArray("AB\0\0\0\0\0\0;:01\r\n", 14));
+    EXPECT_EQ(ReadBytes(dir.path() + "/PROG.hex"), hex + PF::kHexEndLine);
+    EXPECT_EQ(ReadBytes(dir.path() + "/PROG.rev"), QByteArray("AB\0\0\0\0\0\0;:01\r\n", 14));
     EXPECT_GT(board.answerFaults().size(), 1000u);
 }

@@ -1,6 +1,7 @@
 // The one reader of whole files: regular files (or links to them) of a
 // bounded size; everything else refused at once, without waiting.
 #include "AppFolder.h"
+#include "TestFiles.h"
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -14,14 +15,9 @@ TEST(RegularFile, OnlyRegularFilesOfBoundedSizeAreRead)
 {
     QTemporaryDir dir;
     const auto p = [&](const char *name) { return dir.path() + QLatin1Char('/') + QLatin1String(name); };
-    const auto write = [&](const char *name, const QByteArray &bytes) {
-        QFile f(p(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    };
-    write("ten", "0123456789");
-    write("eleven", "0123456789A");
-    write("empty", "");
+    WriteBytes(p("ten"), "0123456789");
+    WriteBytes(p("eleven"), "0123456789A");
+    WriteBytes(p("empty"), "");
     ASSERT_TRUE(QFile::link(p("ten"), p("link")));
     ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), p("zero")));
     ASSERT_TRUE(QFile::link(p("nowhere"), p("dangling")));
@@ -70,11 +66,7 @@ TEST(RegularFile, OnlyRegularFilesAreReplacedDevicesAndPipesAreWrittenInto)
         struct stat st {};
         return ::lstat(local(name).constData(), &st) == 0 ? st.st_mode & S_IFMT : 0;
     };
-    {
-        QFile f(p("file"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("an older and longer file");
-    }
+    WriteBytes(p("file"), "an older and longer file");
     ::chmod(local("file").constData(), 0640);
     ASSERT_TRUE(QFile::link(p("file"), p("filelink")));
     ASSERT_TRUE(QFile::link(QStringLiteral("made"), p("dangling")));   // relative, to a name nothing has
@@ -138,11 +130,7 @@ TEST(RegularFile, OnlyRegularFilesAreReplacedDevicesAndPipesAreWrittenInto)
 
     // A descriptor of the process's own (a shell's >> log) is appended to,
     // never replaced: what the log held stays.
-    {
-        QFile log(p("log"));
-        ASSERT_TRUE(log.open(QIODevice::WriteOnly));
-        log.write("earlier\n");
-    }
+    WriteBytes(p("log"), "earlier\n");
     const int fd = ::open(local("log").constData(), O_WRONLY | O_APPEND);
     ASSERT_GE(fd, 0);
     EXPECT_EQ(writeFileWhole(QStringLiteral("/proc/self/fd/%1").arg(fd), "new bytes").toStdString(), "");

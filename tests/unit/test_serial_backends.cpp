@@ -3,6 +3,7 @@
 #include "Interruption.h"
 #include "PosixSerialPort.h"
 #include "QtSerialPort.h"
+#include "TestFiles.h"
 #include "UsbAdapter.h"
 #include <QDir>
 #include <QFile>
@@ -220,12 +221,7 @@ TYPED_TEST(SerialBackend, BadSettingsAndWhatIsNotTheProgramsEndOfASerialLine)
     const QString com1 = dir.path() + QStringLiteral("/Support/ports/COM1");
     const QString fifo = dir.path() + QStringLiteral("/fifo");
     ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
-    const QString file = dir.path() + QStringLiteral("/file");
-    {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("\xFF\x55");
-    }
+    const QString file = WriteBytes(dir.path() + QStringLiteral("/file"), "\xFF\x55");
     struct Case {
         QString target;
         int err;
@@ -253,9 +249,7 @@ TYPED_TEST(SerialBackend, BadSettingsAndWhatIsNotTheProgramsEndOfASerialLine)
                   (prefix + com1 + (c.err == ENOENT ? "" : " ") + QLatin1String(c.says)).toStdString());
     }
     // The file is as it was.
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("\xFF\x55"));
+    EXPECT_EQ(ReadBytes(file), QByteArray("\xFF\x55"));
 }
 
 using PosixPort = SerialBackend<PosixSerialPort>;

@@ -1,4 +1,5 @@
 #include "LinkFixture.h"
+#include "TestFiles.h"
 #include <QDir>
 #include <QFile>
 #include <functional>
@@ -8,18 +9,9 @@ using Button = Dialogs::Button;
 
 class SettingsFile : public LinkFixture {
 protected:
-    void writeSettings(const QByteArray &content)
-    {
-        QDir().mkpath(dir.path() + QStringLiteral("/Support"));
-        QFile f(dir.path() + QStringLiteral("/Support/RSPort.cfg"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(content);
-    }
-    QByteArray readSettings()
-    {
-        QFile f(dir.path() + QStringLiteral("/Support/RSPort.cfg"));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
+    QString cfg() const { return dir.path() + QStringLiteral("/Support/RSPort.cfg"); }
+    void writeSettings(const QByteArray &content) { WriteBytes(cfg(), content); }
+    QByteArray readSettings() { return ReadBytes(cfg()); }
     void open()
     {
         port.exchange(0xFF, 0x55);
@@ -126,11 +118,7 @@ TEST_F(SettingsFile, RetryAfterTheFileIsMendedGoesOn)
 TEST_F(SettingsFile, SettingsNameIsFoundWhateverItsCaseAndThroughALink)
 {
     const QString support = dir.path() + QStringLiteral("/support/");
-    QDir().mkpath(support);
-    QFile f(support + QStringLiteral("real.cfg"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("6,19200\r\n");
-    f.close();
+    WriteBytes(support + QStringLiteral("real.cfg"), "6,19200\r\n");
     ASSERT_TRUE(QFile::link(support + QStringLiteral("real.cfg"), support + QStringLiteral("rsport.CFG")));
     open();
     EXPECT_EQ(port.portNumber(), 6);

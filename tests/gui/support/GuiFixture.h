@@ -10,6 +10,7 @@
 #include "PollLoop.h"
 #include "RSComm.h"
 #include "ScriptedDialogs.h"
+#include "TestFiles.h"
 #include "frmMDIMain.h"
 #include <QApplication>
 #include <QDir>
@@ -29,19 +30,6 @@ inline void EnsureApplication()
         static char *argv[] = {name, nullptr};
         new QApplication(argc, argv);
     }
-}
-
-inline QByteArray ReadBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-inline void WriteBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-    f.write(bytes);
 }
 
 // A value panel shows `text` whole with at least two pixels to spare inside
