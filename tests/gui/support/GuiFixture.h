@@ -39,6 +39,7 @@ inline QByteArray ReadBytes(const QString &path)
 
 inline void WriteBytes(const QString &path, const QByteArray &bytes)
 {
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
     f.write(bytes);
