@@ -109,10 +109,10 @@ QString frmAbout::AppFolderText()
         + QDir::toNativeSeparators(AppFolder::path());
     const AppFolder::Choice &c = AppFolder::defaultChoice();
     if (c.folder == AppFolder::path() && !c.seededFrom.isEmpty())
-        text += QStringLiteral("\nMade for this user from the installed files in %1.")
+        text += QStringLiteral("\nMade for this user from the installed files in\n%1")
                     .arg(QDir::toNativeSeparators(c.seededFrom));
     else if (c.folder == AppFolder::path() && !c.error.isEmpty())
-        text += QStringLiteral("\nThe installed folder, read-only: %1.").arg(c.error);
+        text += QStringLiteral("\nThe installed folder, used read-only: %1.").arg(c.error);
     return text;
 }
 
