@@ -15,11 +15,11 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -69,46 +69,16 @@ OrvelOptions ParseOrvelArguments(const QStringList &args)
         } else if (a.startsWith(QLatin1Char('-'))) {
             o.error = QStringLiteral("unknown option %1").arg(a);
             return o;
+        } else if (o.file.isEmpty()) {
+            o.file = a;   // Qt's own options have been taken out already
+        } else {
+            o.error = QStringLiteral("one set-up file at a time: %1 and %2").arg(o.file, a);
+            return o;
         }
-        // Other words (Qt's own options have been taken out already) are ignored.
     }
     if (o.appDir.isEmpty() && args.contains(QStringLiteral("--app-dir=")))
         o.error = QStringLiteral("--app-dir needs a folder");
     return o;
-}
-
-namespace {
-constexpr qint64 kMaxCopiedFileBytes = 16 * 1024 * 1024;
-}
-
-void PrepareAppFolder(const QString &dir, const QString &from)
-{
-    QDir().mkpath(dir + QStringLiteral("/Support/ports"));
-    for (const char *sub : {"Help", "Support"}) {
-        const QString src = from + QLatin1Char('/') + QString::fromLatin1(sub);
-        if (!QFileInfo(src).isDir()
-            || QFileInfo(src).canonicalFilePath()
-                == QFileInfo(dir + QLatin1Char('/') + QString::fromLatin1(sub)).canonicalFilePath())
-            continue;
-        QDirIterator it(src, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString file = it.next();
-            const QString rel = QDir(from).relativeFilePath(file);
-            if (rel.startsWith(QStringLiteral("Support/ports/")))
-                continue;   // port links belong to each folder
-            const QString target = dir + QLatin1Char('/') + rel;
-            if (QFileInfo::exists(target))
-                continue;
-            // The listing includes links to pipes and devices: only regular
-            // files are copied, each read whole (the manual and the support
-            // texts are small).
-            const FileBytes bytes = readRegularFile(file, kMaxCopiedFileBytes);
-            if (!bytes.ok())
-                continue;
-            QDir().mkpath(QFileInfo(target).absolutePath());
-            writeFileWhole(target, bytes.bytes);
-        }
-    }
 }
 
 struct DemoBoard::Impl {
@@ -216,9 +186,10 @@ int RunOrvel(int argc, char **argv)
     if (!opt.error.isEmpty() || opt.help) {
         std::fprintf(opt.help ? stdout : stderr, "%s%s",
                      opt.error.isEmpty() ? "" : qPrintable(QStringLiteral("orvel: %1\n").arg(opt.error)),
-                     "usage: orvel [--app-dir DIR] [--demo]\n"
+                     "usage: orvel [--app-dir DIR] [--demo] [FILE.sdt]\n"
                      "  --app-dir DIR  use DIR as the application folder (Support/, Help/, tool folders)\n"
-                     "  --demo         start a simulated board on COM1 of a fresh application folder\n");
+                     "  --demo         start a simulated board on COM1 of a fresh application folder\n"
+                     "  FILE.sdt       open the set-up file as File > Open does\n");
         return opt.help ? 0 : 2;
     }
 
@@ -240,9 +211,16 @@ int RunOrvel(int argc, char **argv)
         AppFolder::set(appDir);
     }
 
+    // Chosen (and, installed, made for this user) now, not at the first file
+    // the program looks for.
+    if (const QString folder = AppFolder::path(); !AppFolder::defaultChoice().error.isEmpty())
+        std::fprintf(stderr, "orvel: %s; using %s, where settings cannot be saved\n",
+                     qPrintable(AppFolder::defaultChoice().error), qPrintable(folder));
+
     DemoBoard demo;
     if (opt.demo) {
-        PrepareAppFolder(AppFolder::path(), QCoreApplication::applicationDirPath());
+        if (const QString installed = AppFolder::installedDataDir(); !installed.isEmpty())
+            AppFolder::seed(AppFolder::path(), installed);
         QString why;
         if (!demo.start(AppFolder::path(), &why)) {
             std::fprintf(stderr, "orvel: %s\n", qPrintable(why));
@@ -260,6 +238,10 @@ int RunOrvel(int argc, char **argv)
         const std::unique_ptr<SerialPort> port = MakeSerialPort(SystemClock::instance());
         frmMDIMain main(dialogs, SystemClock::instance(), *port);
         main.show();
+        if (!opt.file.isEmpty()) {
+            const QString file = QFileInfo(opt.file).absoluteFilePath();
+            QTimer::singleShot(0, &main, [&main, file] { main.OpenSetupFile(file); });
+        }
         rc = app.exec();
     }
     demo.stop();

@@ -21,6 +21,7 @@ void ShowTargetBoardWindow(QWidget *parent, RSComm &link, Dialogs &dialogs, cons
 struct OrvelOptions {
     QString appDir;      // --app-dir DIR
     bool demo = false;   // --demo
+    QString file;        // a set-up file to open
     bool help = false;
     QString error;   // a command line that could not be understood
 };
@@ -42,10 +43,6 @@ public:
 private:
     std::unique_ptr<Impl> d;
 };
-
-// Copies Help/ and Support/ from the program's own folder into dir, keeping
-// files that are already there.
-void PrepareAppFolder(const QString &dir, const QString &from);
 
 // SIGINT and SIGTERM end the program within a second, whatever it is doing:
 // the link gives up its waits (Interruption.h), every box is closed, and the

@@ -3,6 +3,7 @@
 #include "CommSettings.h"
 #include "Dialogs.h"
 #include "Globals.h"
+#include "PortPresence.h"
 #include "RSComm.h"
 #include "UsbAdapter.h"
 #include "UpDown.h"
@@ -227,6 +228,14 @@ void frmSetupComm::LoadCommSettings()
     refreshDevice();
 }
 
+// A device that exists but this user may not open.
+static QString PermissionText(const QString &group)
+{
+    return QStringLiteral("\n\nPermission denied: this user may not open the device. It belongs to the group %1; "
+                          "to join it, run\n    sudo usermod -aG %1 $USER\nthen log out and log in again.")
+        .arg(group);
+}
+
 void frmSetupComm::refreshDevice()
 {
     const std::optional<double> v = CommSettings::numberValue(txtCommPort->text());
@@ -246,7 +255,10 @@ void frmSetupComm::refreshDevice()
     else if (!fi.exists())
         text += QStringLiteral("  (no such device)");
     const UsbAdapter::Device adapter = UsbAdapter::describe(dev);
-    lblDevice->setText(text + adapterText(adapter));
+    text += adapterText(adapter);
+    if (const std::optional<QString> group = PortPresence::deniedGroup(dev))
+        text += PermissionText(*group);
+    lblDevice->setText(text);
     lblLatency->setText(latencyHint(adapter));
     lblLatency->setVisible(!lblLatency->text().isEmpty());
 }

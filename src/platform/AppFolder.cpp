@@ -1,6 +1,7 @@
 #include "AppFolder.h"
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -19,6 +20,20 @@ QString &folder()
     static QString f;
     return f;
 }
+
+AppFolder::Choice &choice()
+{
+    static AppFolder::Choice c;
+    return c;
+}
+
+QString exeFolder()
+{
+    return QDir(QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath())
+        .absolutePath();
+}
+
+constexpr qint64 kMaxSeedFileBytes = 16 * 1024 * 1024;
 }
 
 void AppFolder::set(const QString &dir) { folder() = QDir(dir).absolutePath(); }
@@ -26,10 +41,72 @@ void AppFolder::set(const QString &dir) { folder() = QDir(dir).absolutePath(); }
 QString AppFolder::path()
 {
     if (folder().isEmpty()) {
-        const QString exe = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
-        folder() = QDir(exe).absolutePath();
+        choice() = chooseDefault(exeFolder(), userDataDir());
+        folder() = choice().folder;
     }
     return folder();
+}
+
+const AppFolder::Choice &AppFolder::defaultChoice() { return choice(); }
+
+QString AppFolder::installedDataDir(const QString &exeDir)
+{
+    if (QFileInfo(exeDir + QStringLiteral("/Support")).isDir())
+        return QDir(exeDir).absolutePath();
+    const QString shared = QDir::cleanPath(exeDir + QStringLiteral("/../share/orvel"));
+    return QFileInfo(shared + QStringLiteral("/Support")).isDir() ? shared : QString();
+}
+
+QString AppFolder::installedDataDir() { return installedDataDir(exeFolder()); }
+
+QString AppFolder::userDataDir()
+{
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (!base.startsWith(QLatin1Char('/')))   // unset, empty or relative: not to be used
+        base = QDir::homePath() + QStringLiteral("/.local/share");
+    return base + QStringLiteral("/orvel");
+}
+
+AppFolder::Choice AppFolder::chooseDefault(const QString &exeDir, const QString &userDir)
+{
+    const QString exe = QDir(exeDir).absolutePath();
+    const QString installed = installedDataDir(exe);
+    if (installed.isEmpty() || (installed == exe && ::access(QFile::encodeName(exe).constData(), W_OK) == 0))
+        return {exe, QString(), QString()};
+    if (!QDir().mkpath(userDir + QStringLiteral("/Support/ports")))
+        return {installed, QString(), QStringLiteral("cannot make the folder %1").arg(userDir)};
+    seed(userDir, installed);
+    return {QDir(userDir).absolutePath(), installed, QString()};
+}
+
+void AppFolder::seed(const QString &dir, const QString &from)
+{
+    QDir().mkpath(dir + QStringLiteral("/Support/ports"));
+    for (const char *sub : {"Help", "Support"}) {
+        const QString src = from + QLatin1Char('/') + QString::fromLatin1(sub);
+        if (!QFileInfo(src).isDir()
+            || QFileInfo(src).canonicalFilePath()
+                == QFileInfo(dir + QLatin1Char('/') + QString::fromLatin1(sub)).canonicalFilePath())
+            continue;
+        QDirIterator it(src, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString file = it.next();
+            const QString rel = QDir(from).relativeFilePath(file);
+            if (rel.startsWith(QStringLiteral("Support/ports/")))
+                continue;   // port links belong to each folder
+            const QString target = dir + QLatin1Char('/') + rel;
+            if (nameTaken(target))
+                continue;
+            // The listing includes links to pipes and devices: only regular
+            // files are copied, each read whole (the manual and the support
+            // texts are small).
+            const FileBytes bytes = readRegularFile(file, kMaxSeedFileBytes);
+            if (!bytes.ok())
+                continue;
+            QDir().mkpath(QFileInfo(target).absolutePath());
+            writeFileWhole(target, bytes.bytes);
+        }
+    }
 }
 
 QString AppFolder::resolveAbsolute(const QString &p)

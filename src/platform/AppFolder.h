@@ -2,7 +2,9 @@
 #include <QByteArray>
 #include <QString>
 
-// The application folder: --app-dir when given, else the executable's folder.
+// The application folder: --app-dir when given, else the executable's folder
+// when it holds Support/ and can be written (a build or an unpacked folder),
+// else a per-user folder made from the installed files (see chooseDefault).
 // It holds Support/ (RSPort.cfg, the code text files, ports/), Help/ and the
 // board tool folders. Names in the program are written the Windows way
 // ("\Support\RSPort.cfg"); resolve() turns them into a path on this machine,
@@ -10,7 +12,27 @@
 class AppFolder {
 public:
     static void set(const QString &dir);
-    static QString path();   // absolute, no trailing separator
+    static QString path();   // absolute, no trailing separator; the default is chosen on first use
+    // Where the program's own Support/ and Help/ are: beside the executable,
+    // or in an installed layout <prefix>/share/orvel beside <prefix>/bin.
+    // Empty when neither has a Support/ folder.
+    static QString installedDataDir(const QString &exeDir);
+    static QString installedDataDir();   // for this executable
+    // $XDG_DATA_HOME/orvel, else ~/.local/share/orvel.
+    static QString userDataDir();
+    // The folder used without --app-dir. The installed files' folder when it
+    // is the executable's own and can be written; else userDir, made and
+    // given every installed file it lacks (a file already there is never
+    // replaced), and seededFrom names the installed folder. When userDir
+    // cannot be made, the installed folder is used read-only and error says why.
+    struct Choice {
+        QString folder, seededFrom, error;
+    };
+    static Choice chooseDefault(const QString &exeDir, const QString &userDir);
+    static const Choice &defaultChoice();   // as made for path(); empty folder after set()
+    // Copies Help/ and Support/ from `from` into dir, keeping files already
+    // there; port links, and anything but regular files, are not copied.
+    static void seed(const QString &dir, const QString &from);
     static QString resolve(const QString &windowsRelative);
     // Any path: existing components are matched case-insensitively.
     static QString resolveAbsolute(const QString &path);

@@ -16,8 +16,31 @@ bool PortPresence::available(const QString &device)
     return true;
 }
 
+std::optional<QString> PortPresence::deniedGroup(const QString &) { return std::nullopt; }
 #else
 #include "TerminalClaim.h"
+#include <QFile>
+#include <cerrno>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+std::optional<QString> PortPresence::deniedGroup(const QString &device)
+{
+    const QByteArray name = QFile::encodeName(device);
+    struct stat st {};
+    if (device.isEmpty() || ::stat(name.constData(), &st) != 0)
+        return std::nullopt;
+    if (::access(name.constData(), R_OK | W_OK) == 0 || errno != EACCES)
+        return std::nullopt;
+    std::vector<char> buf(16384);
+    struct group g {};
+    struct group *found = nullptr;
+    if (::getgrgid_r(st.st_gid, &g, buf.data(), buf.size(), &found) == 0 && found && found->gr_name)
+        return QString::fromLocal8Bit(found->gr_name);
+    return QString::number(st.st_gid);
+}
 
 bool PortPresence::available(const QString &device)
 {

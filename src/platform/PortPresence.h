@@ -1,6 +1,7 @@
 #pragma once
 // Whether a serial device is there to be used, asked without using it.
 #include <QString>
+#include <optional>
 
 namespace PortPresence {
 
@@ -15,5 +16,11 @@ namespace PortPresence {
 // Never blocks. On Windows `device` is "COMn", and a port that another
 // program has open is not available.
 bool available(const QString &device);
+
+// When `device` (links followed) is there but this user may not open it for
+// reading and writing, the group that owns it ("dialout" on most systems; its
+// number when it has no name). nullopt when it can be opened, is not there,
+// or is refused for another reason. Opens nothing.
+std::optional<QString> deniedGroup(const QString &device);
 
 }   // namespace PortPresence

@@ -1,7 +1,9 @@
 #include "frmAbout.h"
+#include "AppFolder.h"
 #include "Dialogs.h"
 #include "Utilities.h"
 #include <QApplication>
+#include <QDir>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -47,6 +49,11 @@ frmAbout::frmAbout(Dialogs &dialogs, QWidget *parent) : QDialog(parent), dialogs
         this);
     lblDescription->setWordWrap(true);
 
+    lblAppFolder = new QLabel(AppFolderText(), this);
+    lblAppFolder->setObjectName(QStringLiteral("lblAppFolder"));
+    lblAppFolder->setWordWrap(true);
+    lblAppFolder->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
     auto *line = new QFrame(this);
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
@@ -69,6 +76,8 @@ frmAbout::frmAbout(Dialogs &dialogs, QWidget *parent) : QDialog(parent), dialogs
     text->addWidget(lblVersion);
     text->addSpacing(8);
     text->addWidget(lblDescription);
+    text->addSpacing(8);
+    text->addWidget(lblAppFolder);
     auto *top = new QHBoxLayout;
     top->addWidget(icon);
     top->addSpacing(12);
@@ -92,6 +101,19 @@ frmAbout::frmAbout(Dialogs &dialogs, QWidget *parent) : QDialog(parent), dialogs
     setFixedWidth(520);
     adjustSize();
     CenterForm(this);
+}
+
+QString frmAbout::AppFolderText()
+{
+    QString text = QStringLiteral("Application folder (settings, code texts, manual):\n")
+        + QDir::toNativeSeparators(AppFolder::path());
+    const AppFolder::Choice &c = AppFolder::defaultChoice();
+    if (c.folder == AppFolder::path() && !c.seededFrom.isEmpty())
+        text += QStringLiteral("\nMade for this user from the installed files in\n%1")
+                    .arg(QDir::toNativeSeparators(c.seededFrom));
+    else if (c.folder == AppFolder::path() && !c.error.isEmpty())
+        text += QStringLiteral("\nThe installed folder, used read-only: %1.").arg(c.error);
+    return text;
 }
 
 QString frmAbout::SystemInfoTool()

@@ -14,12 +14,14 @@ public:
     QLabel *lblTitle;
     QLabel *lblVersion;
     QLabel *lblDescription;
+    QLabel *lblAppFolder;   // the application folder in use
     QLabel *lblDisclaimer;
     QPushButton *cmdOK;
     QPushButton *cmdSysInfo;
 
     // The system information tool this machine offers (empty when none).
     static QString SystemInfoTool();
+    static QString AppFolderText();
     void StartSysInfo();
 
 private:

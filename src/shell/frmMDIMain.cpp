@@ -399,13 +399,18 @@ void frmMDIMain::mnuFileNew_Click()
     updateCaption();
 }
 
-void frmMDIMain::mnuFileOpen_Click()
+void frmMDIMain::mnuFileOpen_Click() { openFrom(gFileNamePath, std::nullopt); }
+
+void frmMDIMain::OpenSetupFile(const QString &path) { openFrom(path, path); }
+
+// chosen: a file already chosen, opened in the first pass without the dialog.
+void frmMDIMain::openFrom(QString initial, std::optional<QString> chosen)
 {
-    QString initial = gFileNamePath;
     while (true) {
         if (!actOnSaveAnswer(ConfirmSaveChanges()))
             return;
-        const std::optional<QString> declined = openOnce(initial);
+        const std::optional<QString> declined = chosen ? openChosen(*chosen) : openOnce(initial);
+        chosen.reset();
         if (!declined)
             return;
         initial = *declined;   // choosing again starts at the declined file
@@ -424,7 +429,12 @@ std::optional<QString> frmMDIMain::openOnce(const QString &initialPath)
     const std::optional<QString> path = dialogs_.openFile(req);
     if (!path)
         return std::nullopt;
+    return openChosen(*path);
+}
 
+std::optional<QString> frmMDIMain::openChosen(const QString &chosen)
+{
+    const std::optional<QString> path = chosen;
     SetupFile::ReadResult r = SetupFile::read(*path);
     if (!r.data) {
         dialogs_.message(Dialogs::Icon::Exclamation, QStringLiteral("ORVEL"),
@@ -779,10 +789,10 @@ void frmMDIMain::mnuEditPasscode_Click()
 void frmMDIMain::mnuHelpHelpTopics_Click()
 {
     // The application folder's manual; an --app-dir folder without one
-    // uses the manual installed beside the program.
+    // uses the manual installed with the program.
     QString file = AppFolder::resolve(QStringLiteral("\\Help\\ORVEL.html"));
     if (!QFileInfo::exists(file) && QCoreApplication::instance()) {
-        const QString installed = QCoreApplication::applicationDirPath() + QStringLiteral("/Help/ORVEL.html");
+        const QString installed = AppFolder::installedDataDir() + QStringLiteral("/Help/ORVEL.html");
         if (QFileInfo::exists(installed))
             file = installed;
     }

@@ -72,6 +72,10 @@ public:
     // Commands (public so that other windows and tests can run them).
     void mnuFileNew_Click();
     void mnuFileOpen_Click();
+    // Opens the set-up file at path as File > Open opens a chosen one (the
+    // program's file argument); declined at the version question with No,
+    // File > Open goes on from there.
+    void OpenSetupFile(const QString &path);
     bool mnuFileSave_Click();   // false when nothing was saved
     bool mnuFileSaveAs_Click();
     void mnuWindowForm_Click(int index);
@@ -132,6 +136,8 @@ private:
     // Save runs when the answer is Yes; false when the calling command must stop.
     bool actOnSaveAnswer(const std::optional<Dialogs::Button> &answer);
     std::optional<QString> openOnce(const QString &initialPath);
+    std::optional<QString> openChosen(const QString &path);
+    void openFrom(QString initialPath, std::optional<QString> chosen);
 
     Dialogs &dialogs_;
     const Clock &clock_;

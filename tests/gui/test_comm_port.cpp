@@ -11,7 +11,10 @@
 #include <QRadioButton>
 #include <QTest>
 #include <functional>
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using B = Dialogs::Button;
 
@@ -188,6 +191,37 @@ TEST_F(CommPortTest, PortNumberOutsideTheBoundsIsRejectedAndTheDeviceIsShown)
         EXPECT_EQ(w.lblLatency->text(), QString::fromUtf8(hint));
         EXPECT_EQ(w.lblLatency->isHidden(), !*hint);
     }
+    // A device this user may not open: the window says so and names its group.
+    // Looked at as a user who is neither root nor the owner (the owner may
+    // open a file of mode 0 as root does).
+    const QString dev = path("dev/ttyS9"), link = path("Support/ports/COM11");
+    WriteBytes(dev, "");
+    QFile::link(dev, link);
+    ASSERT_EQ(::chmod(dev.toLocal8Bit().constData(), 0), 0);
+    for (const char *folder : {"", "/dev", "/Support", "/Support/ports"})
+        ::chmod((dir.path() + QLatin1String(folder)).toLocal8Bit().constData(), 0755);
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() != 0 || (::setgid(65534) == 0 && ::setuid(65534) == 0)) {
+            w.txtCommPort->setText(QStringLiteral("11"));
+            const QByteArray text = w.lblDevice->text().toUtf8();
+            [[maybe_unused]] const auto n = ::write(out[1], text.constData(), size_t(text.size()));
+        }
+        ::_exit(0);
+    }
+    ::close(out[1]);
+    QFile shown;
+    ASSERT_TRUE(shown.open(out[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+    const QString text = QString::fromUtf8(shown.readAll());
+    ::waitpid(child, nullptr, 0);
+    const struct group *g = ::getgrgid(QFileInfo(dev).groupId());
+    ASSERT_TRUE(g);
+    EXPECT_EQ(text, QStringLiteral("COM11 on this computer:\n%1\n\u2192 %2\n\nPermission denied: this user may not open "
+                                   "the device. It belongs to the group %3; to join it, run\n    sudo usermod -aG %3 "
+                                   "$USER\nthen log out and log in again.")
+                        .arg(link, dev, QString::fromLocal8Bit(g->gr_name)));
     w.txtCommPort->setText(QStringLiteral("100"));   // no device: no hint either
     EXPECT_TRUE(w.lblLatency->isHidden());
     UsbAdapter::setSysfsRoot(QString());

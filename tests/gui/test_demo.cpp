@@ -9,26 +9,48 @@ TEST(OrvelArguments, AppDirDemoHelpAndMistakes)
         QStringList args;
         const char *appDir;
         bool demo, help, error;
+        const char *file = "";
     };
     const Case cases[] = {
         {{}, "", false, false, false},
         {{"--demo", "--app-dir", "/x/y"}, "/x/y", true, false, false},
-        {{"--app-dir=/z"}, "/z", false, false, false},
+        {{"--app-dir=/z", "a b.sdt"}, "/z", false, false, false, "a b.sdt"},
         {{"--help"}, "", false, true, false},
         {{"--app-dir"}, "", false, false, true},
         {{"--app-dir="}, "", false, false, true},
         {{"--bogus"}, "", false, false, true},
+        {{"one.sdt", "two.sdt"}, "", false, false, true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
         const OrvelOptions o = ParseOrvelArguments(QStringList{QStringLiteral("orvel")} + c.args);
         if (!c.error) {
             EXPECT_EQ(o.appDir, QLatin1String(c.appDir));
+            EXPECT_EQ(o.file, QLatin1String(c.file));
         }
         EXPECT_EQ(o.demo, c.demo);
         EXPECT_EQ(o.help, c.help);
         EXPECT_EQ(!o.error.isEmpty(), c.error);
     }
+}
+
+// Installed (<prefix>/bin, <prefix>/share/orvel), the program works in a
+// per-user folder made from the installed files, and never replaces a file of it.
+TEST_F(GuiTest, InstalledProgramUsesAPerUserFolder)
+{
+    QDir().mkpath(path("usr/bin"));
+    WriteBytes(path("usr/share/orvel/Support/FaultErrCodes.txt"), "installed");
+    WriteBytes(path("usr/share/orvel/Help/ORVEL.html"), "manual");
+    WriteBytes(path("home/orvel/Support/FaultErrCodes.txt"), "mine");
+    const AppFolder::Choice c = AppFolder::chooseDefault(path("usr/bin"), path("home/orvel"));
+    EXPECT_EQ(c.folder, path("home/orvel"));
+    EXPECT_EQ(c.seededFrom, path("usr/share/orvel"));
+    EXPECT_EQ(ReadBytes(path("home/orvel/Support/FaultErrCodes.txt")), QByteArray("mine"));
+    EXPECT_EQ(ReadBytes(path("home/orvel/Help/ORVEL.html")), QByteArray("manual"));
+    EXPECT_TRUE(QFileInfo(path("home/orvel/Support/ports")).isDir());
+    // A folder holding its own Support/ (a build, an unpacked copy) is used as it is.
+    EXPECT_EQ(AppFolder::chooseDefault(path("usr/share/orvel"), path("other")).folder, path("usr/share/orvel"));
+    EXPECT_FALSE(QFileInfo::exists(path("other")));
 }
 
 TEST_F(GuiTest, DemoBoardAnswersOnCom1OfAFreshFolder)
@@ -42,7 +64,7 @@ TEST_F(GuiTest, DemoBoardAnswersOnCom1OfAFreshFolder)
     ASSERT_EQ(::mkfifo((programDir.path() + QStringLiteral("/Support/pipe.txt")).toLocal8Bit().constData(), 0600), 0);
     ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), programDir.path() + QStringLiteral("/Help/zero.png")));
 
-    PrepareAppFolder(dir.path(), programDir.path());
+    AppFolder::seed(dir.path(), programDir.path());
     EXPECT_EQ(ReadBytes(path("Help/ORVEL.html")), QByteArray("<html>manual</html>"));
     EXPECT_FALSE(QFileInfo::exists(path("Support/ports/COM7"))) << "port links are not copied";
     EXPECT_FALSE(QFileInfo::exists(path("Support/pipe.txt")));

@@ -165,11 +165,11 @@ TEST_F(GuiTest, FileOfAnotherVersionIsOpenedOnlyAfterTheQuestion)
     m.mnuFileSaveAs_Click();
 
     // Cancel: nothing changes, and Save still writes the set-up's own file.
-    dialogs.expectOpen(path("old.sdt"))
-        .expectBox(kOrvel, B::Cancel,
-                   QStringLiteral("File created by set-up program version: ORVEL_R2.0.7\r\n"
-                                  "Data tables may not be properly aligned.\r\n\r\nDo you wish to continue?"));
-    m.mnuFileOpen->trigger();
+    // (Named on the command line, the file is asked about as a chosen one.)
+    dialogs.expectBox(kOrvel, B::Cancel,
+                      QStringLiteral("File created by set-up program version: ORVEL_R2.0.7\r\n"
+                                     "Data tables may not be properly aligned.\r\n\r\nDo you wish to continue?"));
+    m.OpenSetupFile(path("old.sdt"));
     EXPECT_EQ(dialogs.boxes().back().icon, Dialogs::Icon::Information);
     EXPECT_EQ(CurrentSetup.Value[0], 1);
     EXPECT_EQ(m.windowTitle(), QStringLiteral("ORVEL - [mine.sdt]"));
@@ -250,17 +250,24 @@ TEST_F(GuiTest, DamagedOrAbsurdFilesAreRefusedAndNothingIsLost)
         {"lbound.sdt", patched(2 + 12 + 6, quint32(1)), nullptr},
         {"version.sdt", patched(0, quint16(0xFFFF)), nullptr},
         {"fifo.sdt", QByteArray(), "it is a named pipe (FIFO), not a regular file"},
+        {"missing.sdt", QByteArray(), "No such file or directory"},
         {"huge.sdt", good + QByteArray(int(SetupFile::kMaxFileBytes), '\0'),
          "it is larger than any such file can be (more than 352277 bytes)"},
         {"address.sdt", makeFile("ORVEL_R2.1.3", addr, DefaultSetup.Value),
          "address 3 is 65 characters long, longer than any board address"},
     };
+    int row = 0;
     for (const auto &[name, bytes, why] : bad) {
         SCOPED_TRACE(name);
-        if (std::string_view(name) != "fifo.sdt")
+        if (std::string_view(name) != "fifo.sdt" && std::string_view(name) != "missing.sdt")
             WriteBytes(path(QLatin1String(name)), bytes);
-        dialogs.expectOpen(path(QLatin1String(name))).expectBox(kOrvel, B::OK);
-        m.mnuFileOpen->trigger();
+        if (row++ % 2) {   // every other one named on the command line
+            dialogs.expectBox(kOrvel, B::OK);
+            m.OpenSetupFile(path(QLatin1String(name)));
+        } else {
+            dialogs.expectOpen(path(QLatin1String(name))).expectBox(kOrvel, B::OK);
+            m.mnuFileOpen->trigger();
+        }
         if (why) {
             EXPECT_EQ(dialogs.boxes().back().text,
                       QStringLiteral("The file %1 cannot be opened as a set-up file:\r\n\r\n%2.")
@@ -277,6 +284,10 @@ TEST_F(GuiTest, DamagedOrAbsurdFilesAreRefusedAndNothingIsLost)
     CurrentSetup.Value[5] = 1;
     dialogs.expectBox(kOrvel, B::No, kSave).expectOpen(path("link.sdt"));
     m.mnuFileOpen->trigger();
+    EXPECT_EQ(CurrentSetup.Value[5], 250);
+    CurrentSetup.Value[5] = 1;
+    dialogs.expectBox(kOrvel, B::No, kSave);
+    m.OpenSetupFile(path("link.sdt"));
     EXPECT_EQ(CurrentSetup.Value[5], 250);
 }
 
