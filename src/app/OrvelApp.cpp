@@ -182,6 +182,9 @@ int RunOrvel(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ORVEL"));
+    // The desktop matches the windows to the installed entry by it (Wayland's
+    // app id), for the entry's name and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.orvel.Orvel"));
     const OrvelOptions opt = ParseOrvelArguments(QApplication::arguments());
     if (!opt.error.isEmpty() || opt.help) {
         std::fprintf(opt.help ? stdout : stderr, "%s%s",
