@@ -2,6 +2,7 @@
 
 #include "AppFolder.h"
 #include "ConsoleDialogs.h"
+#include "ForwardingSerialPort.h"
 #include "Orvelctl.h"
 #include "SerialPortFactory.h"
 #include "boardsim/Engine.h"
@@ -27,18 +28,11 @@ double secondsSince(Clock::time_point t0) { return std::chrono::duration<double>
 
 // The real port, counting the bytes that went out, so the run can wait
 // until the board has taken in all of them before its memory is compared.
-class CountingPort final : public SerialPort {
+class CountingPort final : public ForwardingSerialPort {
 public:
-    CountingPort(std::uint64_t *written, const ::Clock &clock) : inner_(MakeSerialPort(clock)), written_(written) {}
-    void setPortNumber(int n) override { inner_->setPortNumber(n); }
-    int portNumber() const override { return inner_->portNumber(); }
-    bool setSettings(const QString &s) override { return inner_->setSettings(s); }
-    QString settings() const override { return inner_->settings(); }
-    bool open() override { return inner_->open(); }
-    void close() override { inner_->close(); }
-    bool isOpen() const override { return inner_->isOpen(); }
-    int bytesWaiting() override { return inner_->bytesWaiting(); }
-    void flushInput() override { inner_->flushInput(); }
+    CountingPort(std::uint64_t *written, const ::Clock &clock)
+        : ForwardingSerialPort(MakeSerialPort(clock)), written_(written)
+    {}
     bool write(const QByteArray &b) override
     {
         const bool ok = inner_->write(b);
@@ -46,15 +40,8 @@ public:
             *written_ += static_cast<std::uint64_t>(b.size());
         return ok;
     }
-    int readByte() override { return inner_->readByte(); }
-    bool waitForInput(std::int64_t d) override { return inner_->waitForInput(d); }
-    QString deviceName() const override { return inner_->deviceName(); }
-    int errorNumber() const override { return inner_->errorNumber(); }
-    QString errorString() const override { return inner_->errorString(); }
-    QString errorSource() const override { return inner_->errorSource(); }
 
 private:
-    std::unique_ptr<SerialPort> inner_;
     std::uint64_t *written_;
 };
 
