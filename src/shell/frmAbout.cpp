@@ -10,7 +10,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
-#include <QStyle>
 #include <QVBoxLayout>
 
 #ifndef ORVEL_VERSION_MAJOR
@@ -26,7 +25,7 @@ frmAbout::frmAbout(Dialogs &dialogs, QWidget *parent) : QDialog(parent), dialogs
     setModal(false);
 
     auto *icon = new QLabel(this);
-    icon->setPixmap(style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(48, 48));
+    icon->setPixmap(ProgramIcon().pixmap(48));
     icon->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
 
     lblTitle = new QLabel(QStringLiteral("ORVEL"), this);

@@ -9,6 +9,7 @@
 #include "ReportCommands.h"
 #include "ShiftExport.h"
 #include "StatusPoll.h"
+#include "Utilities.h"
 #include "frmDownloadProg.h"
 #include "frmAbout.h"
 #include "frmProcessing.h"
@@ -91,6 +92,7 @@ frmMDIMain::frmMDIMain(Dialogs &dialogs, const Clock &clock, SerialPort &port, Q
     AppClock = &clock_;
     setObjectName(QStringLiteral("frmMDIMain"));
     setWindowTitle(QStringLiteral("ORVEL - "));
+    setWindowIcon(ProgramIcon());   // and so every window opened over this one
     resize(860, 620);
 
     host_ = new QWidget(this);

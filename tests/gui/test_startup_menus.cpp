@@ -18,6 +18,8 @@ TEST_F(GuiTest, StartUpShowsAnUntitledOfflineSetupInTheMainDisplay)
 {
     frmMDIMain &m = startMain();
     EXPECT_EQ(m.windowTitle(), QStringLiteral("ORVEL - [unnamed]"));
+    // The icon is compiled in: under X11 the windows show no other.
+    EXPECT_EQ(m.windowIcon().availableSizes(), (QList<QSize>{{48, 48}, {256, 256}}));
     EXPECT_TRUE(SetupUntitled);
     EXPECT_FALSE(OfflineEditing);
     EXPECT_TRUE(CurrentSetup == DefaultSetup && SavedSetup == DefaultSetup);
