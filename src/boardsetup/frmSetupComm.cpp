@@ -243,6 +243,7 @@ void frmSetupComm::refreshDevice()
         lblDevice->setText(QStringLiteral("Device: -"));
         lblLatency->clear();
         lblLatency->hide();
+        fitHeight();
         return;
     }
     const int n = clampPort(CommSettings::roundHalfEven(*v), updCommPort->Min(), updCommPort->Max());
@@ -261,6 +262,21 @@ void frmSetupComm::refreshDevice()
     lblDevice->setText(text);
     lblLatency->setText(latencyHint(adapter));
     lblLatency->setVisible(!lblLatency->text().isEmpty());
+    fitHeight();
+}
+
+// The device's text takes as many lines as the port now named needs (a long
+// link, the permission advice): the open window takes the height its texts
+// need at its width, so none is cut off, and gives back what they no longer do.
+void frmSetupComm::fitHeight()
+{
+    QLayout *lay = layout();
+    if (!lay || !isVisible())
+        return;
+    lay->activate();
+    const int h = lay->hasHeightForWidth() ? lay->totalHeightForWidth(width()) : lay->totalSizeHint().height();
+    if (h != height())
+        resize(width(), h);
 }
 
 bool frmSetupComm::txtCommPort_Validate()
