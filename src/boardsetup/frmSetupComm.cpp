@@ -104,6 +104,7 @@ void frmSetupComm::buildCommPortFrame()
     auto *portLay = new QVBoxLayout(fraCommPort);
     portLay->addLayout(portRow);
     portLay->addWidget(lblDevice);
+    portLay->addStretch(1);   // room to spare goes under the text, not around it
 }
 
 void frmSetupComm::buildPortSpeedFrame()
