@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #ifndef ORVEL_VERSION_MAJOR
 #define ORVEL_VERSION_MAJOR 2
@@ -97,7 +98,9 @@ frmAbout::frmAbout(Dialogs &dialogs, QWidget *parent) : QDialog(parent), dialogs
     lay->addSpacing(6);
     lay->addWidget(line);
     lay->addLayout(bottom);
-    setFixedWidth(520);
+    // As wide as the longest piece of text that cannot wrap needs (a folder
+    // name longer than a line), else 520.
+    setFixedWidth(std::max(520, lay->totalMinimumSize().width()));
     adjustSize();
     CenterForm(this);
 }
