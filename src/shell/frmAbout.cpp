@@ -100,8 +100,11 @@ frmAbout::frmAbout(Dialogs &dialogs, QWidget *parent) : QDialog(parent), dialogs
     lay->addLayout(bottom);
     // As wide as the longest piece of text that cannot wrap needs (a folder
     // name longer than a line), else 520.
-    setFixedWidth(std::max(520, lay->totalMinimumSize().width()));
-    adjustSize();
+    // Its height is the texts' at that width (adjustSize would take them at
+    // the width they would like, a wider one, and cut the box short).
+    const int width = std::max(520, lay->totalMinimumSize().width());
+    setFixedWidth(width);
+    resize(width, lay->totalHeightForWidth(width));
     CenterForm(this);
 }
 

@@ -120,16 +120,20 @@ TEST_F(GuiTest, CtrlXExportsAlsoFromATextBox)
 TEST_F(GuiTest, AboutBoxAndHelpTopics)
 {
     frmMDIMain &m = startMain();
-    // An application folder whose name cannot wrap: the box widens, every text shows whole.
-    AppFolder::set(path(QStringLiteral("TheApplicationFolderOfThisTechnician").repeated(3)));
+    // Every text shows whole, also with a folder name that cannot wrap (the box widens).
+    for (const QString &folder : {path(QStringLiteral("TheApplicationFolderOfThisTechnician").repeated(3)), dir.path()}) {
+        AppFolder::set(folder);
+        m.mnuHelpAbout->trigger();
+        QCoreApplication::processEvents();
+        for (const QLabel *l : {m.aboutBox()->lblAppFolder, m.aboutBox()->lblDescription, m.aboutBox()->lblDisclaimer})
+            EXPECT_TRUE(l->width() >= l->minimumSizeHint().width() && l->height() >= l->heightForWidth(l->width()))
+                << l->text().toStdString();
+        m.aboutBox()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
     m.mnuHelpAbout->trigger();
-    AppFolder::set(dir.path());
     frmAbout *about = m.aboutBox();
     ASSERT_NE(about, nullptr);
-    QCoreApplication::processEvents();
-    for (const QLabel *l : {about->lblAppFolder, about->lblDescription, about->lblDisclaimer})
-        EXPECT_TRUE(l->width() >= l->minimumSizeHint().width() && l->height() >= l->heightForWidth(l->width()))
-            << l->text().toStdString();
     EXPECT_TRUE(about->isVisible() && !about->isModal());
     EXPECT_EQ(about->windowTitle(), QStringLiteral("About ORVEL"));
     EXPECT_EQ(about->lblVersion->text(), QStringLiteral("Version 2.1.3"));
