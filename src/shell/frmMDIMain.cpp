@@ -302,7 +302,7 @@ void frmMDIMain::buildStatusBar()
         l->setAccessibleName(QString::fromLatin1(panels[i].name));
         l->setToolTip(QString::fromLatin1(panels[i].tip));
         l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        l->setContentsMargins(6, 1, 6, 1);
+        l->setContentsMargins(6, 2, 6, 2);
         l->installEventFilter(this);
         if (i == 0) {
             l->setMinimumWidth(320);
