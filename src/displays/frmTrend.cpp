@@ -10,7 +10,6 @@
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QLabel>
-#include <QLegendMarker>
 #include <QLineSeries>
 #include <QValueAxis>
 #include <QVBoxLayout>
@@ -31,6 +30,23 @@ const Line kLines[4] = {
     {"%Scrap (vision)", QColor(0x7b, 0x3f, 0xa0), 1.5},
 };
 constexpr qint64 kMinSpanMs = 10 * 60 * 1000;   // the time axis shows at least ten minutes
+
+// Widens [from, to] to whole steps of the local clock (1 minute to 6 hours,
+// at most 10 of them) and returns the number of ticks, one a step.
+int RoundTimeRange(qint64 &from, qint64 &to)
+{
+    static const int kStepMinutes[] = {1, 2, 5, 10, 15, 30, 60, 120, 180, 240, 360};
+    qint64 step = 0;
+    for (int m : kStepMinutes) {
+        step = qint64(m) * 60000;
+        if ((to - from + step - 1) / step <= 10)
+            break;
+    }
+    const qint64 offset = qint64(QDateTime::fromMSecsSinceEpoch(from).offsetFromUtc()) * 1000;
+    from = (from + offset) / step * step - offset;
+    to = std::max(from + step, (to + offset + step - 1) / step * step - offset);
+    return int((to - from) / step) + 1;
+}
 }   // namespace
 
 frmTrend::frmTrend(RSComm &link, Dialogs &dialogs, TrendSampler &trend, QWidget *parent)
@@ -43,10 +59,11 @@ frmTrend::frmTrend(RSComm &link, Dialogs &dialogs, TrendSampler &trend, QWidget 
     chart_ = new QChart;
     chart_->setAnimationOptions(QChart::NoAnimation);
     chart_->setMargins(QMargins(2, 2, 2, 2));
-    chart_->legend()->setAlignment(Qt::AlignTop);
+    // The chart's own legend would list every stretch between two gaps: the
+    // window names the four lines once, above the chart.
+    chart_->legend()->hide();
     axisTime = new QDateTimeAxis(chart_);
     axisTime->setFormat(QStringLiteral("HH:mm"));
-    axisTime->setTickCount(7);
     axisSpeed = new QValueAxis(chart_);
     axisSpeed->setTitleText(QStringLiteral("Machine CPM"));
     axisSpeed->setLabelFormat(QStringLiteral("%d"));
@@ -65,11 +82,21 @@ frmTrend::frmTrend(RSComm &link, Dialogs &dialogs, TrendSampler &trend, QWidget 
     chartView->setObjectName(QStringLiteral("chartView"));
     chartView->setRenderHint(QPainter::Antialiasing);
     chartView->setMinimumSize(360, 240);
+    QString names;
+    for (const Line &l : kLines)
+        names += QStringLiteral("<span style=\"color:%1\">&#9632;&nbsp;%2</span>&nbsp;&nbsp;&nbsp; ")
+                     .arg(l.color.name(), QString::fromLatin1(l.name).toHtmlEscaped());
+    lblLegend = new QLabel(names, this);
+    lblLegend->setObjectName(QStringLiteral("lblLegend"));
+    lblLegend->setTextFormat(Qt::RichText);
+    lblLegend->setAlignment(Qt::AlignCenter);
+    lblLegend->setWordWrap(true);
     lblInfo = new QLabel(this);
     lblInfo->setObjectName(QStringLiteral("lblInfo"));
     lblInfo->setWordWrap(true);
     // The caption bar's stretch goes: the chart takes the room.
     delete body->takeAt(0);
+    body->addWidget(lblLegend);
     body->addWidget(chartView, 1);
     body->addWidget(lblInfo);
 
@@ -82,10 +109,10 @@ void frmTrend::redraw()
     chart_->removeAllSeries();
     // One set of lines per stretch of samples between two gaps.
     std::vector<std::array<QList<QPointF>, 4>> stretches(1);
-    const int first = trend_.shiftStart();
+    const int shiftStart = trend_.shiftStart();
     int samples = 0;
     double topSpeed = 0, topScrap = 0;
-    for (int i = first; i < trend_.size(); ++i) {
+    for (int i = shiftStart; i < trend_.size(); ++i) {
         const TrendSample &s = trend_.at(i);
         if (s.gap) {
             if (!stretches.back()[0].isEmpty())
@@ -111,18 +138,17 @@ void frmTrend::redraw()
             chart_->addSeries(series);
             series->attachAxis(axisTime);
             series->attachAxis(k == 0 ? axisSpeed : axisScrap);
-            if (n > 0)   // one legend entry per line
-                for (QLegendMarker *m : chart_->legend()->markers(series))
-                    m->setVisible(false);
         }
     }
 
     const qint64 now = AppClock ? AppClock->now().toMSecsSinceEpoch() : QDateTime::currentMSecsSinceEpoch();
-    qint64 from = now - kMinSpanMs, to = now;
+    qint64 first = now - kMinSpanMs, last = now;
     if (samples > 0) {
-        from = qint64(stretches.front()[0].first().x());
-        to = std::max(qint64(stretches.back()[0].last().x()), from + kMinSpanMs);
+        first = qint64(stretches.front()[0].first().x());
+        last = qint64(stretches.back()[0].last().x());
     }
+    qint64 from = first, to = std::max(last, first + kMinSpanMs);
+    axisTime->setTickCount(RoundTimeRange(from, to));
     axisTime->setRange(QDateTime::fromMSecsSinceEpoch(from), QDateTime::fromMSecsSinceEpoch(to));
     axisSpeed->setRange(0, std::max(100.0, topSpeed * 1.1));
     axisSpeed->applyNiceNumbers();
@@ -138,9 +164,8 @@ void frmTrend::redraw()
     else
         info += QStringLiteral("This shift from %1 to %2: %3 samples, one every 10 s while online; a break in "
                                "the lines is a gap (offline, or a read that failed).")
-                    .arg(QDateTime::fromMSecsSinceEpoch(from).toString(QStringLiteral("HH:mm:ss")),
-                         QDateTime::fromMSecsSinceEpoch(qint64(stretches.back()[0].last().x()))
-                             .toString(QStringLiteral("HH:mm:ss")),
+                    .arg(QDateTime::fromMSecsSinceEpoch(first).toString(QStringLiteral("HH:mm:ss")),
+                         QDateTime::fromMSecsSinceEpoch(last).toString(QStringLiteral("HH:mm:ss")),
                          GroupedNumber(samples));
     lblInfo->setText(info);
 }

@@ -26,6 +26,7 @@ public:
     void redraw();
 
     QChartView *chartView;
+    QLabel *lblLegend;   // the four lines' names in their colours
     QLabel *lblInfo;   // what the chart shows, or why it is empty
     QDateTimeAxis *axisTime;
     QValueAxis *axisSpeed, *axisScrap;
