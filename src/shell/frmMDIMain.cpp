@@ -114,8 +114,10 @@ frmMDIMain::frmMDIMain(Dialogs &dialogs, const Clock &clock, SerialPort &port, Q
     Link = link_.get();
     Link->OnlineMode = false;
     Link->CommError = false;
+    // 4. The child windows are created when the window list loads them; the
+    //    shift trend's samples live here, so that the tick takes them
+    //    whichever window is shown.
     trend_ = new TrendSampler(*link_, clock_, TrendSampler::kCapacity, this);
-    // 4. The five child windows are created when the window list loads them.
     for (auto &c : ChildForms)
         c = nullptr;
     BuildAlarmMessages();
