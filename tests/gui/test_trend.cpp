@@ -121,6 +121,20 @@ TEST_F(TrendTest, TheRingKeepsTheNewestAndTheCsvHasOneRowEach)
               "2026-12-07T09:15:22.125,65535,66.67,33.33,33.33\r\n"
               "2026-12-07T09:15:32.125,0,0.00,0.00,0.00\r\n");
     EXPECT_EQ(TrendSampler(*Link, own).memoryBytes(), size_t(8640) * 24);
+
+    // Reads carry no checksum: on a line that garbles every 29th answer,
+    // every sample kept holds the board's values.
+    ASSERT_TRUE(board->addFault("garble=29"));
+    boardValues(1187, 43210, 321, 98);
+    TrendSampler garbled(*Link, own);
+    for (int i = 0; i < 30; ++i) {
+        garbled.tick(true);
+        own.advanceNs(TrendSampler::kIntervalNs);
+    }
+    ASSERT_GT(samples(garbled), 20);
+    for (int i = 0; i < garbled.size(); ++i)
+        if (const TrendSample &s = garbled.at(i); !s.gap)
+            EXPECT_EQ(std::tuple(s.cpm, s.good, s.leaker, s.vision), std::tuple(1187, 43210, 321, 98)) << i;
 }
 
 TEST_F(TrendTest, TheWindowDrawsTheShiftAndSavesItAsCsvAndPng)
