@@ -293,16 +293,14 @@ protected:
     }
     std::string out() const { return Captured::text(cap->out); }
     std::string err() const { return Captured::text(cap->err); }
-    static boardsim::Options still()
-    {
-        boardsim::Options o;
-        o.lineRunning = false;
-        return o;
-    }
     QTemporaryDir dir;
     std::unique_ptr<Captured> cap;
     VirtualClock clock;   // 06:00:01.000 at the start
-    boardsim::Engine board{still()};
+    boardsim::Engine board{[] {
+        boardsim::Options still;
+        still.lineRunning = false;
+        return still;
+    }()};
     int sent = 0;   // bytes the board was sent
     std::function<void(int)> onByte = [](int) {};
 };
