@@ -945,9 +945,10 @@ int cmdWatch(Context &c, const QStringList &args)
     Interruption::takeTerminationSignals();
     const Clock &clock = c.env.clock ? *c.env.clock : SystemClock::instance();
     bool failed = false;
+    const QString tried = CsvRows::timeText(clock.now());
     if (openLink(c) != Done) {
         if (!Interruption::requested()) {
-            QStringList fields{CsvRows::timeText(clock.now())};
+            QStringList fields{tried};
             for (const QString &a : adds) {
                 complain(c, QStringLiteral("%1: not read, the board was not reached").arg(a));
                 fields << QString();

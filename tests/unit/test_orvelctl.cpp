@@ -331,6 +331,9 @@ TEST_F(Watch, OnTimeUntilTheLinkGoesDown)
     EXPECT_EQ(err(), "WARNING - Communication Error!: Cannot Communicate with Target Board. / Verify RS-232 Cable is "
                      "Connected Between / COMM Port and PROG Port.\norvelctl: B999: not read, the link to the board is "
                      "down\n");
+    // Not reached at all: one row of empty fields, timed when the watch tried.
+    EXPECT_EQ(run({"watch", "W188", "B999"}), orvelctl::CommFailure);
+    EXPECT_EQ(out(), "time,W188,B999\r\n2026-01-05T06:00:10.649,,\r\n");
 }
 
 // SIGINT and SIGTERM make the interruption request: a pass it cuts short
