@@ -21,7 +21,6 @@
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -145,19 +144,6 @@ QString DemoBoard::slavePath() const
 
 namespace {
 int g_signalPipe[2] = {-1, -1};
-
-void onTerminate(int sig)
-{
-    if (Interruption::requested()) {
-        // A second signal: the process ends now, the system frees the port.
-        ::signal(sig, SIG_DFL);
-        ::raise(sig);
-        return;
-    }
-    Interruption::request();
-    const char b = char(sig);
-    [[maybe_unused]] const auto n = ::write(g_signalPipe[1], &b, 1);
-}
 }   // namespace
 
 void EndOnTerminationSignals(QObject *owner)
@@ -176,11 +162,7 @@ void EndOnTerminationSignals(QObject *owner)
         }
         QCoreApplication::exit(128 + sig);
     });
-    struct sigaction sa {};
-    sa.sa_handler = onTerminate;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
+    Interruption::takeTerminationSignals(g_signalPipe[1]);
 }
 
 int RunOrvel(int argc, char **argv)
