@@ -12,6 +12,7 @@
 #include "frmMain.h"
 #include "frmSetup.h"
 #include "frmSetupComm.h"
+#include "frmTrend.h"
 #include "frmTargetBoard.h"
 #include <QApplication>
 #include <QDialog>
@@ -21,7 +22,6 @@
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -37,6 +37,10 @@ void RegisterOrvelWindows()
     frmMDIMain::setChildFactory(2, [](RSComm &link, Dialogs &dialogs) { return new frmK2950DF1(link, dialogs); });
     frmMDIMain::setChildFactory(3, [](RSComm &link, Dialogs &dialogs) { return new frmData(link, dialogs); });
     frmMDIMain::setChildFactory(4, [](RSComm &link, Dialogs &dialogs) { return new frmLTIO(link, dialogs); });
+    // The samples live in the main window, which loads its children.
+    frmMDIMain::setChildFactory(frmMDIMain::TrendWindow, [](RSComm &link, Dialogs &dialogs) {
+        return new frmTrend(link, dialogs, frmMDIMain::instance()->trend());
+    });
     frmMDIMain::setCommPortWindow([](QWidget *parent, RSComm &link, Dialogs &dialogs) {
         frmSetupComm dlg(link, dialogs, parent);
         dlg.exec();
@@ -141,19 +145,6 @@ QString DemoBoard::slavePath() const
 
 namespace {
 int g_signalPipe[2] = {-1, -1};
-
-void onTerminate(int sig)
-{
-    if (Interruption::requested()) {
-        // A second signal: the process ends now, the system frees the port.
-        ::signal(sig, SIG_DFL);
-        ::raise(sig);
-        return;
-    }
-    Interruption::request();
-    const char b = char(sig);
-    [[maybe_unused]] const auto n = ::write(g_signalPipe[1], &b, 1);
-}
 }   // namespace
 
 void EndOnTerminationSignals(QObject *owner)
@@ -172,11 +163,7 @@ void EndOnTerminationSignals(QObject *owner)
         }
         QCoreApplication::exit(128 + sig);
     });
-    struct sigaction sa {};
-    sa.sa_handler = onTerminate;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
+    Interruption::takeTerminationSignals(g_signalPipe[1]);
 }
 
 int RunOrvel(int argc, char **argv)

@@ -3,8 +3,10 @@
 #include "CliPort.h"
 #include "Clock.h"
 #include "ConsoleDialogs.h"
+#include "CsvRows.h"
 #include "DataTransfer.h"
 #include "Dialogs.h"
+#include "Interruption.h"
 #include "PlsValues.h"
 #include "ProgramFiles.h"
 #include "RSComm.h"
@@ -14,12 +16,17 @@
 #include "ShiftExport.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPrinter>
 #include <QRegularExpression>
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 #include <limits>
 #include <vector>
 #include <map>
@@ -70,6 +77,7 @@ struct Context {
     RSComm &link;
     SerialPort *port;   // null for the commands that need no board
     RunDialogs &dialogs;
+    const Options &options;
 };
 
 struct Command {
@@ -811,11 +819,208 @@ int cmdUploadProgram(Context &c, const QStringList &args)
     return finish(c, c.link.lastAccessOk() ? Done : CommFailure);
 }
 
+// ---- watch ----------------------------------------------------------------------
+
+// Where the rows of a watch go, each in one write, through to the system at
+// once: a crash loses at most the row being written. A row a file could
+// not take whole (disk full) is cut off again, so the file holds whole rows.
+class RowSink {
+public:
+    ~RowSink() { close(); }
+    // FILE as the program writes files: a regular file (or a new name) is
+    // replaced, a device or a pipe written into. Empty when open; else why not.
+    QString open(const QString &path)
+    {
+        const WriteTarget t = writeTarget(path);
+        QString why = t.error;
+        if (t.kind == WriteTarget::Kind::Stream) {
+            fd_ = openStream(t.path, why);
+        } else if (t.kind == WriteTarget::Kind::Replace) {
+            fd_ = ::open(QFile::encodeName(t.path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+            if (fd_ < 0)
+                why = QString::fromLocal8Bit(std::strerror(errno));
+            file_ = true;
+        }
+        own_ = fd_ >= 0;
+        return own_ ? QString() : why;
+    }
+    void use(std::FILE *stream)
+    {
+        std::fflush(stream);
+        fd_ = fileno(stream);
+    }
+    QString write(const QByteArray &row)
+    {
+        const off_t before = file_ ? ::lseek(fd_, 0, SEEK_CUR) : -1;
+        const QString why = writeAll(fd_, row);
+        if (!why.isEmpty() && before >= 0 && ::ftruncate(fd_, before) == 0)
+            ::lseek(fd_, before, SEEK_SET);
+        return why;
+    }
+    QString close()
+    {
+        const bool failed = own_ && ::close(fd_) != 0 && errno != EINTR;
+        own_ = false;
+        return failed ? QString::fromLocal8Bit(std::strerror(errno)) : QString();
+    }
+
+private:
+    int fd_ = -1;
+    bool own_ = false;    // opened here, closed here
+    bool file_ = false;   // a regular file: a row cut short is taken back
+};
+
+// Reads the addresses pass after pass, one CSV row a pass: the time the pass
+// began, then each value, an empty field for a read that failed. Passes start
+// --every MS apart; a pass that takes longer is followed at once by the next,
+// none left out. A failed read is named on stderr and the watch goes on; a
+// link that is down ends it after its row. SIGINT and SIGTERM end it after
+// the row of the last whole pass; a pass they cut short leaves no row.
+int cmdWatch(Context &c, const QStringList &args)
+{
+    QStringList adds;
+    std::optional<int> every, count;
+    QString outPath;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        if (a != QLatin1String("--every") && a != QLatin1String("--count") && a != QLatin1String("--out")) {
+            if (a.startsWith(QLatin1String("--")))
+                return usageError(c, QStringLiteral("unknown option ") + a);
+            adds << a;
+            continue;
+        }
+        if (i + 1 >= args.size())
+            return usageError(c, a + QStringLiteral(" needs a value"));
+        const QString &v = args[++i];
+        int n = 0;
+        if (a == QLatin1String("--out"))
+            outPath = v;
+        else if (!wholeNumber(v, n) || n < 1)
+            return usageError(c, QStringLiteral("%1 takes a whole number from 1: \"%2\"").arg(a, v));
+        else
+            (a == QLatin1String("--every") ? every : count) = n;
+    }
+    if (adds.isEmpty())
+        return usageError(c, QStringLiteral("usage: orvelctl watch ADDR... [--every MS] [--count N] [--out FILE.csv]"));
+    bool refused = false;
+    for (const QString &a : adds)
+        refused = !acceptAddress(c, a) || refused;
+    if (refused)
+        return Refused;
+
+    // A pass reads every address as read does, each value confirmed by a
+    // second read; the line sets how short a pass can be.
+    const int baud = c.options.baud.value_or(c.link.SettingsSpeed());
+    std::int64_t passNs = 0;
+    for (const QString &a : adds)
+        passNs += RSComm::ConfirmedReadLineNs(a, baud);
+    const int leastMs = int((passNs + 999'999) / 1'000'000);
+    if (every && *every < leastMs) {
+        complain(c, QStringLiteral("--every %1 is too short: a pass over these addresses takes %2 ms on the "
+                                   "line at %3 baud; the shortest --every is %2")
+                        .arg(*every)
+                        .arg(leastMs)
+                        .arg(baud));
+        return Usage;
+    }
+    const std::int64_t everyNs = std::int64_t(every.value_or(std::max(1000, leastMs))) * 1'000'000;
+
+    RowSink sink;
+    const QString outName = outPath.isEmpty() ? QStringLiteral("standard output") : outPath;
+    if (outPath.isEmpty())
+        sink.use(c.env.out);
+    else if (const QString why = sink.open(outPath); !why.isEmpty()) {
+        complain(c, QStringLiteral("%1: cannot be written: %2").arg(outPath, why));
+        return CommFailure;
+    }
+    auto writeRow = [&](const QStringList &fields) {
+        const QString why = sink.write(CsvRows::row(fields));
+        if (!why.isEmpty())
+            complain(c, QStringLiteral("%1: not written: %2; the watch stops").arg(outName, why));
+        return why.isEmpty();
+    };
+    if (!writeRow(QStringList{QStringLiteral("time")} + adds))
+        return CommFailure;
+
+    Interruption::takeTerminationSignals();
+    const Clock &clock = c.env.clock ? *c.env.clock : SystemClock::instance();
+    bool failed = false;
+    const QString tried = CsvRows::timeText(clock.now());
+    if (openLink(c) != Done) {
+        if (!Interruption::requested()) {
+            QStringList fields{tried};
+            for (const QString &a : adds) {
+                complain(c, QStringLiteral("%1: not read, the board was not reached").arg(a));
+                fields << QString();
+            }
+            writeRow(fields);
+            failed = true;
+        }
+    } else {
+        std::int64_t start = clock.monotonicNs();
+        bool lateSaid = false;
+        for (int pass = 0; !count || pass < *count; ++pass) {
+            if (pass > 0) {
+                const std::int64_t now = clock.monotonicNs();
+                if (now - start > everyNs && !lateSaid) {
+                    complain(c, QStringLiteral("watch: a pass took %1 ms, longer than --every %2: each pass now "
+                                               "starts as the one before ends")
+                                    .arg((now - start) / 1'000'000)
+                                    .arg(everyNs / 1'000'000));
+                    lateSaid = true;
+                }
+                start = std::max(start + everyNs, now);
+                clock.sleepUntil(start);
+            }
+            if (Interruption::requested())
+                break;
+            QStringList fields{CsvRows::timeText(clock.now())};
+            bool linkDown = false;
+            for (const QString &a : adds) {
+                const QString v = linkDown ? QString() : c.link.RSReadConfirmed(a);
+                if (!linkDown && c.link.lastAccessOk()) {
+                    fields << v;
+                    continue;
+                }
+                if (Interruption::requested())
+                    break;
+                fields << QString();
+                if (linkDown)
+                    continue;
+                failed = true;
+                linkDown = c.link.CommError;
+                complain(c, a
+                                + (linkDown ? QStringLiteral(": not read, the link to the board is down")
+                                            : QStringLiteral(": not read, no reliable answer from the board")));
+            }
+            // A pass cut short by an interruption leaves no row.
+            if (fields.size() <= adds.size())
+                break;
+            if (!writeRow(fields)) {
+                failed = true;
+                break;
+            }
+            if (linkDown)
+                break;
+        }
+    }
+    c.link.CloseRSComm();
+    Interruption::restoreTerminationSignals();
+    if (const QString why = sink.close(); !why.isEmpty()) {
+        complain(c, QStringLiteral("%1: not written: %2").arg(outName, why));
+        failed = true;
+    }
+    return failed ? CommFailure : Done;
+}
+
 const std::map<QString, Command> &commands()
 {
     static const std::map<QString, Command> table = {
         {QStringLiteral("read"),
          {QStringLiteral("read ADDR...             print the value at each board address"), 1, -1, cmdRead}},
+        {QStringLiteral("watch"),
+         {QStringLiteral("watch ADDR... [--every MS] [--count N] [--out FILE.csv]  a CSV row of the values every MS"), 1,
+          -1, cmdWatch}},
         {QStringLiteral("write"),
          {QStringLiteral("write ADDR VALUE         write VALUE to the board address"), 2, 2, cmdWrite}},
         {QStringLiteral("validate"),
@@ -905,6 +1110,11 @@ QString usage()
                         "download-program answers its confirmation No unless --yes is given; every box is\n"
                         "     printed to stderr. A transfer that does not complete exits 1.\n"
                         "read prints one line per address, in order; a line is empty when its value is unknown.\n"
+                        "watch writes a header row, then one CSV row (CR LF) a pass: the local time of the pass\n"
+                        "     (2026-12-07T09:15:02.125), then each value, empty when its read failed; the\n"
+                        "     watch goes on, and exits 1 at its end. --every: 1000 unless given, never shorter\n"
+                        "     than the line needs for a pass; without --count it runs until SIGINT or SIGTERM,\n"
+                        "     which end it after the last whole row. A link that is down ends it (exit 1).\n"
                         "pls: CH 0 to 255 (the board has 32 channels, 0 to 31); setpoints, START and POSITION in\n"
                         "     position divisions below the scale factor. pls status and pls recall print\n"
                         "     name: value lines; a configuration FILE holds 25 whole numbers, one a line: the 24\n"
@@ -997,7 +1207,7 @@ int run(const QStringList &args, Environment &env)
         port = std::make_unique<CliPort>(env.makePort(), opt.port, opt.baud);
     RunDialogs dialogs(env.dialogs);
     RSComm link(dialogs, env.clock ? *env.clock : SystemClock::instance());
-    Context ctx{env, link, port.get(), dialogs};
+    Context ctx{env, link, port.get(), dialogs, opt};
     const int status = cmd.run(ctx, rest);
     // A question of the link answered No (or Cancel) stops the command before
     // what it asked about: refused, not failed.

@@ -17,7 +17,7 @@ struct Environment {
     std::function<std::unique_ptr<SerialPort>()> makePort;   // the real port, unconfigured
     std::FILE *out = stdout;
     std::FILE *err = stderr;
-    const Clock *clock = nullptr;   // the link's time-outs; the system clock when null
+    const Clock *clock = nullptr;   // the link's time-outs and watch's passes; the system clock when null
 };
 
 // Runs one orvelctl command line (without the program name); returns the exit status.

@@ -111,6 +111,12 @@ double roundHalfEven(double value)
     return down;
 }
 
+int lineSpeed(const QString &speedItem)
+{
+    const std::optional<double> value = numberValue(speedItem);
+    return value && roundHalfEven(*value) == 19200.0 ? 19200 : 9600;
+}
+
 Integer16 readInteger16(const QString &item)
 {
     Integer16 r;

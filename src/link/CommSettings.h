@@ -46,6 +46,10 @@ std::optional<double> numberValue(const QString &text);
 // A number made whole: halves go to the even neighbour.
 double roundHalfEven(double value);
 
+// The line speed a speed item names: 19200 when it is a number that rounds
+// to 19200, else 9600.
+int lineSpeed(const QString &speedItem);
+
 // An item read as a 16-bit whole number: an empty item is 0; a text that is
 // not a number gives error 13, a number outside -32768..32767 error 6.
 struct Integer16 {

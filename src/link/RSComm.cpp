@@ -115,9 +115,7 @@ void RSComm::InitializeRSComm(SerialPort *port)
         portNumber = std::clamp(int(r.port), int(MinPortNumber), int(MaxPortNumber));
         // The speed is text here; its value is taken the way the comm port
         // window reads it, so both agree on the speed in use.
-        const std::optional<double> value = CommSettings::numberValue(r.speed);
-        const double whole = value ? CommSettings::roundHalfEven(*value) : 0.0;
-        speed = whole == 19200.0 ? QStringLiteral("19200") : QStringLiteral("9600");
+        speed = QString::number(CommSettings::lineSpeed(r.speed));
         return {};
     };
 
@@ -734,6 +732,24 @@ bool RSComm::CheckWrite(const QString &Add, const QString &DataValue)
         return false;
     WriteBytes w;
     return encodeWrite(Add, DataValue, w);
+}
+
+std::int64_t RSComm::ConfirmedReadLineNs(const QString &Add, int baud)
+{
+    const BoardAddress a = ParseAddress(Add);
+    if (!a.sendable() || baud <= 0)
+        return 0;
+    const int bytes = a.bitAccess || a.type == QLatin1String("B") ? 1 : a.type == QLatin1String("W") ? 2 : 4;
+    const std::int64_t bits = std::int64_t(2) * bytes * 2 * 20;   // reads x bytes x exchanges x bits
+    return (bits * kSecond + baud - 1) / baud;
+}
+
+int RSComm::SettingsSpeed() const
+{
+    const CommSettings::FileContents file = CommSettings::read(CommSettingsFile());
+    if (!file.exists || file.unreadable || file.record.problem || !file.record.speedRead)
+        return 9600;
+    return CommSettings::lineSpeed(file.record.speed);
 }
 
 QString RSComm::RSRead(const QString &Add) { return readOperation(Add, false); }

@@ -62,6 +62,17 @@ public:
     // them and agrees with nothing). An address that cannot be sent shows
     // "ENTRY ALERT" (lastAccessRefused()).
     QString RSReadConfirmed(const QString &Add);
+    // The line time of one RSReadConfirmed of the address at `baud`, on its
+    // shortest course: the link already in read mode, two reads that agree,
+    // each byte of the value two exchanges (the address high byte and its
+    // echo, the low byte and the data), an exchange a byte each way of 10
+    // bits (8N1). The board answers as it takes a byte: the link knows no
+    // turn-around of the board's beyond the 1.0 s it waits at most, so none
+    // is added. 0 for an address that cannot be sent.
+    static std::int64_t ConfirmedReadLineNs(const QString &Add, int baud);
+    // The speed OpenRSComm sets from the settings file: 19200 or 9600, and
+    // 9600 when the file has none or cannot be read (as the link makes it).
+    int SettingsSpeed() const;
     // False, with the "ENTRY ALERT" box shown, when the address cannot be sent.
     bool CheckAddress(const QString &Add);
     // Writes the value. Entry errors show "ENTRY ALERT" and send nothing. A

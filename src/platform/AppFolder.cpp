@@ -308,6 +308,7 @@ QString folderOf(const QString &path)
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     return slash < 0 ? QStringLiteral(".") : slash == 0 ? QStringLiteral("/") : path.left(slash);
 }
+}   // namespace
 
 QString writeAll(int fd, const QByteArray &bytes)
 {
@@ -324,7 +325,6 @@ QString writeAll(int fd, const QByteArray &bytes)
     }
     return QString();
 }
-}   // namespace
 
 // /dev/stdout, /dev/stderr, /dev/fd/N and /proc/self/fd/N name what the
 // process already has open (a terminal, a pipe, or a file the shell opened with

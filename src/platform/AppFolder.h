@@ -109,6 +109,10 @@ private:
 // into (see WriteTarget). Empty when written; else why not.
 QString writeFileWhole(const QString &path, const QByteArray &bytes);
 
+// Writes all the bytes to fd, through short writes and EINTR. Empty when
+// written; else why not ("the disk is full" for a write that took nothing).
+QString writeAll(int fd, const QByteArray &bytes);
+
 // Windows-1252 ("ANSI"), the code page of set-up and text files.
 namespace Ansi {
 QString decode(const QByteArray &bytes);

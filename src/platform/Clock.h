@@ -19,12 +19,16 @@ public:
     // A real device delivered input: on a virtual clock that takes about one
     // byte-time of the line, so loops bounded in time still end.
     virtual void inputArrived() const {}
+    // Sleeps until the monotonic clock reaches untilNs, or sooner when an
+    // interruption is requested (Interruption.h); a virtual clock jumps there.
+    virtual void sleepUntil(std::int64_t untilNs) const = 0;
 };
 
 class SystemClock final : public Clock {
 public:
     std::int64_t monotonicNs() const override;
     QDateTime now() const override;
+    void sleepUntil(std::int64_t untilNs) const override;
     static SystemClock &instance();
 };
 
@@ -58,6 +62,7 @@ public:
     }
     static constexpr std::int64_t kLineByteNs = 1'000'000;
     void inputArrived() const override { t_ += kLineByteNs; }
+    void sleepUntil(std::int64_t untilNs) const override { waitedUntil(untilNs); }
 
 private:
     mutable std::int64_t t_ = 1'000'000'000;

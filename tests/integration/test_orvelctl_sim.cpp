@@ -5,6 +5,7 @@
 #include <QThread>
 #include <csignal>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -384,4 +385,46 @@ TEST_F(OrvelctlOnSim, FaultsPrintsTheCurrentCodeAndItsText)
     r = run({"faults"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out.toStdString(), "");
+}
+
+// ---- watch ----------------------------------------------------------------------
+
+// Rows through to the file as they go, whole rows only, however the watch ends.
+TEST_F(OrvelctlOnSim, WatchWritesWholeRowsHoweverItEnds)
+{
+    board->pokeDecimal(1100, 98765);
+    const QString row = "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3},215";
+    const auto whole = [&](const QString &text, const QString &header, const QString &values) {
+        return QRegularExpression("^" + header + "\r\n(" + row + values + "\r\n)+$").match(text).hasMatch();
+    };
+    auto r = runOk({"watch", "W1014", "D1100", "f87", "--count", "2", "--every", "60"});
+    EXPECT_TRUE(whole(r.out, "time,W1014,D1100,f87", ",98765,0")) << r.out.toStdString();
+    EXPECT_EQ(r.out.count('\n'), 3);
+
+    // Stopped by a signal (as a terminal's Ctrl+C, even when started in the
+    // background), or cut off by a file size limit mid-run: exit 0 and 1.
+    const QString csv = path("watch.csv");
+    for (int sig : {SIGINT, SIGTERM, 0}) {
+        SCOPED_TRACE(sig);
+        QFile::remove(csv);
+        QProcess p;
+        p.setChildProcessModifier([sig] {
+            ::signal(SIGINT, SIG_DFL);
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{200, 200};
+            if (!sig)
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+        start(p, {"watch", "W1014", "--every", "20", "--out", csv});
+        for (int i = 0; sig && i < 2000 && ReadBytes(csv).count('\n') < 3; ++i)
+            QThread::msleep(10);
+        if (sig)
+            ::kill(pid_t(p.processId()), sig);
+        ASSERT_TRUE(p.waitForFinished(20000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), sig ? 0 : 1);
+        EXPECT_EQ(QString::fromLocal8Bit(p.readAllStandardError()),
+                  sig ? QString() : "orvelctl: " + csv + ": not written: File too large; the watch stops\n");
+        EXPECT_TRUE(whole(QString::fromLatin1(ReadBytes(csv)), "time,W1014", "")) << ReadBytes(csv).toStdString();
+    }
 }

@@ -1,4 +1,5 @@
-// The shift data export: the file's bytes for chosen values and its 50 lines.
+// The shift data export (its bytes for chosen values, its 50 lines) and the CSV rows.
+#include "CsvRows.h"
 #include "SetupData.h"
 #include "ShiftExport.h"
 #include <QLocale>
@@ -78,4 +79,16 @@ TEST(ShiftExport, AlwaysFiftyLinesInWindows1252)
             EXPECT_EQ(lines[49], " 0\r");
         }
     }
+}
+
+// The rows of the watch files: whole, CR LF, quoted only where a field needs it.
+TEST(CsvRows, WholeRowsQuotedOnlyWhereNeeded)
+{
+    EXPECT_EQ(CsvRows::row({"time", "W1014", "D1100"}), QByteArray("time,W1014,D1100\r\n"));
+    EXPECT_EQ(CsvRows::row({"2026-12-07T09:15:02.125", "", "7", ""}), QByteArray("2026-12-07T09:15:02.125,,7,\r\n"));
+    EXPECT_EQ(CsvRows::row({"a,b", "say \"hi\"", "two\r\nlines", "x\ry", "\u00b0C"}),
+              QByteArray("\"a,b\",\"say \"\"hi\"\"\",\"two\r\nlines\",\"x\ry\",\xc2\xb0"
+                         "C\r\n"));
+    EXPECT_EQ(CsvRows::timeText(QDateTime(QDate(2026, 12, 7), QTime(9, 15, 2, 125))), "2026-12-07T09:15:02.125");
+    EXPECT_EQ(CsvRows::timeText(QDateTime(QDate(2027, 1, 5), QTime(0, 0))), "2027-01-05T00:00:00.000");
 }

@@ -2,6 +2,8 @@
 #include "Orvelctl.h"
 #include "ScriptedSerialPort.h"
 #include "TestFiles.h"
+#include "Interruption.h"
+#include "boardsim/Engine.h"
 #include <QDir>
 #include "SetupData.h"
 #include <QFile>
@@ -266,4 +268,118 @@ TEST(Orvelctl, YesAnswersQuestionsOnly)
          {std::pair{B::YesNo, Dialogs::Button::Yes}, std::pair{B::YesNoCancel, Dialogs::Button::Yes},
           std::pair{B::RetryCancel, Dialogs::Button::Cancel}})
         EXPECT_EQ(d.messageBox(Dialogs::Icon::Question, buttons, "t", "x"), answer);
+}
+
+// watch on virtual time against the board itself, each answer 1 ms late.
+class Watch : public ::testing::Test {
+protected:
+    int run(const QStringList &args)
+    {
+        cap = std::make_unique<Captured>();
+        ConsoleDialogs dialogs(cap->err);
+        orvelctl::Environment env{dialogs,
+                                  [&] {
+                                      auto port = std::make_unique<ScriptedSerialPort>(clock);
+                                      port->setAnswerDelay(1'000'000);
+                                      port->setPeer([&](int b) -> std::optional<int> {
+                                          onByte(++sent);
+                                          const auto a = board.feed(std::uint8_t(b));
+                                          return a.empty() ? std::nullopt : std::optional<int>(a.back());
+                                      });
+                                      return port;
+                                  },
+                                  cap->out, cap->err, &clock};
+        return orvelctl::run(QStringList{"--app-dir", dir.path()} + args, env);
+    }
+    std::string out() const { return Captured::text(cap->out); }
+    std::string err() const { return Captured::text(cap->err); }
+    QTemporaryDir dir;
+    std::unique_ptr<Captured> cap;
+    VirtualClock clock;   // 06:00:01.000 at the start
+    boardsim::Engine board{[] {
+        boardsim::Options still;
+        still.lineRunning = false;
+        return still;
+    }()};
+    int sent = 0;   // bytes the board was sent
+    std::function<void(int)> onByte = [](int) {};
+};
+
+// Every pass gets its row, also one that starts late behind a pass that
+// took longer than --every; a failed read is an empty field and exit 1.
+TEST_F(Watch, RowsEmptyWhereAReadFailedNonePassedOver)
+{
+    board.pokeDecimal(1100, 98765);
+    board.addFault("bad-hi-echo=3");   // W1014 (03F6H) never reads: 355 ms of attempts a pass
+    EXPECT_EQ(run({"watch", "W188", "D1100", "W1014", "--count", "3", "--every", "250"}), orvelctl::CommFailure);
+    EXPECT_EQ(out(), "time,W188,D1100,W1014\r\n2026-01-05T06:00:01.021,17,98765,\r\n"
+                     "2026-01-05T06:00:01.376,17,98765,\r\n2026-01-05T06:00:01.752,17,98765,\r\n");
+    const std::string failed = "orvelctl: W1014: not read, no reliable answer from the board\n";
+    EXPECT_EQ(err(), failed
+                         + "orvelctl: watch: a pass took 355 ms, longer than --every 250: each pass now starts as the "
+                           "one before ends\n"
+                         + failed + failed);
+}
+
+TEST_F(Watch, OnTimeUntilTheLinkGoesDown)
+{
+    // The probe, the handshake, 12 bytes a pass; silent from the B999 of pass 3.
+    board.addFault("silence-after=35");
+    EXPECT_EQ(run({"watch", "W188", "B999"}), orvelctl::CommFailure);
+    EXPECT_EQ(out(), "time,W188,B999\r\n2026-01-05T06:00:01.021,17,1\r\n2026-01-05T06:00:02.021,17,1\r\n"
+                     "2026-01-05T06:00:03.021,17,\r\n");
+    EXPECT_EQ(err(), "WARNING - Communication Error!: Cannot Communicate with Target Board. / Verify RS-232 Cable is "
+                     "Connected Between / COMM Port and PROG Port.\norvelctl: B999: not read, the link to the board is "
+                     "down\n");
+    // Not reached at all: one row of empty fields, timed when the watch tried.
+    EXPECT_EQ(run({"watch", "W188", "B999"}), orvelctl::CommFailure);
+    EXPECT_EQ(out(), "time,W188,B999\r\n2026-01-05T06:00:10.649,,\r\n");
+}
+
+// SIGINT and SIGTERM make the interruption request: a pass it cuts short
+// leaves no row, and the watch ends as one that ran its count.
+TEST_F(Watch, AnInterruptionLeavesWholeRowsOnly)
+{
+    onByte = [](int n) {
+        if (n == 3 + 12 + 12 + 5)
+            Interruption::request();
+    };
+    const int status = run({"watch", "W188", "B999", "--every", "100"});
+    Interruption::clear();
+    EXPECT_EQ(status, orvelctl::Done);
+    EXPECT_EQ(out(), "time,W188,B999\r\n2026-01-05T06:00:01.021,17,1\r\n2026-01-05T06:00:01.121,17,1\r\n");
+    EXPECT_EQ(err(), "");
+    EXPECT_EQ(sent, 3 + 12 + 12 + 5);
+}
+
+// Checked before anything is sent: the addresses as read checks them, the
+// options, the pass time the line allows, the file.
+TEST_F(Watch, RefusedBeforeAnythingIsSent)
+{
+    onByte = [](int) { ADD_FAILURE() << "a byte was sent"; };
+    struct Case {
+        QStringList args;
+        int status;
+        QString err;   // the first line of stderr
+    };
+    const Case cases[] = {
+        {{"watch", "W1014", "D1100", "F87", "--every", "58"}, orvelctl::Usage,
+         "orvelctl: --every 58 is too short: a pass over these addresses takes 59 ms on the line at 9600 baud; the "
+         "shortest --every is 59"},
+        {{"--baud", "19200", "watch", "W1014", "D1100", "F87", "--every", "29"}, orvelctl::Usage,
+         "orvelctl: --every 29 is too short: a pass over these addresses takes 30 ms on the line at 19200 baud; the "
+         "shortest --every is 30"},
+        {{"watch", "W1014", "--count", "0"}, orvelctl::Usage, "orvelctl: --count takes a whole number from 1: \"0\""},
+        {{"watch", "--every", "100"}, orvelctl::Usage,
+         "orvelctl: usage: orvelctl watch ADDR... [--every MS] [--count N] [--out FILE.csv]"},
+        {{"watch", "W1014", "Z5", "B65282"}, orvelctl::Refused, "orvelctl: not a board address: \"Z5\""},
+        {{"watch", "W1014", "--out", dir.path()}, orvelctl::CommFailure,
+         "orvelctl: " + dir.path() + ": cannot be written: it is a folder, not a file"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        EXPECT_EQ(run(c.args), c.status);
+        EXPECT_EQ(out(), "");
+        EXPECT_EQ(QString::fromStdString(err()).section('\n', 0, 0), c.err);
+    }
 }
