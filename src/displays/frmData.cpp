@@ -63,6 +63,7 @@ frmData::frmData(RSComm &link, Dialogs &dialogs, QWidget *parent)
     tbsData = new QTabBar(this);
     tbsData->setObjectName(QStringLiteral("tbsData"));
     tbsData->setExpanding(false);
+    tbsData->setUsesScrollButtons(false);   // every tab in sight: the window is as wide as they need
     tbsData->addTab(QStringLiteral("&Rejects Per Pocket"));
     tbsData->addTab(QStringLiteral("&Current Shift"));
     tbsData->addTab(QStringLiteral("&Last Shift"));

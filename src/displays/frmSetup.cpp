@@ -143,6 +143,7 @@ frmSetup::frmSetup(RSComm &link, Dialogs &dialogs, QWidget *parent)
     tbsSetup->setObjectName(QStringLiteral("tbsSetup"));
     tbsSetup->setFocusPolicy(Qt::StrongFocus);
     tbsSetup->setExpanding(false);
+    tbsSetup->setUsesScrollButtons(false);   // every tab in sight: the window is as wide as they need
     tbsSetup->setDrawBase(false);
     for (const char *caption : kTabCaptions)
         tbsSetup->addTab(QString::fromLatin1(caption));

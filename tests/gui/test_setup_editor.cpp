@@ -86,6 +86,11 @@ TEST_F(SetupEditorGuiTest, EachPageShowsTheBoardValuesInTheirFormats)
         page(3);
         EXPECT_EQ(w->cmdZeroResolver->isEnabled(), enabled) << f56;
     }
+    // The smallest main window still shows every page's tab whole.
+    main->resize(640, 480);
+    QCoreApplication::sendPostedEvents();
+    for (int t = 0; t < w->tbsSetup->count(); ++t)
+        EXPECT_TRUE(w->tbsSetup->rect().contains(w->tbsSetup->tabRect(t))) << t;
 }
 
 TEST_F(SetupEditorGuiTest, EntriesAreCheckedStoredAndWritten)
