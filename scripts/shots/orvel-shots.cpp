@@ -113,7 +113,10 @@ void shootDisplays(frmMDIMain &m, boardsim::PtyBoard &board)
     // The main display last: loaded afresh, as the others are.
     for (const Shot &s : {Shot{1, "display-setup", 5}, Shot{3, "display-shiftdata", 3}, Shot{4, "display-io", 1},
                           Shot{0, "display-main", 1}}) {
+        // As small as the window allows, so that the picture fits the help
+        // window's page (the I/O status needs more width).
         m.mnuWindowForm_Click(s.window);
+        m.resize(640, 480);
         ChildWindow *c = m.ChildForms[s.window];
         auto *tabs = c->findChild<QTabBar *>();
         for (int p = 0; p < s.pages; ++p) {
