@@ -72,7 +72,7 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "the board did not answer\n");
             return 1;
         }
-        const char *names[frmMDIMain::ChildCount] = {"main", "setup", "df1", "data", "io"};
+        const char *names[frmMDIMain::ChildCount] = {"main", "setup", "df1", "data", "io", "trend"};
         for (int w = 0; w < frmMDIMain::ChildCount; ++w) {
             main.mnuWindowForm_Click(w);
             RunEventLoopFor(300);   // the view is set up and the first passes run

@@ -10,6 +10,7 @@
 #include "PollLoop.h"
 #include "PosixSerialPort.h"
 #include "RSComm.h"
+#include "TrendSampler.h"
 #include "frmDownloadProg.h"
 #include "frmMDIMain.h"
 #include "frmProcessing.h"
@@ -64,6 +65,39 @@ public:
     }
 };
 
+// shift-trend.png: a morning shift sampled from 06:00 to 10:00, the line
+// stopped by an alarm for a quarter of an hour, the program offline for
+// another, and leakers rising from 09:00.
+void shiftTrend(frmMDIMain &m, boardsim::PtyBoard &board, VirtualClock &clock)
+{
+    const std::int64_t start = clock.monotonicNs();
+    clock.setWall(QDateTime(QDate(2026, 1, 5), QTime(6, 0)).addMSecs(-start / 1000000));
+    double good = 0, leaker = 0, vision = 0;
+    quint32 noise = 7;
+    for (int slot = 0; slot <= 4 * 360; ++slot) {
+        const int minute = slot / 6;
+        const bool stopped = minute >= 70 && minute < 85;
+        const bool offline = minute >= 125 && minute < 140;
+        noise = noise * 1103515245u + 12345u;
+        const int cpm = stopped ? 0 : 1190 + int((noise >> 16) % 20);
+        const double cans = cpm / 6.0;
+        const double leakRate = minute >= 180 ? 0.012 : 0.0015;
+        leaker += cans * leakRate;
+        vision += cans * 0.001;
+        good += cans * (1 - leakRate - 0.001);
+        board.pokeWord(556, quint16(cpm));
+        board.pokeDecimal(1100, quint32(good));
+        board.pokeDecimal(1104, quint32(leaker));
+        board.pokeDecimal(1108, quint32(vision));
+        if (offline == Link->OnlineMode)
+            offline ? m.mnuViewOffline_Click() : m.mnuViewOnline_Click();
+        m.tmrBackgroungUpdate_Timer();
+        clock.advanceToNs(start + (slot + 1) * TrendSampler::kIntervalNs);
+    }
+    m.mnuWindowForm_Click(frmMDIMain::TrendWindow);
+    save(&m, "shift-trend");
+}
+
 void write(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
@@ -105,6 +139,7 @@ void shootDisplays(frmMDIMain &m, boardsim::PtyBoard &board)
         board.set(QStringLiteral("W%1=%2").arg(1216 + 2 * p).arg((p * 17 + 2) % 55).toStdString());
     }
     m.tmrBackgroungUpdate_Timer();   // the system message
+    const QSize mainSize = m.size();
     struct Shot {
         int window;
         const char *name;
@@ -127,6 +162,7 @@ void shootDisplays(frmMDIMain &m, boardsim::PtyBoard &board)
                                        : QLatin1String(s.name));
         }
     }
+    m.resize(mainSize);
 }
 // ---- end of the display windows
 }   // namespace
@@ -213,6 +249,9 @@ int main(int argc, char **argv)
         save(&w, pages[t]);
     }
     w.poll().stop();
+    w.hide();
+
+    shiftTrend(m, board, clock);
     shootDisplays(m, board);
     board.stop();
     return 0;

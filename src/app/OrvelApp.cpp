@@ -11,6 +11,7 @@
 #include "frmMain.h"
 #include "frmSetup.h"
 #include "frmSetupComm.h"
+#include "frmTrend.h"
 #include "frmTargetBoard.h"
 #include <QApplication>
 #include <QDialog>
@@ -36,6 +37,10 @@ void RegisterOrvelWindows()
     frmMDIMain::setChildFactory(2, [](RSComm &link, Dialogs &dialogs) { return new frmK2950DF1(link, dialogs); });
     frmMDIMain::setChildFactory(3, [](RSComm &link, Dialogs &dialogs) { return new frmData(link, dialogs); });
     frmMDIMain::setChildFactory(4, [](RSComm &link, Dialogs &dialogs) { return new frmLTIO(link, dialogs); });
+    // The samples live in the main window, which loads its children.
+    frmMDIMain::setChildFactory(frmMDIMain::TrendWindow, [](RSComm &link, Dialogs &dialogs) {
+        return new frmTrend(link, dialogs, frmMDIMain::instance()->trend());
+    });
     frmMDIMain::setCommPortWindow([](QWidget *parent, RSComm &link, Dialogs &dialogs) {
         frmSetupComm dlg(link, dialogs, parent);
         dlg.exec();

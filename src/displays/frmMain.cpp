@@ -1,4 +1,5 @@
 #include "frmMain.h"
+#include "BoardMap.h"
 #include "ChildCaption.h"
 #include "Globals.h"
 #include "RSComm.h"
@@ -32,7 +33,8 @@ frmMain::frmMain(RSComm &link, Dialogs &dialogs, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Main Display"));
-    FieldAddress = {QStringLiteral("W556"), QStringLiteral("D1100"), QStringLiteral("D1104"), QStringLiteral("D1108")};
+    FieldAddress = {BoardMap::MachineSpeed, BoardMap::ShiftGoodCans, BoardMap::ShiftLeakerRejects,
+                    BoardMap::ShiftVisionRejects};
     QVBoxLayout *body = AddCaptionBar(this);
 
     fraMessages = new QGroupBox(QStringLiteral("Messages"), this);
@@ -167,14 +169,12 @@ void frmMain::RefreshOffline()
 
 void frmMain::ShowScrapPercentages()
 {
-    // The sum is taken wide: three board counts can pass the 32-bit range.
     const qint64 total = qint64(GoodCans) + LeakerRejects + VisionRejects;
-    const double whole = total == 0 ? 1.0 : double(total);
     TotalCans = total == 0 ? 1 : qint32(qBound(qint64(INT32_MIN), total, qint64(INT32_MAX)));
-    auto pct = [whole](qint64 part) { return FixedNumber(float(double(part) / whole * 100.0), 2); };
-    ShowValueText(lblDisplay[4], pct(qint64(LeakerRejects) + VisionRejects));
-    ShowValueText(lblDisplay[5], pct(LeakerRejects));
-    ShowValueText(lblDisplay[6], pct(VisionRejects));
+    const ScrapShares p = ScrapPercentages(GoodCans, LeakerRejects, VisionRejects);
+    ShowValueText(lblDisplay[4], FixedNumber(p.total, 2));
+    ShowValueText(lblDisplay[5], FixedNumber(p.leaker, 2));
+    ShowValueText(lblDisplay[6], FixedNumber(p.vision, 2));
 }
 
 void frmMain::enableView(bool enabled)

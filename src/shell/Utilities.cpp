@@ -20,6 +20,14 @@ void SelectAllText(QLineEdit *box)
 
 float Percent(qint32 part, qint32 whole) { return float(double(part) / double(whole) * 100.0); }
 
+ScrapShares ScrapPercentages(qint64 good, qint64 leaker, qint64 vision)
+{
+    const qint64 sum = good + leaker + vision;
+    const double whole = sum == 0 ? 1.0 : double(sum);
+    auto pct = [whole](qint64 part) { return float(double(part) / whole * 100.0); };
+    return {pct(leaker + vision), pct(leaker), pct(vision)};
+}
+
 void CenterForm(QWidget *w)
 {
     if (!w)

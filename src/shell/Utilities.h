@@ -10,6 +10,15 @@ void SelectAllText(QLineEdit *box);
 // part / whole * 100; callers pass a non-zero whole.
 float Percent(qint32 part, qint32 whole);
 
+// The shift's scrap percentages as the main display shows them: both reject
+// kinds, leakers, vision rejects, each of the sum of the three counts (taken
+// as 1 when it is 0). The sum is taken wide: three board counts can pass the
+// 32-bit range.
+struct ScrapShares {
+    float total, leaker, vision;
+};
+ScrapShares ScrapPercentages(qint64 good, qint64 leaker, qint64 vision);
+
 // Moves a window to the middle of its screen.
 void CenterForm(QWidget *w);
 

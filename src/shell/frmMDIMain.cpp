@@ -9,6 +9,7 @@
 #include "ReportCommands.h"
 #include "ShiftExport.h"
 #include "StatusPoll.h"
+#include "TrendSampler.h"
 #include "frmDownloadProg.h"
 #include "frmAbout.h"
 #include "frmProcessing.h"
@@ -20,6 +21,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QImageWriter>
+#include <QSaveFile>
 #include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
@@ -50,7 +53,7 @@ std::function<void(QWidget *, RSComm &, Dialogs &, const QString &)> &targetBoar
 }
 
 const char *const kChildCaptions[frmMDIMain::ChildCount] = {
-    "Main Display", "Set-Up", "K2950DF1", "Shift Data", "I/O Status",
+    "Main Display", "Set-Up", "K2950DF1", "Shift Data", "I/O Status", "Shift Trend",
 };
 
 const QString kSetupFilter = QStringLiteral("Setup Files(*.sdt)");
@@ -111,7 +114,10 @@ frmMDIMain::frmMDIMain(Dialogs &dialogs, const Clock &clock, SerialPort &port, Q
     Link = link_.get();
     Link->OnlineMode = false;
     Link->CommError = false;
-    // 4. The five child windows are created when the window list loads them.
+    // 4. The child windows are created when the window list loads them; the
+    //    shift trend's samples live here, so that the tick takes them
+    //    whichever window is shown.
+    trend_ = new TrendSampler(*link_, clock_, TrendSampler::kCapacity, this);
     for (auto &c : ChildForms)
         c = nullptr;
     BuildAlarmMessages();
@@ -184,6 +190,10 @@ void frmMDIMain::buildFileMenu()
     mnuFile->addSeparator();
     mnuFileExport = addCommand(mnuFile, "mnuFileExport", QStringLiteral("Export Shift Data..."),
                                QKeySequence(Qt::CTRL | Qt::Key_X));
+    mnuFileTrendCsv = addCommand(mnuFile, "mnuFileTrendCsv", QStringLiteral("Save Trend as CS&V..."));
+    mnuFileTrendPng = addCommand(mnuFile, "mnuFileTrendPng", QStringLiteral("Save Trend as PN&G..."));
+    mnuFileTrendCsv->setEnabled(false);
+    mnuFileTrendPng->setEnabled(false);
     mnuFile->addSeparator();
     mnuFileUpload = addCommand(mnuFile, "mnuFileUpload", QStringLiteral("&Upload (save) Data"));
     mnuFileDownloadProgram = addCommand(mnuFile, "mnuFileDownloadProgram", QStringLiteral("Download P&rogram"));
@@ -235,6 +245,7 @@ void frmMDIMain::buildWindowMenu()
         QStringLiteral("&3 Serial Communications"),
         QStringLiteral("&4 Shift Data"),
         QStringLiteral("&5 I/O States"),
+        QStringLiteral("&6 Shift Trend"),
     };
     for (int i = 0; i < ChildCount; ++i) {
         QAction *a = addCommand(mnuWindow, "mnuWindowForm", items[i]);
@@ -262,6 +273,8 @@ void frmMDIMain::connectCommands()
     connect(mnuFileSave, &QAction::triggered, this, [this] { mnuFileSave_Click(); });
     connect(mnuFileSaveAs, &QAction::triggered, this, [this] { mnuFileSaveAs_Click(); });
     connect(mnuFileExport, &QAction::triggered, this, [this] { mnuFileExport_Click(*this, dialogs_); });
+    connect(mnuFileTrendCsv, &QAction::triggered, this, &frmMDIMain::mnuFileTrendCsv_Click);
+    connect(mnuFileTrendPng, &QAction::triggered, this, &frmMDIMain::mnuFileTrendPng_Click);
     connect(mnuFilePrint, &QAction::triggered, this, [this] { mnuFilePrint_Click(*this, dialogs_); });
     connect(mnuFileUpload, &QAction::triggered, this, [this] { ::mnuFileUpload_Click(*this, dialogs_); });
     connect(mnuFileDownload, &QAction::triggered, this, [this] { ::mnuFileDownload_Click(*this, dialogs_); });
@@ -589,6 +602,7 @@ void frmMDIMain::tmrBackgroungUpdate_Timer()
         return;
     const QString before = StatusMessage;
     pollStatus();
+    trend_->tick(Link->OnlineMode && !Link->CommError);
     if (StatusMessage != before) {
         if (ChildWindow *c = currentChild())
             c->statusMessageChanged();
@@ -670,6 +684,8 @@ void frmMDIMain::mnuWindowForm_Click(int index)
     unloadChild(CurrentWindow);
     loadChild(index);
     CurrentWindow = index;
+    mnuFileTrendCsv->setEnabled(index == TrendWindow);
+    mnuFileTrendPng->setEnabled(index == TrendWindow);
 }
 
 void frmMDIMain::unloadChild(int index)
@@ -743,6 +759,57 @@ void frmMDIMain::SelectProgramFile(int mode)
     }
     tmrBackgroungUpdate->start();
     ApplyOnlineState();
+}
+
+std::optional<QString> frmMDIMain::askTrendFile(const QString &title, const QString &filter, const QString &suffix)
+{
+    if (CurrentWindow != TrendWindow || !currentChild())
+        return std::nullopt;
+    Dialogs::FileRequest req;
+    req.title = title;
+    req.filter = filter;
+    req.initialPath = trendFolder_;
+    req.defaultSuffix = suffix;
+    req.askOverwrite = true;
+    const std::optional<QString> path = dialogs_.saveFile(req);
+    if (path)
+        trendFolder_ = QFileInfo(*path).absolutePath();
+    return path;
+}
+
+// Through a temporary file beside it: an earlier file of that name stays
+// whole when the new one cannot be written.
+void frmMDIMain::writeTrendFile(const QString &path, const std::function<bool(QIODevice &)> &write)
+{
+    QSaveFile file(path);
+    const bool ok = file.open(QIODevice::WriteOnly) && write(file) && file.commit();
+    if (!ok)
+        dialogs_.message(Dialogs::Icon::Exclamation, QStringLiteral("ORVEL"),
+                         QStringLiteral("The trend could not be written to %1:\r\n\r\n%2.")
+                             .arg(QDir::toNativeSeparators(path), file.errorString()));
+}
+
+void frmMDIMain::mnuFileTrendCsv_Click()
+{
+    const std::optional<QString> path =
+        askTrendFile(QStringLiteral("Save Trend as CSV"), QStringLiteral("CSV Files(*.csv)"), QStringLiteral("csv"));
+    if (!path)
+        return;
+    const QByteArray bytes = trend_->csv();
+    writeTrendFile(*path, [&](QIODevice &f) { return f.write(bytes) == bytes.size(); });
+}
+
+void frmMDIMain::mnuFileTrendPng_Click()
+{
+    const std::optional<QString> path =
+        askTrendFile(QStringLiteral("Save Trend as PNG"), QStringLiteral("PNG Images(*.png)"), QStringLiteral("png"));
+    if (!path)
+        return;
+    const QImage picture = currentChild()->grab().toImage();
+    writeTrendFile(*path, [&](QIODevice &f) {
+        QImageWriter writer(&f, "png");
+        return writer.write(picture);
+    });
 }
 
 void frmMDIMain::mnuEditOfflineEditing_Click()

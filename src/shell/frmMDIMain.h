@@ -16,18 +16,23 @@
 #include <optional>
 
 class QAction;
+class QIODevice;
 class QLabel;
 class QMenu;
 class QTimer;
 class QVBoxLayout;
 class RSComm;
 class Clock;
+class TrendSampler;
 struct BoardStatus;
 
 class frmMDIMain : public QMainWindow {
     Q_OBJECT
 public:
-    static constexpr int ChildCount = 5;
+    static constexpr int ChildCount = 6;
+    // The last entry of the window list: the shift trend, which the
+    // background tick samples whichever window is shown.
+    static constexpr int TrendWindow = 5;
 
     // The program supplies its child windows and the comm port window; the
     // shell only knows them through these.
@@ -59,6 +64,8 @@ public:
     // Menu commands.
     QAction *mnuFileNew, *mnuFileOpen, *mnuFileSave, *mnuFileSaveAs, *mnuFileExport, *mnuFileUpload,
         *mnuFileDownloadProgram, *mnuFileDownload, *mnuFilePrint, *mnuFilePrintSetup, *mnuFileExit;
+    // Enabled while the shift trend is the window shown.
+    QAction *mnuFileTrendCsv, *mnuFileTrendPng;
     QAction *mnuEditOfflineEditing, *mnuEditCommPort, *mnuEditPasscode;
     QAction *mnuViewTargetBoardStatus, *mnuViewOnline, *mnuViewOffline;
     std::array<QAction *, ChildCount> mnuWindowForm;
@@ -79,6 +86,9 @@ public:
     bool mnuFileSave_Click();   // false when nothing was saved
     bool mnuFileSaveAs_Click();
     void mnuWindowForm_Click(int index);
+    // The shift trend's samples as a CSV file, and its window as a PNG picture.
+    void mnuFileTrendCsv_Click();
+    void mnuFileTrendPng_Click();
     void mnuEditOfflineEditing_Click();
     void mnuEditCommPort_Click();
     void mnuEditPasscode_Click();
@@ -100,6 +110,7 @@ public:
 
     void updateCaption();
     ChildWindow *currentChild() const { return ChildForms[CurrentWindow]; }
+    TrendSampler &trend() const { return *trend_; }
     frmAbout *aboutBox() const { return about_; }
     HelpWindow *helpWindow() const { return help_; }
     bool lastOnline() const { return LastOnline; }
@@ -137,12 +148,17 @@ private:
     bool actOnSaveAnswer(const std::optional<Dialogs::Button> &answer);
     std::optional<QString> openOnce(const QString &initialPath);
     std::optional<QString> openChosen(const QString &path);
+    // The save dialog of a trend file; nullopt when cancelled.
+    std::optional<QString> askTrendFile(const QString &title, const QString &filter, const QString &suffix);
+    void writeTrendFile(const QString &path, const std::function<bool(QIODevice &)> &write);
     void openFrom(QString initialPath, std::optional<QString> chosen);
 
     Dialogs &dialogs_;
     const Clock &clock_;
     SerialPort &port_;
     std::unique_ptr<RSComm> link_;
+    TrendSampler *trend_;
+    QString trendFolder_;   // where the last trend file went
     QWidget *host_;
     QVBoxLayout *hostLayout_;
     QTimer *clockTimer_;

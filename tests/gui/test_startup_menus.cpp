@@ -43,12 +43,12 @@ TEST_F(GuiTest, MenuBarCaptionsKeysAndStates)
     // Per menu its title, then per entry "-" (a separator) or text|shortcut|e(nabled) or d(isabled), c if checked.
     const QStringList expected = {
         "&File: &New...|Ctrl+N|e, &Open...|Ctrl+O|e, &Save|Ctrl+S|e, Save &As...||e, -, Export Shift Data...|Ctrl+X|e, "
-        "-, &Upload (save) Data||e, Download P&rogram||e, Download (restore) &Data||e, -, &Print Report...|Ctrl+P|e, "
+        "Save Trend as CS&V...||d, Save Trend as PN&G...||d, -, &Upload (save) Data||e, Download P&rogram||e, Download (restore) &Data||e, -, &Print Report...|Ctrl+P|e, "
         "Print Set&up...||d, -, E&xit||e",
         "&Edit: Enable &Offline Editing|F2|e, -, Co&mm Port|Ctrl+M|e, -, Set-up Passcode||d",
         "&View: &Target Board Interface||e, -, O&nline Data|F3|e, O&ffline Data|F4|ec",
         "&Window: &1 Main Display||ec, &2 Set-up Parameters||e, &3 Serial Communications||e, &4 Shift Data||e, "
-        "&5 I/O States||e",
+        "&5 I/O States||e, &6 Shift Trend||e",
         "&Help: &Help Topics|Ctrl+H|e, -, &About ORVEL||e"};
     frmMDIMain &m = startMain();
     QStringList got;
@@ -72,8 +72,8 @@ TEST_F(GuiTest, WindowListKeepsExactlyOneChildLoaded)
     m.mnuWindowForm[0]->trigger();   // already shown: nothing happens
     EXPECT_EQ(m.ChildForms[0], mainDisplay);
 
-    const char *captions[] = {"Main Display", "Set-Up", "K2950DF1", "Shift Data", "I/O Status"};
-    for (int i : {3, 1, 2, 4, 0}) {
+    const char *captions[] = {"Main Display", "Set-Up", "K2950DF1", "Shift Data", "I/O Status", "Shift Trend"};
+    for (int i : {3, 1, 5, 2, 4, 0}) {
         SCOPED_TRACE(captions[i]);
         m.mnuWindowForm[i]->trigger();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -85,6 +85,9 @@ TEST_F(GuiTest, WindowListKeepsExactlyOneChildLoaded)
         ASSERT_NE(m.ChildForms[i], nullptr);
         EXPECT_EQ(m.ChildForms[i]->windowTitle(), QString::fromLatin1(captions[i]));
         EXPECT_TRUE(m.ChildForms[i]->isVisibleTo(&m));
+        // The trend's save commands only while it is the window shown.
+        EXPECT_EQ(m.mnuFileTrendCsv->isEnabled(), i == frmMDIMain::TrendWindow);
+        EXPECT_EQ(m.mnuFileTrendPng->isEnabled(), i == frmMDIMain::TrendWindow);
     }
     EXPECT_TRUE(mainDisplay.isNull()) << "the first main display was unloaded and a new one loaded";
 }
