@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QWidget>
 
@@ -120,4 +121,18 @@ void FixValueLabelSize(QLabel *label, const QString &widest)
     label->setText(shown);
     size.setWidth(std::max(size.width(), label->minimumWidth()));
     label->setFixedSize(size);
+}
+
+void ShowValueText(QLabel *label, const QString &text)
+{
+    label->setText(text);
+    const int need = label->sizeHint().width();
+    if (need > label->maximumWidth())
+        label->setFixedWidth(need);
+}
+
+void PadButton(QPushButton *button)
+{
+    button->ensurePolished();
+    button->setMinimumWidth(button->sizeHint().width() + button->fontMetrics().height());
 }
