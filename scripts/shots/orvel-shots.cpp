@@ -2,10 +2,12 @@
 // windows against the simulated board: orvel-shots OUTDIR. scripts/screenshots
 // runs it; every box is answered Yes or OK, a file dialog with the program set.
 #include "AppFolder.h"
+#include "ChildWindow.h"
 #include "Clock.h"
 #include "DataTransfer.h"
 #include "Globals.h"
 #include "OrvelApp.h"
+#include "PollLoop.h"
 #include "PosixSerialPort.h"
 #include "RSComm.h"
 #include "TrendSampler.h"
@@ -16,11 +18,11 @@
 #include "frmAbout.h"
 #include "frmK2950DF1.h"
 #include "frmSetupComm.h"
-#include "PollLoop.h"
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -105,6 +107,67 @@ void write(const QString &path, const QByteArray &bytes)
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         f.write(bytes);
 }
+
+// ---- The four display windows online: main display, set-up (every page),
+// shift data (every page), I/O status. The line stands still with the values
+// set here, so the pictures come out the same every time.
+void saveDisplay(QWidget *w, const QString &name)
+{
+    QApplication::processEvents();
+    const QString file = g_out + QLatin1Char('/') + name + QStringLiteral(".png");
+    if (!w->grab().toImage().convertToFormat(QImage::Format_RGB888).save(file, "PNG", 0))
+        std::fprintf(stderr, "orvel-shots: %s not written\n", qPrintable(file));
+}
+
+void runPasses(ChildWindow *c, int n)
+{
+    PollLoop *poll = c->pollLoop();
+    const quint64 target = poll->onlinePasses() + quint64(n);
+    for (int k = 0; k < 2000 && poll->onlinePasses() < target; ++k)
+        poll->step();
+}
+
+void shootDisplays(frmMDIMain &m, boardsim::PtyBoard &board)
+{
+    for (const char *s : {"F54=0", "F60=0", "F70=0", "B2072=0", "B8176=0", "B8179=0", "W556=1180", "D1100=412856",
+                          "D1104=618", "D1108=407", "B512=7", "W180=96", "W1002=1175", "B82=7", "B1012=80",
+                          "B1013=60", "B650=72", "B657=2", "B656=1", "B655=0", "W560=98", "W562=143", "W564=33",
+                          "W566=200", "B646=30", "B644=16", "B645=41", "D1200=398120", "D1204=577", "D1208=366",
+                          "F16=1", "W162=1935", "W164=944", "B166=128", "B167=64", "W184=503", "B170=5",
+                          "W100=1025", "W110=8", "W62=13"})
+        board.set(s);
+    for (int p = 0; p < 16; ++p) {
+        board.set(QStringLiteral("W%1=%2").arg(1020 + 2 * p).arg((p * 7 + 3) % 11).toStdString());
+        board.set(QStringLiteral("W%1=%2").arg(1116 + 2 * p).arg((p * 13 + 5) % 60).toStdString());
+        board.set(QStringLiteral("W%1=%2").arg(1216 + 2 * p).arg((p * 17 + 2) % 55).toStdString());
+    }
+    m.tmrBackgroungUpdate_Timer();   // the system message
+    const QSize mainSize = m.size();
+    struct Shot {
+        int window;
+        const char *name;
+        int pages;
+    };
+    // The main display last: loaded afresh, as the others are.
+    for (const Shot &s : {Shot{1, "display-setup", 5}, Shot{3, "display-shiftdata", 3}, Shot{4, "display-io", 1},
+                          Shot{0, "display-main", 1}}) {
+        // As small as the window allows, so that the picture fits the help
+        // window's page (the I/O status needs more width).
+        m.mnuWindowForm_Click(s.window);
+        m.resize(640, 480);
+        ChildWindow *c = m.ChildForms[s.window];
+        auto *tabs = c->findChild<QTabBar *>();
+        for (int p = 0; p < s.pages; ++p) {
+            if (tabs)
+                tabs->setCurrentIndex(p);
+            runPasses(c, 2);
+            saveDisplay(c, s.pages > 1 ? QStringLiteral("%1-%2").arg(QLatin1String(s.name)).arg(p + 1)
+                                       : QLatin1String(s.name));
+        }
+    }
+    m.resize(mainSize);
+}
+// ---- end of the display windows
 }   // namespace
 
 // ---- The main window and the windows of its menus (main-online, k2950df1,
@@ -230,6 +293,7 @@ int main(int argc, char **argv)
     w.accept();   // the window behind gets its poll back
 
     shiftTrend(m, board, clock);
+    shootDisplays(m, board);
 
     ShootMainWindows(m, board, dialogs);
 

@@ -63,6 +63,7 @@ frmData::frmData(RSComm &link, Dialogs &dialogs, QWidget *parent)
     tbsData = new QTabBar(this);
     tbsData->setObjectName(QStringLiteral("tbsData"));
     tbsData->setExpanding(false);
+    tbsData->setUsesScrollButtons(false);   // every tab in sight: the window is as wide as they need
     tbsData->addTab(QStringLiteral("&Rejects Per Pocket"));
     tbsData->addTab(QStringLiteral("&Current Shift"));
     tbsData->addTab(QStringLiteral("&Last Shift"));
@@ -94,7 +95,8 @@ frmData::frmData(RSComm &link, Dialogs &dialogs, QWidget *parent)
     const QFontMetrics fm(pageFont);
     const int wideValue = fm.horizontalAdvance(QStringLiteral("655,359,999")) + 16;
     const int pocketValue = fm.horizontalAdvance(QStringLiteral("65,535")) + 16;
-    // A description and its value panel, in row r of a frame's grid, at column pair c.
+    // A description and its value panel, in row r of a frame's grid, at column
+    // pair c; an empty column parts two pairs. The numbers line up on the right.
     auto addValue = [&](QGroupBox *frame, QGridLayout *grid, int index, const QString &caption, int r, int c,
                         int width) {
         lblDescription[index] = new QLabel(caption, frame);
@@ -106,8 +108,8 @@ frmData::frmData(RSComm &link, Dialogs &dialogs, QWidget *parent)
         lblData[index]->setFrameShadow(QFrame::Sunken);
         lblData[index]->setMinimumWidth(width);
         FixValueLabelSize(lblData[index], QStringLiteral("8"));
-        grid->addWidget(lblDescription[index], r, 2 * c);
-        grid->addWidget(lblData[index], r, 2 * c + 1);
+        grid->addWidget(lblDescription[index], r, 3 * c);
+        grid->addWidget(lblData[index], r, 3 * c + 1, Qt::AlignRight);
     };
     // Sixteen pockets in two columns of eight.
     auto fillPockets = [&](QGroupBox *frame, int firstIndex) {
@@ -117,7 +119,8 @@ frmData::frmData(RSComm &link, Dialogs &dialogs, QWidget *parent)
         for (int p = 1; p <= 16; ++p)
             addValue(frame, grid, firstIndex + p - 1, QStringLiteral("#%1").arg(p), (p - 1) % 8, (p - 1) / 8,
                      pocketValue);
-        grid->setColumnMinimumWidth(2, fm.horizontalAdvance(QStringLiteral("#16")) + 20);
+        grid->setColumnMinimumWidth(0, fm.horizontalAdvance(QStringLiteral("#16")));
+        grid->setColumnMinimumWidth(2, fm.height());
     };
     auto fillTotals = [&](QGroupBox *frame, int shift) {
         auto *grid = new QGridLayout(frame);
@@ -154,6 +157,7 @@ frmData::frmData(RSComm &link, Dialogs &dialogs, QWidget *parent)
         addValue(f, grid, 0, QStringLiteral("Rejected Pocket:"), 0, 0, pocketValue);
         cmdResetRejects = new QPushButton(QStringLiteral("Re&set Rejects"), f);
         cmdResetRejects->setObjectName(QStringLiteral("cmdResetRejects"));
+        PadButton(cmdResetRejects);
         grid->addWidget(cmdResetRejects, 1, 0, 1, 2);
         fillPockets(fraDataDisplay[1], kPockets[0].firstIndex);
         pageLayout(0, {fraDataDisplay[0]}, fraDataDisplay[1]);
@@ -165,6 +169,7 @@ frmData::frmData(RSComm &link, Dialogs &dialogs, QWidget *parent)
         auto *lay = new QVBoxLayout(fraDataDisplay[6]);
         cmdEndofShift = new QPushButton(QStringLiteral("&Transfer Data"), fraDataDisplay[6]);
         cmdEndofShift->setObjectName(QStringLiteral("cmdEndofShift"));
+        PadButton(cmdEndofShift);
         lay->addWidget(cmdEndofShift);
         pageLayout(1, {fraDataDisplay[2], fraDataDisplay[6]}, fraDataDisplay[3]);
     }
@@ -328,7 +333,7 @@ bool frmData::OnlineStep()
 
 void frmData::showValue(int index, qint64 value)
 {
-    lblData[index]->setText(GroupedNumber(value));
+    ShowValueText(lblData[index], GroupedNumber(value));
     for (int s = 0; s < 2; ++s) {
         const int k = index - kTotalsFirst[s];
         if (k < 0 || k > 2)
@@ -352,9 +357,9 @@ void frmData::ShowScrapPercentages(int shift)
     TotalCans = sum == 0 ? 1 : sum;
     const int b = kPercentFirst[shift == 1 ? 0 : 1];
     auto pct = [this](qint64 part) { return FixedNumber(float(double(part) / double(TotalCans) * 100.0), 2); };
-    lblData[b]->setText(pct(LeakerRejects + VisionRejects));
-    lblData[b + 1]->setText(pct(LeakerRejects));
-    lblData[b + 2]->setText(pct(VisionRejects));
+    ShowValueText(lblData[b], pct(LeakerRejects + VisionRejects));
+    ShowValueText(lblData[b + 1], pct(LeakerRejects));
+    ShowValueText(lblData[b + 2], pct(VisionRejects));
 }
 
 void frmData::enableView(bool enabled)

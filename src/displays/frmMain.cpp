@@ -82,6 +82,8 @@ frmMain::frmMain(RSComm &link, Dialogs &dialogs, QWidget *parent)
     fraDisplay[7]->layout()->addWidget(cmdTestBlowoff);
     cmdAlarmReset = new QPushButton(QStringLiteral("&Reset Alarms"), fraDisplay[8]);
     cmdAlarmReset->setObjectName(QStringLiteral("cmdAlarmReset"));
+    PadButton(cmdTestBlowoff);
+    PadButton(cmdAlarmReset);
     fraDisplay[8]->layout()->addWidget(cmdAlarmReset);
     for (int i = 0; i < 4; ++i)
         grid->addWidget(fraDisplay[i], 0, i);
@@ -144,9 +146,9 @@ bool frmMain::OnlineStep()
         return false;
     const qint64 v = NumericValue(LastValue);
     if (i == 0) {
-        lblDisplay[0]->setText(QString::number(v));
+        ShowValueText(lblDisplay[0], QString::number(v));
     } else {
-        lblDisplay[i]->setText(GroupedNumber(v));
+        ShowValueText(lblDisplay[i], GroupedNumber(v));
         (i == 1 ? GoodCans : i == 2 ? LeakerRejects : VisionRejects) = qint32(v);
         if (i == 3)
             ShowScrapPercentages();
@@ -159,9 +161,9 @@ void frmMain::RefreshOffline()
     GoodCans = CurrentSetup.Value.value(43);
     LeakerRejects = CurrentSetup.Value.value(44);
     VisionRejects = CurrentSetup.Value.value(45);
-    lblDisplay[1]->setText(GroupedNumber(GoodCans));
-    lblDisplay[2]->setText(GroupedNumber(LeakerRejects));
-    lblDisplay[3]->setText(GroupedNumber(VisionRejects));
+    ShowValueText(lblDisplay[1], GroupedNumber(GoodCans));
+    ShowValueText(lblDisplay[2], GroupedNumber(LeakerRejects));
+    ShowValueText(lblDisplay[3], GroupedNumber(VisionRejects));
     ShowScrapPercentages();
 }
 
@@ -170,9 +172,9 @@ void frmMain::ShowScrapPercentages()
     const qint64 total = qint64(GoodCans) + LeakerRejects + VisionRejects;
     TotalCans = total == 0 ? 1 : qint32(qBound(qint64(INT32_MIN), total, qint64(INT32_MAX)));
     const ScrapShares p = ScrapPercentages(GoodCans, LeakerRejects, VisionRejects);
-    lblDisplay[4]->setText(FixedNumber(p.total, 2));
-    lblDisplay[5]->setText(FixedNumber(p.leaker, 2));
-    lblDisplay[6]->setText(FixedNumber(p.vision, 2));
+    ShowValueText(lblDisplay[4], FixedNumber(p.total, 2));
+    ShowValueText(lblDisplay[5], FixedNumber(p.leaker, 2));
+    ShowValueText(lblDisplay[6], FixedNumber(p.vision, 2));
 }
 
 void frmMain::enableView(bool enabled)

@@ -143,6 +143,7 @@ frmSetup::frmSetup(RSComm &link, Dialogs &dialogs, QWidget *parent)
     tbsSetup->setObjectName(QStringLiteral("tbsSetup"));
     tbsSetup->setFocusPolicy(Qt::StrongFocus);
     tbsSetup->setExpanding(false);
+    tbsSetup->setUsesScrollButtons(false);   // every tab in sight: the window is as wide as they need
     tbsSetup->setDrawBase(false);
     for (const char *caption : kTabCaptions)
         tbsSetup->addTab(QString::fromLatin1(caption));
@@ -193,9 +194,10 @@ void frmSetup::buildPages()
         grids[f]->setVerticalSpacing(6);
     }
 
-    // Value boxes share one width, so they line up down a page.
+    // Value boxes share one width, so they line up down a page: room for
+    // any value a set-up file can hold, a 32-bit number.
     const QFontMetrics fm(font());
-    const int valueWidth = fm.horizontalAdvance(QStringLiteral("000,000.0")) + 16;
+    const int valueWidth = fm.horizontalAdvance(QStringLiteral("-2147483648")) + 16;
 
     auto addDisplay = [&](int i, QWidget *parentFrame) {
         auto *l = new QLabel(kDash, parentFrame);
@@ -270,6 +272,8 @@ void frmSetup::buildPages()
     grids[5]->addWidget(cmdZeroResolver, 0, 1, Qt::AlignLeft);
     cmdCalibrateFIFO = new QPushButton(QStringLiteral("C&alibrate FIFO"), fraSetup[3]);
     cmdCalibrateFIFO->setObjectName(QStringLiteral("cmdCalibrateFIFO"));
+    for (QPushButton *b : {cmdTestBlowoff, cmdZeroResolver, cmdCalibrateFIFO})
+        PadButton(b);
 
     // Descriptions take the room they need; the value boxes line up in the
     // second column of every frame of a page.
@@ -406,21 +410,21 @@ bool frmSetup::OnlineStep()
             const QString pocket = link_.RSRead(kRejectedPocket);
             if (link_.CommError)
                 return false;
-            lblDisplay[31]->setText(pocket);
+            ShowValueText(lblDisplay[31], pocket);
         } else {
             const QString fault = link_.RSRead(kArrayFaultFlag);
             if (link_.CommError)
                 return false;
             more = NumericValue(fault) > 0;
             if (!more)
-                lblDisplay[32]->setText(kDash);
+                ShowValueText(lblDisplay[32], kDash);
         }
         break;
     case Read::Third: {
         const QString head = link_.RSRead(kFaultedArrayHead);
         if (link_.CommError)
             return false;
-        lblDisplay[32]->setText(head);
+        ShowValueText(lblDisplay[32], head);
         break;
     }
     }
@@ -442,13 +446,13 @@ void frmSetup::showOnline(int i)
     }
     const qint64 v = NumericValue(LastValue);
     switch (fd.format) {
-    case Format::Raw: lblDisplay[i]->setText(LastValue); break;
-    case Format::Half: lblDisplay[i]->setText(HalfText(v)); break;
-    case Format::Tenth: lblDisplay[i]->setText(TenthText(v)); break;
+    case Format::Raw: ShowValueText(lblDisplay[i], LastValue); break;
+    case Format::Half: ShowValueText(lblDisplay[i], HalfText(v)); break;
+    case Format::Tenth: ShowValueText(lblDisplay[i], TenthText(v)); break;
     case Format::Angle:
-        lblDisplay[i]->setText(AngleText(v));
+        ShowValueText(lblDisplay[i], AngleText(v));
         if (i == 15)
-            lblDisplay[16]->setText(LastValue);
+            ShowValueText(lblDisplay[16], LastValue);
         break;
     case Format::Flag: cmdZeroResolver->setEnabled(v != 0); break;
     }
@@ -475,10 +479,10 @@ void frmSetup::showOffline(int i)
         return;
     }
     switch (fd.format) {
-    case Format::Raw: lblDisplay[i]->setText(QString::number(v)); break;
-    case Format::Half: lblDisplay[i]->setText(HalfText(v)); break;
-    case Format::Tenth: lblDisplay[i]->setText(TenthText(v)); break;
-    case Format::Angle: lblDisplay[i]->setText(AngleText(v)); break;
+    case Format::Raw: ShowValueText(lblDisplay[i], QString::number(v)); break;
+    case Format::Half: ShowValueText(lblDisplay[i], HalfText(v)); break;
+    case Format::Tenth: ShowValueText(lblDisplay[i], TenthText(v)); break;
+    case Format::Angle: ShowValueText(lblDisplay[i], AngleText(v)); break;
     case Format::Flag: break;
     }
 }
@@ -523,7 +527,7 @@ void frmSetup::InitOfflineView()
             lblDescription[i]->setEnabled(editable && edit);
         if (lblDisplay[i]) {
             lblDisplay[i]->setEnabled(false);
-            lblDisplay[i]->setText(kDash);
+            ShowValueText(lblDisplay[i], kDash);
         }
         if (edit) {
             txtSetup[i]->setEnabled(editable);

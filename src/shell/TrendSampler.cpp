@@ -1,6 +1,7 @@
 #include "TrendSampler.h"
 #include "BoardMap.h"
 #include "Clock.h"
+#include "CsvRows.h"
 #include "RSComm.h"
 #include "Utilities.h"
 #include <QDateTime>
@@ -92,18 +93,20 @@ int TrendSampler::shiftStart() const
 }
 
 namespace {
-// One CSV row: local time with milliseconds, then the values.
+// One CSV row: the local time, then speed and the three scrap percentages;
+// a gap mark leaves the four empty.
 QByteArray csvRow(const TrendSample &s)
 {
-    QByteArray row =
-        QDateTime::fromMSecsSinceEpoch(s.timeMs).toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz")).toLatin1();
-    if (s.gap)
-        return row + ",,,,\r\n";
-    const ScrapShares p = ScrapPercentages(s.good, s.leaker, s.vision);
-    row += ',' + QByteArray::number(s.cpm);
-    for (float f : {p.total, p.leaker, p.vision})
-        row += ',' + QByteArray::number(double(f), 'f', 2);
-    return row + "\r\n";
+    QStringList fields{CsvRows::timeText(QDateTime::fromMSecsSinceEpoch(s.timeMs)), QString(), QString(), QString(),
+                       QString()};
+    if (!s.gap) {
+        const ScrapShares p = ScrapPercentages(s.good, s.leaker, s.vision);
+        fields[1] = QString::number(s.cpm);
+        int i = 2;
+        for (float f : {p.total, p.leaker, p.vision})
+            fields[i++] = QString::number(double(f), 'f', 2);
+    }
+    return CsvRows::row(fields);
 }
 }   // namespace
 

@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QWidget>
 
@@ -129,4 +130,18 @@ void FixValueLabelSize(QLabel *label, const QString &widest)
     label->setText(shown);
     size.setWidth(std::max(size.width(), label->minimumWidth()));
     label->setFixedSize(size);
+}
+
+void ShowValueText(QLabel *label, const QString &text)
+{
+    label->setText(text);
+    const int need = label->sizeHint().width();
+    if (need > label->maximumWidth())
+        label->setFixedWidth(need);
+}
+
+void PadButton(QPushButton *button)
+{
+    button->ensurePolished();
+    button->setMinimumWidth(button->sizeHint().width() + button->fontMetrics().height());
 }

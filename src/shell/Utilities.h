@@ -53,3 +53,12 @@ class QLabel;
 // a new value then repaints the label alone instead of laying the whole
 // window out again. Set the label's font (or its parent's) before calling it.
 void FixValueLabelSize(QLabel *label, const QString &widest);
+// Shows a value in a label sized by FixValueLabelSize (or given a fixed
+// width): a text wider than the label was made for (a set-up file may hold
+// any 32-bit number) widens the label, so that no value is shown cut.
+void ShowValueText(QLabel *label, const QString &text);
+
+class QPushButton;
+// Room around a push button's caption: the style's own hint leaves the
+// text almost touching the button's edges.
+void PadButton(QPushButton *button);

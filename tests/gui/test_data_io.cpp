@@ -93,7 +93,7 @@ TEST_F(GuiTest, ShiftDataOfflineShowsTheStoredCountsOnEveryPageDisabled)
     PinLocale();
     startMain();
     // Stored at value index + 26. The last shift's counts pass 2^31 when added.
-    const std::pair<int, qint32> stored[] = {{27, 1},          {28, 2},          {42, 65535},      {43, 900},
+    const std::pair<int, qint32> stored[] = {{27, 1},          {28, INT32_MIN},        {42, 65535},      {43, 900},
                                              {44, 60},         {45, 40},         {46, 1116},       {61, 35},
                                              {62, 2000000000}, {63, 2000000000}, {64, 2000000000}, {80, 54}};
     for (const auto &[k, v] : stored)
@@ -101,11 +101,13 @@ TEST_F(GuiTest, ShiftDataOfflineShowsTheStoredCountsOnEveryPageDisabled)
     auto *w = openChild<frmData>(3);
     ASSERT_TRUE(w);
     const std::pair<int, const char *> shown[] = {
-        {0, "-"},      {1, "1"},      {2, "2"},     {16, "65,535"}, {17, "900"}, {18, "60"}, {19, "40"},
+        {0, "-"},      {1, "1"},      {2, "-2,147,483,648"}, {16, "65,535"}, {17, "900"}, {18, "60"}, {19, "40"},
         {55, "10.00"}, {56, "6.00"},  {57, "4.00"}, {20, "1,116"},  {35, "35"},  {54, "54"}, {36, "2,000,000,000"},
         {58, "66.67"}, {59, "33.33"}, {60, "33.33"}};
-    for (const auto &[label, text] : shown)
+    for (const auto &[label, text] : shown) {
         EXPECT_EQ(w->lblData[label]->text(), QString::fromLatin1(text)) << "label " << label;
+        EXPECT_TRUE(ShowsWithRoom(w->lblData[label], QString::fromLatin1(text)));
+    }
     for (int i = 0; i < frmData::LabelCount; ++i)
         EXPECT_FALSE(w->lblData[i]->isEnabled() || w->lblDescription[i]->isEnabled()) << i;
     EXPECT_FALSE(w->fraDataDisplay[6]->isEnabled() || w->cmdResetRejects->isEnabled() || w->cmdEndofShift->isEnabled());

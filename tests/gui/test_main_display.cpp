@@ -116,6 +116,12 @@ TEST_F(MainDisplayTest, OfflineShowsTheSetupCountsAndFollowsTheSystemMessage)
     CurrentSetup.Value[45] = 0;
     w.poll().step();
     EXPECT_EQ(w.lblDisplay[4]->text(), QStringLiteral("50.00"));
+    // The widest a file can hold widens the panels: no figure is shown cut.
+    CurrentSetup.Value[43] = INT32_MAX;
+    CurrentSetup.Value[44] = INT32_MIN;
+    w.poll().step();
+    for (QLabel *l : w.lblDisplay)
+        EXPECT_TRUE(ShowsWithRoom(l, l->text()));
     (void)m;
 }
 

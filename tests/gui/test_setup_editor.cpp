@@ -86,6 +86,11 @@ TEST_F(SetupEditorGuiTest, EachPageShowsTheBoardValuesInTheirFormats)
         page(3);
         EXPECT_EQ(w->cmdZeroResolver->isEnabled(), enabled) << f56;
     }
+    // The smallest main window still shows every page's tab whole.
+    main->resize(640, 480);
+    QCoreApplication::sendPostedEvents();
+    for (int t = 0; t < w->tbsSetup->count(); ++t)
+        EXPECT_TRUE(w->tbsSetup->rect().contains(w->tbsSetup->tabRect(t))) << t;
 }
 
 TEST_F(SetupEditorGuiTest, EntriesAreCheckedStoredAndWritten)
@@ -195,17 +200,24 @@ TEST_F(SetupEditorGuiTest, OfflineShowsTheSetupAndEditsItOnlyWhenAllowed)
     boardsim::PtyBoard &b = boardOnCom1();
     open(false);
     // Stored: 5 neck size, 6 reject pulse, 8 can time, 16 cans in FIFO
-    // (field 18), 17 FIFO max (19), 23 reject receiver (27).
-    for (const auto &[k, v] :
-         std::initializer_list<std::pair<int, int>>{{5, 250}, {6, 20}, {8, 45}, {16, 7}, {17, 123}, {23, 64}})
+    // (field 18), 17 FIFO max (19), 23 reject receiver (27); 7 and 9 as wide
+    // as a file can hold them, shown whole.
+    for (const auto &[k, v] : std::initializer_list<std::pair<int, int>>{
+             {5, 250}, {6, 20}, {7, INT32_MIN}, {8, 45}, {9, INT32_MIN}, {16, 7}, {17, 123}, {23, 64}})
         CurrentSetup.Value[k] = v;
     const std::tuple<int, int, const char *> cases[] = {
-        {2, 5, "250"},   {2, 8, "22.5"}, {3, 15, "-"}, {3, 16, "-"},  {4, 18, "7"},
-        {4, 19, "12.3"}, {4, 25, "-"},   {5, 26, "-"}, {5, 27, "90"}, {1, 32, "-"},
+        {2, 5, "250"},  {2, 7, "-2147483648"}, {2, 8, "22.5"}, {2, 9, "-1,073,741,824.0"},
+        {3, 15, "-"},   {3, 16, "-"},          {4, 18, "7"},   {4, 19, "12.3"},
+        {4, 25, "-"},   {5, 26, "-"},          {5, 27, "90"},  {1, 32, "-"},
     };
     for (const auto &[tab, field, text] : cases) {
         page(tab);
-        EXPECT_EQ(shown(field), QString::fromLatin1(text)) << "field " << field;
+        const QString t = QString::fromLatin1(text);
+        EXPECT_EQ(shown(field), t) << "field " << field;
+        if (frmSetup::isEditIndex(field))
+            EXPECT_GE(w->txtSetup[field]->width(), w->txtSetup[field]->fontMetrics().horizontalAdvance(t) + 8);
+        else
+            EXPECT_TRUE(ShowsWithRoom(w->lblDisplay[field], t));
     }
     auto editable = [&](bool on) {
         for (int i = 0; i < frmSetup::EditCount; ++i) {

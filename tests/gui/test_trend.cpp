@@ -132,9 +132,10 @@ TEST_F(TrendTest, TheRingKeepsTheNewestAndTheCsvHasOneRowEach)
         own.advanceNs(TrendSampler::kIntervalNs);
     }
     ASSERT_GT(samples(garbled), 20);
-    for (int i = 0; i < garbled.size(); ++i)
-        if (const TrendSample &s = garbled.at(i); !s.gap)
-            EXPECT_EQ(std::tuple(s.cpm, s.good, s.leaker, s.vision), std::tuple(1187, 43210, 321, 98)) << i;
+    for (int i = 0; i < garbled.size(); ++i) {
+        const TrendSample &s = garbled.at(i);
+        EXPECT_TRUE(s.gap || std::tuple(s.cpm, s.good, s.leaker, s.vision) == std::tuple(1187, 43210, 321, 98)) << i;
+    }
 }
 
 TEST_F(TrendTest, TheWindowDrawsTheShiftAndSavesItAsCsvAndPng)
