@@ -423,8 +423,10 @@ TEST_F(OrvelctlOnSim, WatchWritesWholeRowsHoweverItEnds)
         ASSERT_TRUE(p.waitForFinished(20000));
         EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(p.exitCode(), sig ? 0 : 1);
-        EXPECT_EQ(QString::fromLocal8Bit(p.readAllStandardError()),
-                  sig ? QString() : "orvelctl: " + csv + ": not written: File too large; the watch stops\n");
+        // A loaded machine may make a pass late; that note is no failure.
+        const QString err = QString::fromLocal8Bit(p.readAllStandardError())
+                                .remove(QRegularExpression("^orvelctl: watch: a pass took [^\n]*\n"));
+        EXPECT_EQ(err, sig ? QString() : "orvelctl: " + csv + ": not written: File too large; the watch stops\n");
         EXPECT_TRUE(whole(QString::fromLatin1(ReadBytes(csv)), "time,W1014", "")) << ReadBytes(csv).toStdString();
     }
 }
