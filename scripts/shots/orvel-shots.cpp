@@ -15,6 +15,9 @@
 #include "frmMDIMain.h"
 #include "frmProcessing.h"
 #include "frmTargetBoard.h"
+#include "frmAbout.h"
+#include "frmK2950DF1.h"
+#include "frmSetupComm.h"
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -167,6 +170,44 @@ void shootDisplays(frmMDIMain &m, boardsim::PtyBoard &board)
 // ---- end of the display windows
 }   // namespace
 
+// ---- The main window and the windows of its menus (main-online, k2950df1,
+// comm-port, about): the board's counts and DF1 status preset, as a line that
+// has been running a while shows them.
+static void ShootMainWindows(frmMDIMain &m, boardsim::PtyBoard &board, Dialogs &dialogs)
+{
+    for (const char *s : {"W556=1198", "D1100=48213", "D1104=131", "D1108=57", "F42=1", "B4023=2", "B4021=2",
+                          "B4022=2", "W4016=1407", "B4014=1", "B4026=26", "B4302.6=1", "W4304=1407"})
+        board.set(s);
+    const auto onePass = [](ChildWindow *c) {
+        if (PollLoop *poll = c ? c->pollLoop() : nullptr) {
+            const quint64 before = poll->onlinePasses();
+            for (int n = 0; n < 400 && poll->onlinePasses() == before; ++n)
+                poll->step();
+        }
+    };
+    m.mnuWindowForm_Click(0);
+    onePass(m.currentChild());
+    onePass(m.currentChild());   // the first pass after a switch reads the view's start
+    m.tmrBackgroungUpdate_Timer();
+    save(&m, "main-online");
+
+    m.mnuWindowForm_Click(2);
+    onePass(m.currentChild());
+    onePass(m.currentChild());
+    save(m.currentChild(), "k2950df1");
+    m.mnuWindowForm_Click(0);
+
+    frmSetupComm comm(*Link, dialogs, &m);
+    comm.show();
+    save(&comm, "comm-port");
+    comm.reject();
+
+    frmAbout about(dialogs, &m);
+    about.show();
+    save(&about, "about");
+    about.close();
+}
+
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
@@ -249,10 +290,13 @@ int main(int argc, char **argv)
         save(&w, pages[t]);
     }
     w.poll().stop();
-    w.hide();
+    w.accept();   // the window behind gets its poll back
 
     shiftTrend(m, board, clock);
     shootDisplays(m, board);
+
+    ShootMainWindows(m, board, dialogs);
+
     board.stop();
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "Interruption.h"
 #include "SerialPortFactory.h"
 #include "QtDialogs.h"
+#include "Utilities.h"
 #include "frmData.h"
 #include "frmK2950DF1.h"
 #include "frmLTIO.h"
@@ -172,6 +173,9 @@ int RunOrvel(int argc, char **argv)
     // The desktop matches the windows to the installed entry by it (Wayland's
     // app id), for the entry's name and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.orvel.Orvel"));
+    // Under X11 a window shows the icon it carries itself, whatever the
+    // desktop entry names: every window, box and dialog gets the program's.
+    QApplication::setWindowIcon(ProgramIcon());
     const OrvelOptions opt = ParseOrvelArguments(QApplication::arguments());
     if (!opt.error.isEmpty() || opt.help) {
         std::fprintf(opt.help ? stdout : stderr, "%s%s",

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 
 namespace {
 const char *const kFrameCaptions[3] = {
@@ -117,6 +118,14 @@ void frmK2950DF1::buildControls()
             grid->addWidget(lblDisplay[i], row, 1);
         }
     }
+
+    // The two status frames stand one above the other, left edges together:
+    // their values start at the same place.
+    int captionWidth = 0;
+    for (int i = 0; i < 9; ++i)
+        captionWidth = std::max(captionWidth, lblDescription[i]->sizeHint().width());
+    for (int f : {0, 1})
+        static_cast<QGridLayout *>(fraSetup[f]->layout())->setColumnMinimumWidth(0, captionWidth);
 
     cboSetup = new QComboBox(fraSetup[2]);
     cboSetup->setObjectName(QStringLiteral("cboSetup"));

@@ -74,6 +74,7 @@ frmSetupComm::frmSetupComm(RSComm &link, Dialogs &dialogs, QWidget *parent)
     listDetectedPorts();
     setMinimumWidth(600);
     adjustSize();
+    fitHeight();   // adjustSize leaves room for more lines than the texts take at this width
     CenterForm(this);
 }
 
@@ -104,6 +105,7 @@ void frmSetupComm::buildCommPortFrame()
     auto *portLay = new QVBoxLayout(fraCommPort);
     portLay->addLayout(portRow);
     portLay->addWidget(lblDevice);
+    portLay->addStretch(1);   // room to spare goes under the text, not around it
 }
 
 void frmSetupComm::buildPortSpeedFrame()
@@ -243,6 +245,8 @@ void frmSetupComm::refreshDevice()
         lblDevice->setText(QStringLiteral("Device: -"));
         lblLatency->clear();
         lblLatency->hide();
+        if (isVisible())
+            fitHeight();
         return;
     }
     const int n = clampPort(CommSettings::roundHalfEven(*v), updCommPort->Min(), updCommPort->Max());
@@ -261,6 +265,22 @@ void frmSetupComm::refreshDevice()
     lblDevice->setText(text);
     lblLatency->setText(latencyHint(adapter));
     lblLatency->setVisible(!lblLatency->text().isEmpty());
+    if (isVisible())
+        fitHeight();
+}
+
+// The device's text takes as many lines as the port now named needs (a long
+// link, the permission advice): the window takes the height its texts need
+// at its width, so none is cut off, and gives back what they no longer do.
+void frmSetupComm::fitHeight()
+{
+    QLayout *lay = layout();
+    if (!lay)
+        return;
+    lay->activate();
+    const int h = lay->hasHeightForWidth() ? lay->totalHeightForWidth(width()) : lay->totalSizeHint().height();
+    if (h != height())
+        resize(width(), h);
 }
 
 bool frmSetupComm::txtCommPort_Validate()

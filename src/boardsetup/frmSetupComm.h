@@ -68,6 +68,7 @@ private:
     void Form_Load();
     // The serial ports the system reports, and how to name one as a COM port.
     void listDetectedPorts();
+    void fitHeight();
 
     // True when Save or Cancel is leaving the port field, or left it without
     // its check having run yet; the check is then no longer due elsewhere.

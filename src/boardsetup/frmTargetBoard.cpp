@@ -531,6 +531,10 @@ bool frmTargetBoard::PrepareForm(const QString &TarnexFile)
     lblRevIdentOnDisk[4]->setText(!hexPath.isEmpty() && hex.exists()
                                       ? QLocale().toString(hex.lastModified(), QLocale::ShortFormat)
                                       : QStringLiteral("-"));
+    // As large as the tallest page needs with the rows this board shows, from
+    // the start: a box raised while the window opens (the board not
+    // answering) would otherwise leave it at its first, smaller size.
+    resize(size().expandedTo(minimumSizeHint()));
     return true;
 }
 

@@ -68,7 +68,7 @@ HelpWindow::HelpWindow(const QString &file, QWidget *parent) : QWidget(parent, Q
     auto *lay = new QVBoxLayout(this);
     lay->addLayout(bar);
     lay->addWidget(browser_, 1);
-    resize(720, 640);
+    resize(940, 680);   // the manual's widest pictures (the main window) without scrolling sideways
 }
 
 QString HelpWindow::loadError() const { return static_cast<const ManualBrowser *>(browser_)->loadError; }

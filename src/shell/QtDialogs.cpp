@@ -8,6 +8,10 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QHeaderView>
+#include <QLocale>
+#include <QTreeView>
 #include <algorithm>
 
 namespace {
@@ -86,6 +90,17 @@ QString TabbedTextAsTable(const QString &text)
     return html + QStringLiteral("</table>");
 }
 
+// Qt's own dialogs open at the least size their parts take, which cuts the
+// file list's columns and the printer's file name short: they open at least
+// this large (in the program's units, so scaled as the rest), within the screen.
+void OpenRoomy(QDialog &dlg, QSize least)
+{
+    QSize size = dlg.sizeHint().expandedTo(least);
+    if (const QScreen *screen = dlg.screen())
+        size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
+    dlg.resize(size);
+}
+
 }   // namespace
 
 Dialogs::Button QtDialogs::messageBox(Icon icon, Buttons buttons, const QString &title, const QString &text)
@@ -148,6 +163,15 @@ std::optional<QString> QtDialogs::runFileDialog(const FileRequest &req, bool sav
     placeDialog(dlg, req.initialPath);
     if (!req.defaultSuffix.isEmpty())
         dlg.setDefaultSuffix(req.defaultSuffix);
+    OpenRoomy(dlg, QSize(760, 480));
+    // The list in detail: the name takes what the others leave, the date
+    // column is as wide as a date and time in this locale's short form.
+    if (auto *list = dlg.findChild<QTreeView *>(QStringLiteral("treeView")); list && list->header()->count() > 3) {
+        const QString widest =
+            QLocale::system().toString(QDateTime(QDate(2026, 12, 28), QTime(23, 58, 58)), QLocale::ShortFormat);
+        list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+        list->header()->resizeSection(3, list->fontMetrics().horizontalAdvance(widest) + 24);
+    }
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
         return std::nullopt;
     return dlg.selectedFiles().constFirst();
@@ -179,5 +203,8 @@ bool QtDialogs::printSetup(void *printer)
     dlg.setOption(QAbstractPrintDialog::PrintSelection, false);
     dlg.setOption(QAbstractPrintDialog::PrintPageRange, false);
     dlg.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    // Shown with its options folded, it would leave the output file's name
+    // a short field.
+    dlg.setMinimumWidth(480);
     return dlg.exec() == QDialog::Accepted;
 }

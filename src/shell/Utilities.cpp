@@ -6,6 +6,7 @@
 #include <cmath>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,6 +20,14 @@ void SelectAllText(QLineEdit *box)
 }
 
 float Percent(qint32 part, qint32 whole) { return float(double(part) / double(whole) * 100.0); }
+
+QIcon ProgramIcon()
+{
+    QIcon icon;
+    for (const char *size : {"48", "256"})
+        icon.addFile(QStringLiteral(":/orvel/org.orvel.Orvel-%1.png").arg(QLatin1String(size)));
+    return icon;
+}
 
 ScrapShares ScrapPercentages(qint64 good, qint64 leaker, qint64 vision)
 {

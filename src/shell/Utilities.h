@@ -1,8 +1,13 @@
 #pragma once
 #include <QString>
 
+class QIcon;
 class QLineEdit;
 class QWidget;
+
+// The program's icon (48 and 256 pixels), compiled into the program, so the
+// windows carry it whether it runs installed or from its build folder.
+QIcon ProgramIcon();
 
 // Selects the whole text of an entry field.
 void SelectAllText(QLineEdit *box);

@@ -10,8 +10,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
-#include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #ifndef ORVEL_VERSION_MAJOR
 #define ORVEL_VERSION_MAJOR 2
@@ -26,7 +26,7 @@ frmAbout::frmAbout(Dialogs &dialogs, QWidget *parent) : QDialog(parent), dialogs
     setModal(false);
 
     auto *icon = new QLabel(this);
-    icon->setPixmap(style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(48, 48));
+    icon->setPixmap(ProgramIcon().pixmap(48));
     icon->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
 
     lblTitle = new QLabel(QStringLiteral("ORVEL"), this);
@@ -98,8 +98,13 @@ frmAbout::frmAbout(Dialogs &dialogs, QWidget *parent) : QDialog(parent), dialogs
     lay->addSpacing(6);
     lay->addWidget(line);
     lay->addLayout(bottom);
-    setFixedWidth(520);
-    adjustSize();
+    // As wide as the longest piece of text that cannot wrap needs (a folder
+    // name longer than a line), else 520.
+    // Its height is the texts' at that width (adjustSize would take them at
+    // the width they would like, a wider one, and cut the box short).
+    const int width = std::max(520, lay->totalMinimumSize().width());
+    setFixedWidth(width);
+    resize(width, lay->totalHeightForWidth(width));
     CenterForm(this);
 }
 

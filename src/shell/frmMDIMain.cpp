@@ -10,6 +10,7 @@
 #include "ShiftExport.h"
 #include "StatusPoll.h"
 #include "TrendSampler.h"
+#include "Utilities.h"
 #include "frmDownloadProg.h"
 #include "frmAbout.h"
 #include "frmProcessing.h"
@@ -94,6 +95,7 @@ frmMDIMain::frmMDIMain(Dialogs &dialogs, const Clock &clock, SerialPort &port, Q
     AppClock = &clock_;
     setObjectName(QStringLiteral("frmMDIMain"));
     setWindowTitle(QStringLiteral("ORVEL - "));
+    setWindowIcon(ProgramIcon());   // and so every window opened over this one
     resize(860, 620);
 
     host_ = new QWidget(this);
@@ -313,7 +315,7 @@ void frmMDIMain::buildStatusBar()
         l->setAccessibleName(QString::fromLatin1(panels[i].name));
         l->setToolTip(QString::fromLatin1(panels[i].tip));
         l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        l->setContentsMargins(6, 1, 6, 1);
+        l->setContentsMargins(6, 2, 6, 2);
         l->installEventFilter(this);
         if (i == 0) {
             l->setMinimumWidth(320);

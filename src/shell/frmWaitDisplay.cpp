@@ -2,6 +2,7 @@
 #include "Globals.h"
 #include "Utilities.h"
 #include <QCoreApplication>
+#include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -9,8 +10,16 @@
 frmWaitDisplay::frmWaitDisplay(QWidget *parent) : QWidget(parent, Qt::Dialog | Qt::FramelessWindowHint)
 {
     setObjectName(QStringLiteral("frmWaitDisplay"));
-    auto *outer = new QVBoxLayout(this);
-    fraWaitDisplay = new QGroupBox(this);
+    // No caption: a raised panel carries the window's edge, so the notice
+    // stands apart from the window behind it.
+    auto *root = new QVBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    auto *panel = new QFrame(this);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setLineWidth(2);
+    root->addWidget(panel);
+    auto *outer = new QVBoxLayout(panel);
+    fraWaitDisplay = new QGroupBox(panel);
     fraWaitDisplay->setObjectName(QStringLiteral("fraWaitDisplay"));
     auto *inner = new QVBoxLayout(fraWaitDisplay);
     lblWaitDisplay = new QLabel(QStringLiteral("Please Standby ..."), fraWaitDisplay);

@@ -191,6 +191,17 @@ TEST_F(CommPortTest, PortNumberOutsideTheBoundsIsRejectedAndTheDeviceIsShown)
         EXPECT_EQ(w.lblLatency->text(), QString::fromUtf8(hint));
         EXPECT_EQ(w.lblLatency->isHidden(), !*hint);
     }
+    // A text of more lines than before (a deep link): the open window grows
+    // so that none of it is cut off.
+    w.show();
+    const QString deep = path("dev/") + QStringLiteral("a folder of the adapters on this line ").repeated(5);
+    QDir().mkpath(deep);
+    WriteBytes(deep + QStringLiteral("/ttyS8"), "");
+    QFile::link(deep + QStringLiteral("/ttyS8"), path("Support/ports/COM12"));
+    w.txtCommPort->setText(QStringLiteral("12"));
+    QCoreApplication::processEvents();
+    EXPECT_GE(w.lblDevice->height(), w.lblDevice->heightForWidth(w.lblDevice->width()));
+    w.hide();
     // A device this user may not open: the window says so and names its group.
     // Looked at as a user who is neither root nor the owner (the owner may
     // open a file of mode 0 as root does).

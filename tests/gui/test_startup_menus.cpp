@@ -18,6 +18,8 @@ TEST_F(GuiTest, StartUpShowsAnUntitledOfflineSetupInTheMainDisplay)
 {
     frmMDIMain &m = startMain();
     EXPECT_EQ(m.windowTitle(), QStringLiteral("ORVEL - [unnamed]"));
+    // The icon is compiled in: under X11 the windows show no other.
+    EXPECT_EQ(m.windowIcon().availableSizes(), (QList<QSize>{{48, 48}, {256, 256}}));
     EXPECT_TRUE(SetupUntitled);
     EXPECT_FALSE(OfflineEditing);
     EXPECT_TRUE(CurrentSetup == DefaultSetup && SavedSetup == DefaultSetup);
@@ -121,6 +123,17 @@ TEST_F(GuiTest, CtrlXExportsAlsoFromATextBox)
 TEST_F(GuiTest, AboutBoxAndHelpTopics)
 {
     frmMDIMain &m = startMain();
+    // Every text shows whole, also with a folder name that cannot wrap (the box widens).
+    for (const QString &folder : {path(QStringLiteral("TheApplicationFolderOfThisTechnician").repeated(3)), dir.path()}) {
+        AppFolder::set(folder);
+        m.mnuHelpAbout->trigger();
+        QCoreApplication::processEvents();
+        for (const QLabel *l : {m.aboutBox()->lblAppFolder, m.aboutBox()->lblDescription, m.aboutBox()->lblDisclaimer})
+            EXPECT_TRUE(l->width() >= l->minimumSizeHint().width() && l->height() >= l->heightForWidth(l->width()))
+                << l->text().toStdString();
+        m.aboutBox()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
     m.mnuHelpAbout->trigger();
     frmAbout *about = m.aboutBox();
     ASSERT_NE(about, nullptr);
