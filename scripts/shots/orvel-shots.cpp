@@ -239,6 +239,7 @@ int main(int argc, char **argv)
     VirtualClock clock;
     PosixSerialPort port{clock};
     frmMDIMain m(dialogs, clock, port);
+    m.resize(860, 620);   // its opening size on a screen with room for it
     m.tmrBackgroungUpdate->stop();
     m.show();
     m.mnuViewOnline_Click();

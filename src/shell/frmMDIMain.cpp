@@ -24,6 +24,7 @@
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QSaveFile>
+#include <QScreen>
 #include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
@@ -96,7 +97,12 @@ frmMDIMain::frmMDIMain(Dialogs &dialogs, const Clock &clock, SerialPort &port, Q
     setObjectName(QStringLiteral("frmMDIMain"));
     setWindowTitle(QStringLiteral("ORVEL - "));
     setWindowIcon(ProgramIcon());   // and so every window opened over this one
-    resize(860, 620);
+    // On a small or scaled screen (1.5 on 1280x900 leaves 853x600) the window
+    // opens no larger than the screen leaves, with room for the window frame.
+    QSize opening(860, 620);
+    if (const QScreen *s = screen())
+        opening = opening.boundedTo(s->availableGeometry().size() - QSize(16, 48));
+    resize(opening);
 
     host_ = new QWidget(this);
     host_->setObjectName(QStringLiteral("childHost"));
