@@ -1,6 +1,8 @@
 #include "Utilities.h"
 #include "AppFolder.h"
 #include <QDir>
+#include <QFrame>
+#include <QVBoxLayout>
 #include <QLocale>
 #include <algorithm>
 #include <cmath>
@@ -144,4 +146,15 @@ void PadButton(QPushButton *button)
 {
     button->ensurePolished();
     button->setMinimumWidth(button->sizeHint().width() + button->fontMetrics().height());
+}
+
+QFrame *AddRaisedEdge(QWidget *window)
+{
+    auto *root = new QVBoxLayout(window);
+    root->setContentsMargins(0, 0, 0, 0);
+    auto *panel = new QFrame(window);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setLineWidth(2);
+    root->addWidget(panel);
+    return panel;
 }

@@ -62,3 +62,9 @@ class QPushButton;
 // Room around a push button's caption: the style's own hint leaves the
 // text almost touching the button's edges.
 void PadButton(QPushButton *button);
+
+class QFrame;
+// The edge of a window without a caption: a raised panel filling the window,
+// so it stands apart from the window behind it. The window's content goes
+// into the panel returned.
+QFrame *AddRaisedEdge(QWidget *window);

@@ -17,14 +17,7 @@ frmDownloadProg::frmDownloadProg(RSComm &link, QWidget *parent) : QDialog(parent
     // No caption: the window is only a frame with its one line.
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setModal(true);
-    // Without a caption the window's own edge is a raised panel, so it stands
-    // apart from the window behind it.
-    auto *root = new QVBoxLayout(this);
-    root->setContentsMargins(0, 0, 0, 0);
-    auto *panel = new QFrame(this);
-    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    panel->setLineWidth(2);
-    root->addWidget(panel);
+    QFrame *panel = AddRaisedEdge(this);
     auto *outer = new QVBoxLayout(panel);
     outer->setContentsMargins(8, 8, 8, 8);
     fraWaitDisplay = new QGroupBox(panel);

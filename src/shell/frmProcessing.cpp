@@ -25,13 +25,7 @@ frmProcessing::frmProcessing(DataTransfer &transfer, Dialogs &dialogs, QWidget *
     setObjectName(QStringLiteral("frmProcessing"));
     setModal(true);
 
-    auto *outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    // No caption: a raised panel carries the window's edge instead.
-    auto *panel = new QFrame(this);
-    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    panel->setLineWidth(2);
-    outer->addWidget(panel);
+    QFrame *panel = AddRaisedEdge(this);
     auto *body = new QVBoxLayout(panel);
     body->setContentsMargins(12, 12, 12, 12);
 

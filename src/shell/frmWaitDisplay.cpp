@@ -10,14 +10,7 @@
 frmWaitDisplay::frmWaitDisplay(QWidget *parent) : QWidget(parent, Qt::Dialog | Qt::FramelessWindowHint)
 {
     setObjectName(QStringLiteral("frmWaitDisplay"));
-    // No caption: a raised panel carries the window's edge, so the notice
-    // stands apart from the window behind it.
-    auto *root = new QVBoxLayout(this);
-    root->setContentsMargins(0, 0, 0, 0);
-    auto *panel = new QFrame(this);
-    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    panel->setLineWidth(2);
-    root->addWidget(panel);
+    QFrame *panel = AddRaisedEdge(this);
     auto *outer = new QVBoxLayout(panel);
     fraWaitDisplay = new QGroupBox(panel);
     fraWaitDisplay->setObjectName(QStringLiteral("fraWaitDisplay"));
